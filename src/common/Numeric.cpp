@@ -1,0 +1,124 @@
+#include "common/Numeric.h"
+
+#include <cctype>
+#include <cfenv>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace trv {
+
+long long roundHalfEven(double x) {
+    // nearbyint honours the current rounding mode, which is round-to-nearest,
+    // ties-to-even unless someone changed it; std::round would round ties away.
+    return static_cast<long long>(std::nearbyint(x));
+}
+
+double roundDecimals(double x, int decimals) {
+    double scale = std::pow(10.0, decimals);
+    return std::nearbyint(x * scale) / scale;
+}
+
+static size_t scanNumber(std::string_view t, size_t i) {
+    // Returns the end of the number starting at i, or i when there is none.
+    size_t start = i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t digits = 0;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) { ++i; ++digits; }
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) { ++i; ++digits; }
+    }
+    if (digits == 0) return start;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
+        size_t expDigits = 0;
+        while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) { ++j; ++expDigits; }
+        if (expDigits > 0) i = j;
+    }
+    return i;
+}
+
+double leadingNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    size_t end = scanNumber(text, i);
+    if (end == i) return 0.0;
+    std::string s(text.substr(i, end - i));
+    if (!s.empty() && s[0] == '+') s.erase(0, 1);
+    double v = std::strtod(s.c_str(), nullptr);
+    if (!std::isfinite(v)) return 0.0;
+    return v;
+}
+
+bool isNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    size_t end = scanNumber(text, i);
+    if (end == i) return false;
+    while (end < text.size() && (text[end] == ' ' || text[end] == '\t')) ++end;
+    return end == text.size();
+}
+
+std::string commaAsPoint(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        if (c == ',') c = '.';
+    return s;
+}
+
+std::string zeroPadded(long long value, int width) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*lld", width, value);
+    return buf;
+}
+
+std::string fixedDecimals(double value, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+    std::string s = buf;
+    // "-0.0" reads oddly in a file or on screen.
+    if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
+    return s;
+}
+
+std::string plainReal(double value) {
+    if (!std::isfinite(value)) return "0";
+    if (value == 0.0) return "0";
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    if (res.ec != std::errc()) return fixedDecimals(value, 6);
+    return std::string(buf, res.ptr);
+}
+
+std::string withDecimalMark(std::string text, std::string_view mark) {
+    if (mark == ".") return text;
+    std::string out;
+    for (char c : text) {
+        if (c == '.')
+            out += mark;
+        else
+            out += c;
+    }
+    return out;
+}
+
+int16_t checkedInt16(long long v) {
+    if (!fitsInt16(v)) throw Overflow16(v);
+    return static_cast<int16_t>(v);
+}
+
+int16_t roundToInt16(double x) {
+    if (!std::isfinite(x) || x > 40000.0 || x < -40000.0) throw Overflow16(x > 0 ? 40000 : -40000);
+    return checkedInt16(roundHalfEven(x));
+}
+
+int16_t saturateInt16(long long v) {
+    if (v > 32767) return 32767;
+    if (v < -32768) return -32768;
+    return static_cast<int16_t>(v);
+}
+
+} // namespace trv
