@@ -132,6 +132,18 @@ void applyBuiltinPlate(PlateLayout& p, const std::string& name) {
     buildWellChannel(p);
 }
 
+std::string plateFileText(const PlateLayout& p, const std::string& title1,
+                          const std::string& title2) {
+    RecordWriter w;
+    w.header(title1).header(title2);
+    w.integer(p.Plate_Rows).real(p.Row_Pitch).real(p.Row_Offset).integer(p.Plate_Columns)
+        .real(p.Column_Pitch).real(p.Column_Offset).end();
+    w.header("<Channel>, <Well>, <Beam>");
+    for (size_t c = 0; c < kChannels; ++c)
+        w.text(std::to_string(c)).integer(p.Channel_Well[c]).integer(p.Channel_Beam[c]).end();
+    return w.str();
+}
+
 std::string plateErrorMessage(const std::string& plateFormat, int stage) {
     return "Error [\\" + plateFormat + ".dat] ID#" + std::to_string(stage) +
            " => Loading plate format from default: 384,96f or 96u...";

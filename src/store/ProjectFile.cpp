@@ -75,12 +75,14 @@ std::string setupFileText(const ProjectSetup& st, int numProj) {
     return w.str();
 }
 
-int readSetupFile(const std::string& path, ProjectSetup& st) {
+SetupRead readSetupFile(const std::string& path, ProjectSetup& st) {
     int lines = countLines(path);
     int stage = 1;
+    // Without the setting lines nothing was read, whatever the stage says.
+    auto failed = [&] { return SetupRead{stage, lines > 5 ? stage : 1}; };
     try {
         auto content = readStoreFile(path);
-        if (!content) return stage;
+        if (!content) return failed();
         RecordReader r(std::move(*content));
         std::string numText;
         if (lines > 5) {
@@ -109,13 +111,13 @@ int readSetupFile(const std::string& path, ProjectSetup& st) {
                 ++stage;
             }
         }
-        if (!isNumber(numText)) return stage;
+        if (!isNumber(numText)) return failed();
         double num = leadingNumber(numText);
-        if (!(num > -32768.5 && num < 32767.5)) return stage;
+        if (!(num > -32768.5 && num < 32767.5)) return failed();
         st.Num_proj = static_cast<int16_t>(roundHalfEven(num));
-        return 0;
+        return SetupRead{};
     } catch (const RecordError&) {
-        return stage;
+        return failed();
     }
 }
 
@@ -160,8 +162,9 @@ void loadProject(SharedState& s, int n, Prompter& prompter, StatusView& status) 
     const std::string fileText = "Error [\\" + projectFolderName(n) + "\\setup.dat] ID#";
     bool recoveryTried = false;
     for (;;) {
-        int stage = readSetupFile(setupPath, s.setup);
-        if (stage == 0) {
+        SetupRead read = readSetupFile(setupPath, s.setup);
+        int stage = read.stage;
+        if (read.ok()) {
             if (s.setup.Num_proj != n) {
                 std::string warning = "Warning: Project ID# <> Folder Name [p00" +
                                       std::to_string(s.config.Actual_Project_Number) + "]";
@@ -193,7 +196,7 @@ void loadProject(SharedState& s, int n, Prompter& prompter, StatusView& status) 
         }
         prompter.show(fileText + std::to_string(stage) + " => Loading default values...");
         prompter.show(kRecheckSetupWarning);
-        applySetupDefaults(s.setup, stage, s.Program_Folder, n);
+        applySetupDefaults(s.setup, read.readUpTo, s.Program_Folder, n);
         break;
     }
     loadChannelTables(s.channels, s.Project_Folder, n, prompter);

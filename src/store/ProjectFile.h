@@ -21,17 +21,27 @@ inline constexpr const char* kRecheckSetupWarning = "Warning!! PLEASE Re-Check s
 // number of line 2.
 std::string setupFileText(const ProjectSetup& setup, int numProj);
 
-// Reads a setup.dat file into setup, group by group, without any message.
-// Returns 0 when the file was read, else the stage at which reading stopped
-// (1: nothing read; 2: name line read; 3: acquisition line read; 4: both
-// setting lines read or the file was too short for them; 5..11: tools and
-// Mn1..Mn6 read). Groups read before the error keep their new values. A file
-// of 6 to 19 lines leaves the tools and Mn groups as they were.
-int readSetupFile(const std::string& path, ProjectSetup& setup);
+// How far reading a setup.dat got.
+struct SetupRead {
+    // 0 when the file was read; else the stage at which reading stopped (the
+    // number shown in the messages): 1 nothing read; 2 name line read; 3
+    // acquisition line read; 4 both setting lines read, or the file was too
+    // short for them; 5..11 tools and Mn1..Mn6 read.
+    int stage = 0;
+    // The stage up to which groups were really read: as stage, but 1 when the
+    // file was too short for the setting lines, so none of them counts as read.
+    int readUpTo = 0;
+    bool ok() const { return stage == 0; }
+};
 
-// Gives the defaults to every group that a read stopped at `stage` did not
-// reach (see readSetupFile); the working folder becomes that of project n.
-void applySetupDefaults(ProjectSetup& setup, int stage, const std::string& programFolder, int n);
+// Reads a setup.dat file into setup, group by group, without any message.
+// Groups read before an error keep their new values. A file of 6 to 19 lines
+// leaves the tools and Mn groups as they were.
+SetupRead readSetupFile(const std::string& path, ProjectSetup& setup);
+
+// Gives the defaults to every group below the stage a read got up to (see
+// SetupRead::readUpTo); the working folder becomes that of project n.
+void applySetupDefaults(ProjectSetup& setup, int readUpTo, const std::string& programFolder, int n);
 
 // "<program folder>/p00005/": the working folder text of project n.
 std::string defaultWorkingFolder(const std::string& programFolder, int n);
