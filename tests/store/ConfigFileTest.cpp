@@ -133,20 +133,5 @@ TEST(ConfigFile, ProgramFolderFollowsTrelvaneHome) {
     if (old) ::setenv("TRELVANE_HOME", saved.c_str(), 1);
 }
 
-TEST(ConfigFile, ShippedConfigStartsANewInstallationOnProjectZero) {
-    SharedState s;
-    s.Program_Folder = std::string(TRELVANE_SOURCE_DIR) + "/data";
-    FakePrompter p;
-    ASSERT_TRUE(configFileExists(s.Program_Folder));
-    loadConfig(s, p);
-    EXPECT_TRUE(p.messages.empty());
-    EXPECT_EQ(s.config.Actual_Project_Number, 0);
-    EXPECT_EQ(s.config.Last_Project, 0);
-    EXPECT_EQ(s.config.Serial_COM, 1);
-    resolveProjectFolder(s);
-    EXPECT_EQ(s.Project_Folder, s.Program_Folder);
-    EXPECT_EQ(readWholeFile(s.Program_Folder + "/config.dat"), configFileText(s.config));
-}
-
 } // namespace
 } // namespace trv

@@ -273,6 +273,27 @@ TEST(ProjectFile, BadInputAlwaysEndsWithACompleteSetup) {
     }
 }
 
+TEST(ProjectFile, LoadReadsSetupThenTablesThenPlate) {
+    StoreFixture f;
+    std::string folder = f.useProject(6);
+    f.dir.write("p00006/setup.dat", [] {
+        ProjectSetup st;
+        st.Plate_format = "w24";
+        return setupFileText(st, 6);
+    }());
+    FakePorts fp;
+    loadProject(f.s, 6, fp.ports);
+    EXPECT_EQ(fp.prompter.texts(),
+              (std::vector<std::string>{
+                  "Error [\\p00006\\status.dat] => Loading default values...",
+                  "Error [\\p00006\\threshld.dat] => Loading default values...",
+                  "Error [\\p00006\\groups.dat] => Loading default groups...",
+                  "Error [\\p00006\\chgroup.dat] => Loading default groups...",
+                  "Error [\\w24.dat] ID#1 => Loading plate format from default: 384,96f or 96u..."}));
+    EXPECT_EQ(f.s.setup.Plate_format, "w96f");
+    EXPECT_TRUE(fp.status.texts.empty());
+}
+
 TEST(ProjectFile, ProjectNumberDifferentFromTheFolderIsOnlyAWarning) {
     StoreFixture f;
     f.useProject(5);
