@@ -8,12 +8,14 @@
 
 namespace trv {
 
-bool isAcquisitionFolderName(const std::string& name) { return name.size() == 13 && name[8] == '_'; }
+bool isAcquisitionFolderName(const std::string& name) {
+    return name.size() == 13 && name[8] == '_';
+}
 
 std::string subprojFileText(const std::string& name, const std::string& comments) {
     RecordWriter w;
     w.text(singleLineName(name)).end();
-    w.text(comments).end();
+    w.text(storeText(comments)).end();
     return w.str();
 }
 

@@ -47,8 +47,8 @@ std::string plateErrorMessage(const std::string& plateFormat, int stage);
 // Loads "<programFolder>/<plateFormat>.dat". On failure shows the error
 // message and applies the built-in layout of that name; a name that is not
 // built in becomes "w96f" (plateFormat is updated). True when the file loaded.
-bool loadPlateFormat(PlateLayout& plate, const std::string& programFolder,
-                     std::string& plateFormat, Prompter& prompter);
+bool loadPlateFormat(PlateLayout& plate, const std::string& programFolder, std::string& plateFormat,
+                     Prompter& prompter);
 
 // The current project's plate (s.setup.Plate_format from s.Program_Folder).
 bool loadPlateFormat(SharedState& s, Prompter& prompter);

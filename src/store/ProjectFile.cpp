@@ -6,6 +6,7 @@
 #include "common/TextRecord.h"
 #include "store/AcquisitionRecord.h"
 #include "store/ChannelTablesFile.h"
+#include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
 #include "store/StoreText.h"
 
@@ -25,7 +26,8 @@ const char* const kMnHeaders[6] = {
 };
 
 void readSix(RecordReader& r, int16_t* const (&fields)[6]) {
-    for (int16_t* f : fields) *f = r.int16();
+    for (int16_t* f : fields)
+        *f = r.int16();
 }
 
 // Splits a record at the commas outside quotes, keeping each field's text
@@ -59,17 +61,33 @@ std::string setupFileText(const ProjectSetup& st, int numProj) {
         .text(singleLineName(st.Plate_format))
         .end();
     w.header("<Aq_mode>,<Aq_lapse>,<Sample_Rate>,<RT_Buffer>,<DSP_Method>,<DSP_Interval>");
-    w.integer(st.Aq_mode).integer(st.Aq_lapse).integer(st.Sample_Rate).integer(st.RT_Buffer)
-        .integer(st.DSP_Method).integer(st.DSP_Interval).end();
+    w.integer(st.Aq_mode)
+        .integer(st.Aq_lapse)
+        .integer(st.Sample_Rate)
+        .integer(st.RT_Buffer)
+        .integer(st.DSP_Method)
+        .integer(st.DSP_Interval)
+        .end();
     w.header("<Binary_Acq>,<Threshold_Counter>,<Cal_value>,<Cal_mode>,<Save_counts>,<Save_real>");
-    w.integer(st.Binary_Acq).integer(st.Threshold_Counter).integer(st.Cal_value).integer(st.Cal_mode)
-        .integer(st.Save_counts).integer(st.Save_real).end();
+    w.integer(st.Binary_Acq)
+        .integer(st.Threshold_Counter)
+        .integer(st.Cal_value)
+        .integer(st.Cal_mode)
+        .integer(st.Save_counts)
+        .integer(st.Save_real)
+        .end();
     w.header("Tools: <Menu1:Cal>, <Menu2:Light>, <Menu3:Temp>, <Menu4>, <Menu5>, <Menu6>");
-    w.integer(st.Menu1).integer(st.Menu2).integer(st.Menu3).integer(st.Menu4).integer(st.Menu5)
-        .integer(st.Menu6).end();
+    w.integer(st.Menu1)
+        .integer(st.Menu2)
+        .integer(st.Menu3)
+        .integer(st.Menu4)
+        .integer(st.Menu5)
+        .integer(st.Menu6)
+        .end();
     for (size_t row = 0; row < 6; ++row) {
         w.header(kMnHeaders[row]);
-        for (int16_t v : st.Mn[row]) w.integer(v);
+        for (int16_t v : st.Mn[row])
+            w.integer(v);
         w.end();
     }
     return w.str();
@@ -107,7 +125,8 @@ SetupRead readSetupFile(const std::string& path, ProjectSetup& st) {
             stage = 5;
             for (auto& row : st.Mn) {
                 r.line();
-                for (int16_t& v : row) v = r.int16();
+                for (int16_t& v : row)
+                    v = r.int16();
                 ++stage;
             }
         }
@@ -188,8 +207,8 @@ void loadProject(SharedState& s, int n, Prompter& prompter, StatusView& status) 
                     source = acq;
             }
             if (source) {
-                prompter.show(fileText + std::to_string(stage) + " => Loading values from: " +
-                              projectFolderName(n) + "\\" + *source);
+                prompter.show(fileText + std::to_string(stage) +
+                              " => Loading values from: " + projectFolderName(n) + "\\" + *source);
                 prompter.show(kRecheckSetupWarning);
                 continue;
             }
@@ -203,7 +222,9 @@ void loadProject(SharedState& s, int n, Prompter& prompter, StatusView& status) 
     loadPlateFormat(s, prompter);
 }
 
-void loadProject(SharedState& s, int n, Ports& ports) { loadProject(s, n, ports.prompter, ports.status); }
+void loadProject(SharedState& s, int n, Ports& ports) {
+    loadProject(s, n, ports.prompter, ports.status);
+}
 
 bool saveProject(const SharedState& s) {
     const std::string setupPath = joinPath(s.Project_Folder, kSetupFileName);
@@ -245,7 +266,8 @@ std::string describeProject(const std::string& folder, Prompter& prompter) {
     }
 }
 
-std::string renameProject(const std::string& folder, const std::string& newName, Prompter& prompter) {
+std::string renameProject(const std::string& folder, const std::string& newName,
+                          Prompter& prompter) {
     const std::string setupPath = joinPath(folder, kSetupFileName);
     const std::string backup = joinPath(folder, kSetupBackupName);
     if (!fileExists(setupPath)) return newName;
@@ -262,10 +284,12 @@ std::string renameProject(const std::string& folder, const std::string& newName,
     if (!fields || fields->size() > 11) return "";
     const std::string stored = singleLineName(newName);
     std::string line = (*fields)[0] + ",\"" + stored + "\"";
-    for (size_t i = 2; i < fields->size(); ++i) line += "," + (*fields)[i];
+    for (size_t i = 2; i < fields->size(); ++i)
+        line += "," + (*fields)[i];
     lines[1] = line;
     RecordWriter w;
-    for (const auto& l : lines) w.printed(l);
+    for (const auto& l : lines)
+        w.printed(l);
     if (!writeFileAtomic(setupPath, w.str())) return "";
     return stored;
 }

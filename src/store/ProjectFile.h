@@ -15,7 +15,8 @@ struct Ports;
 
 inline constexpr const char* kSetupFileName = "setup.dat";
 inline constexpr const char* kSetupBackupName = "setup.bak";
-inline constexpr const char* kRecheckSetupWarning = "Warning!! PLEASE Re-Check setup values before RUN";
+inline constexpr const char* kRecheckSetupWarning =
+    "Warning!! PLEASE Re-Check setup values before RUN";
 
 // The text of setup.dat (20 records); numProj is written as the project
 // number of line 2.
@@ -69,7 +70,8 @@ std::string describeProject(const std::string& folder, Prompter& prompter);
 // (double quotes become single quotes), the given name unchanged when there is
 // no setup.dat, or an empty text on failure ("error" is shown when the backup
 // copy fails).
-std::string renameProject(const std::string& folder, const std::string& newName, Prompter& prompter);
+std::string renameProject(const std::string& folder, const std::string& newName,
+                          Prompter& prompter);
 
 // The newest acquisition subfolder (yyyymmdd_hhmm, by date and time) of a
 // project folder, or an empty text.

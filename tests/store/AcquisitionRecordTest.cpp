@@ -14,13 +14,14 @@ using test::FakePrompter;
 using test::StoreFixture;
 
 TEST(AcquisitionRecord, SubprojWrittenAndReadBackByteForByte) {
-    const std::string text = subprojFileText("Dose \"A\", 10 uM", "first line\r\n\r\nthird, with \"quotes\"");
-    EXPECT_EQ(text, "\"Dose 'A', 10 uM\"\r\n\"first line\r\n\r\nthird, with 'quotes'\"\r\n");
+    const std::string text =
+        subprojFileText("Dose \"A\",\r\n10 uM", "first line\x1b\r\n\r\nthird, with \"quotes\"");
+    EXPECT_EQ(text, "\"Dose 'A',  10 uM\"\r\n\"first line \r\n\r\nthird, with 'quotes'\"\r\n");
     StoreFixture f;
     f.dir.write("subproj.dat", text);
-    EXPECT_EQ(readAcquisitionName(f.dir.path()), "Dose 'A', 10 uM");
+    EXPECT_EQ(readAcquisitionName(f.dir.path()), "Dose 'A',  10 uM");
     // The empty line inside the comments is not shown.
-    EXPECT_EQ(readAcquisitionComments(f.dir.path()), "first line\r\nthird, with 'quotes'");
+    EXPECT_EQ(readAcquisitionComments(f.dir.path()), "first line \r\nthird, with 'quotes'");
 }
 
 TEST(AcquisitionRecord, CreateSavesTheProjectIntoTheFolderAndComesBack) {
@@ -111,8 +112,8 @@ TEST(AcquisitionRecord, Tags) {
     EXPECT_EQ(keysTaggedWith(f.dir.path(), "[K1]"), "");
     f.dir.write("tags_id.dat",
                 "20240315_0930 [K1][K3]\r\n"
-                "20240316_1000\r\n"              // no blank: never matched
-                " [K1] leading blank\r\n"        // blank first: skipped
+                "20240316_1000\r\n"       // no blank: never matched
+                " [K1] leading blank\r\n" // blank first: skipped
                 "20240317_1100 [K2] two words\r\n"
                 "20240318_1200 [K3][K1]\r\n");
     EXPECT_EQ(tagTextOf(f.dir.path(), "20240315_0930"), "[K1][K3]");

@@ -44,7 +44,8 @@ TEST(CalibrationFile, WrittenAndReadBackByteForByte) {
 TEST(CalibrationFile, ShortFileLoadsWhatItHas) {
     StoreFixture f;
     std::string text = kHeader;
-    for (int c = 0; c < 255; ++c) text += std::to_string(c) + ",5,6\r\n";
+    for (int c = 0; c < 255; ++c)
+        text += std::to_string(c) + ",5,6\r\n";
     f.dir.write("calvalue.dat", text);
     CalibrationTable t;
     t.Channel_PinHole.fill(1);
@@ -57,12 +58,11 @@ TEST(CalibrationFile, ShortFileLoadsWhatItHas) {
 
 TEST(CalibrationFile, LinesArePositionalQuotesAndBlanksIgnored) {
     StoreFixture f;
-    f.dir.write("calvalue.dat", kHeader +
-                                    "17, 4 ,5\r\n"
-                                    "\r\n"
-                                    "\"1\",\"7\",\"8\"\r\n"
-                                    "2,2.5,3.5\r\n"
-                                    "3,-0.5,1e1\r\n");
+    f.dir.write("calvalue.dat", kHeader + "17, 4 ,5\r\n"
+                                          "\r\n"
+                                          "\"1\",\"7\",\"8\"\r\n"
+                                          "2,2.5,3.5\r\n"
+                                          "3,-0.5,1e1\r\n");
     CalibrationTable t;
     ASSERT_TRUE(loadCalibration(t, f.dir.path()));
     EXPECT_EQ(t.Channel_PinHole[0], 4); // the line's own channel number is not used
@@ -82,9 +82,10 @@ TEST(CalibrationFile, ErrorsReachTheCallerAndKeepWhatWasRead) {
         std::string text;
         int16_t channel0; // 6 when line 1 was read before the damage
     };
-    for (const Case& c : {Case{good + "1,7\r\n", 6}, Case{good + "1,x,3\r\n", 6}, Case{good + "1,4,3,9\r\n", 6},
-                          Case{good + "1,4,40000\r\n", 6}, Case{good + std::string("1,4,\x01\r\n"), 2},
-                          Case{std::string(), 2}, Case{good + std::string(2 * 1024 * 1024, '5'), 2}}) {
+    for (const Case& c :
+         {Case{good + "1,7\r\n", 6}, Case{good + "1,x,3\r\n", 6}, Case{good + "1,4,3,9\r\n", 6},
+          Case{good + "1,4,40000\r\n", 6}, Case{good + std::string("1,4,\x01\r\n"), 2},
+          Case{std::string(), 2}, Case{good + std::string(2 * 1024 * 1024, '5'), 2}}) {
         StoreFixture f;
         f.dir.write("calvalue.dat", c.text);
         CalibrationTable t;

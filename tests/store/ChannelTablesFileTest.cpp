@@ -12,7 +12,9 @@ namespace {
 using test::FakePrompter;
 using test::StoreFixture;
 
-bool startsWith(const std::string& s, const std::string& head) { return s.compare(0, head.size(), head) == 0; }
+bool startsWith(const std::string& s, const std::string& head) {
+    return s.compare(0, head.size(), head) == 0;
+}
 bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -27,17 +29,19 @@ TEST(ChannelTablesFile, EachTableWrittenWithItsHeaderAndNumberFormat) {
     t.Channel_Threshold[383] = -0.0004;
     t.Group_Name[0] = "Control, day 1";
     t.Group_Name[1] = "say \"x\"";
+    t.Group_Name[2] = "bell\x07 and\r\nbreak";
     t.Channel_Group[1] = -1;
 
     std::string status = channelTableText(t, ChannelTableFile::Status);
     EXPECT_TRUE(startsWith(status, "\"<Channel>, <Enabled>\"\r\n0,1\r\n1,0\r\n2,1\r\n3,1\r\n"));
     EXPECT_TRUE(endsWith(status, "\r\n383,1\r\n"));
     std::string thresholds = channelTableText(t, ChannelTableFile::Threshold);
-    EXPECT_TRUE(startsWith(thresholds, "\"<Channel>, <Threshold>\"\r\n0,2.346\r\n1,4\r\n2,2.5\r\n3,3\r\n"));
+    EXPECT_TRUE(
+        startsWith(thresholds, "\"<Channel>, <Threshold>\"\r\n0,2.346\r\n1,4\r\n2,2.5\r\n3,3\r\n"));
     EXPECT_TRUE(endsWith(thresholds, "\r\n382,3\r\n383,0\r\n"));
     std::string groups = channelTableText(t, ChannelTableFile::Groups);
     EXPECT_TRUE(startsWith(groups, "\"<Group_Number>, <Group_Name>\"\r\n0,\"Control, day 1\"\r\n"
-                                   "1,\"say 'x'\"\r\n2,\"Group2\"\r\n"));
+                                   "1,\"say 'x'\"\r\n2,\"bell  and  break\"\r\n3,\"Group3\"\r\n"));
     EXPECT_NE(groups.find("\r\n11,\"Group11\"\r\n12,\"Free\"\r\n"), std::string::npos);
     EXPECT_TRUE(endsWith(groups, "\r\n383,\"Free\"\r\n"));
     std::string chgroup = channelTableText(t, ChannelTableFile::ChannelGroups);
@@ -45,7 +49,8 @@ TEST(ChannelTablesFile, EachTableWrittenWithItsHeaderAndNumberFormat) {
     EXPECT_NE(chgroup.find("\r\n15,0\r\n16,1\r\n"), std::string::npos);
     EXPECT_NE(chgroup.find("\r\n367,11\r\n368,12\r\n"), std::string::npos);
     EXPECT_TRUE(endsWith(chgroup, "\r\n383,12\r\n"));
-    for (const auto* text : {&status, &thresholds, &groups, &chgroup}) EXPECT_EQ(test::lineCount(*text), 385);
+    for (const auto* text : {&status, &thresholds, &groups, &chgroup})
+        EXPECT_EQ(test::lineCount(*text), 385);
 
     // Read back from files: what was written is what loads.
     StoreFixture f;
@@ -79,12 +84,17 @@ TEST(ChannelTablesFile, MissingChannelGroupsGiveTheDefaultGrouping) {
     ::unlink(joinPath(folder, "chgroup.dat").c_str());
     FakePrompter p;
     loadChannelTables(f.s, p);
-    EXPECT_EQ(p.texts(), std::vector<std::string>{"Error [\\p00003\\chgroup.dat] => Loading default groups..."});
+    EXPECT_EQ(p.texts(), std::vector<std::string>{
+                             "Error [\\p00003\\chgroup.dat] => Loading default groups..."});
     auto& g = f.s.channels.Channel_Group;
-    for (int c : {0, 15}) EXPECT_EQ(g[static_cast<size_t>(c)], 0) << c;
-    for (int c : {16, 47}) EXPECT_EQ(g[static_cast<size_t>(c)], 1) << c;
-    for (int c : {336, 367}) EXPECT_EQ(g[static_cast<size_t>(c)], 11) << c;
-    for (int c : {368, 383}) EXPECT_EQ(g[static_cast<size_t>(c)], 12) << c;
+    for (int c : {0, 15})
+        EXPECT_EQ(g[static_cast<size_t>(c)], 0) << c;
+    for (int c : {16, 47})
+        EXPECT_EQ(g[static_cast<size_t>(c)], 1) << c;
+    for (int c : {336, 367})
+        EXPECT_EQ(g[static_cast<size_t>(c)], 11) << c;
+    for (int c : {368, 383})
+        EXPECT_EQ(g[static_cast<size_t>(c)], 12) << c;
 }
 
 TEST(ChannelTablesFile, ValuesArePositionalAndNormalised) {
@@ -111,7 +121,8 @@ TEST(ChannelTablesFile, ValuesArePositionalAndNormalised) {
 TEST(ChannelTablesFile, MoreThan385RecordsAreIgnored) {
     StoreFixture f;
     std::string text = "\"<Channel>, <Group: -1=Free>\"\r\n";
-    for (int i = 0; i < 500; ++i) text += std::to_string(i) + "," + std::to_string(i % 7) + "\r\n";
+    for (int i = 0; i < 500; ++i)
+        text += std::to_string(i) + "," + std::to_string(i % 7) + "\r\n";
     f.dir.write("chgroup.dat", text);
     ChannelTables t;
     ASSERT_TRUE(readChannelTable(t, f.dir.path(), ChannelTableFile::ChannelGroups));
@@ -133,7 +144,8 @@ TEST(ChannelTablesFile, DamagedFileFallsBackForItsOwnArrayOnly) {
         f.s.channels.Channel_Enabled.fill(0);
         FakePrompter p;
         loadChannelTables(f.s, p);
-        EXPECT_EQ(p.texts(), std::vector<std::string>{"Error [\\p00003\\status.dat] => Loading default values..."});
+        EXPECT_EQ(p.texts(), std::vector<std::string>{
+                                 "Error [\\p00003\\status.dat] => Loading default values..."});
         EXPECT_EQ(f.s.channels.Channel_Enabled[0], -1); // defaults, not the records read before
         EXPECT_EQ(f.s.channels.Channel_Enabled[383], -1);
         EXPECT_DOUBLE_EQ(f.s.channels.Channel_Threshold[9], 1.5); // the other tables still load

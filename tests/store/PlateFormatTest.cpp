@@ -16,7 +16,8 @@ const std::string kPlateHead = "\"Plate format\"\r\n\"test\"\r\n";
 
 // A plate file listing (well, beam) per channel; channels past the list are
 // left out of the file.
-std::string plateText(const std::string& geometry, const std::vector<std::pair<int, int>>& channels) {
+std::string plateText(const std::string& geometry,
+                      const std::vector<std::pair<int, int>>& channels) {
     std::string text = kPlateHead + geometry + "\r\n\"<Channel>, <Well>, <Beam>\"\r\n";
     for (size_t c = 0; c < channels.size(); ++c)
         text += "\"" + std::to_string(c) + "\"," + std::to_string(channels[c].first) + "," +
@@ -83,14 +84,16 @@ TEST(PlateFormat, FileWrittenAndReadBackByteForByte) {
 
 TEST(PlateFormat, Plate384FromFile) {
     std::vector<std::pair<int, int>> channels;
-    for (int c = 0; c < kChannels; ++c) channels.push_back({c, 0});
+    for (int c = 0; c < kChannels; ++c)
+        channels.push_back({c, 0});
     StoreFixture f;
     f.dir.write("w384.dat", plateText("16,1,0,24,1,0", channels));
     PlateLayout p;
     ASSERT_EQ(readPlateFile(p, f.dir / "w384.dat"), 0);
     EXPECT_EQ(p.Max_Well, 383);
     EXPECT_EQ(p.Max_Beam, 0);
-    for (int c : {0, 17, 383}) EXPECT_EQ(p.wellChannel(c, 0), c);
+    for (int c : {0, 17, 383})
+        EXPECT_EQ(p.wellChannel(c, 0), c);
 }
 
 TEST(PlateFormat, ShorterListLeavesNoWellsOfThePreviousPlate) {
@@ -120,8 +123,10 @@ TEST(PlateFormat, MissingFileFallsBackToW96f) {
     f.s.plate.Channel_Well.fill(3);
     FakePrompter p;
     EXPECT_FALSE(loadPlateFormat(f.s, p));
-    EXPECT_EQ(p.texts(), std::vector<std::string>{
-                             "Error [\\w48.dat] ID#1 => Loading plate format from default: 384,96f or 96u..."});
+    EXPECT_EQ(
+        p.texts(),
+        std::vector<std::string>{
+            "Error [\\w48.dat] ID#1 => Loading plate format from default: 384,96f or 96u..."});
     EXPECT_EQ(f.s.setup.Plate_format, "w96f");
     EXPECT_EQ(f.s.plate.Max_Beam, 1);
     EXPECT_EQ(f.s.plate.Channel_Well[1], -1);
@@ -136,10 +141,10 @@ TEST(PlateFormat, DamagedFilesFallBackToTheirBuiltInLayout) {
     std::vector<Case> cases = {
         {"", 1},
         {kPlateHead + "16,1,0", 1},
-        {kPlateHead + "0,1,0,24,1,0\r\n\"h\"\r\n", 1},          // no rows
-        {plateText("16,1,0,24,1,0", ok) + "\"10\",999,0\r\n", 2},  // well beyond 385 slots
-        {plateText("16,1,0,24,1,0", ok) + "\"10\",4,-2\r\n", 2},   // negative beam in a well
-        {plateText("16,1,0,24,1,0", ok) + "\"10\",4\r\n", 2},      // truncated triple
+        {kPlateHead + "0,1,0,24,1,0\r\n\"h\"\r\n", 1},            // no rows
+        {plateText("16,1,0,24,1,0", ok) + "\"10\",999,0\r\n", 2}, // well beyond 385 slots
+        {plateText("16,1,0,24,1,0", ok) + "\"10\",4,-2\r\n", 2},  // negative beam in a well
+        {plateText("16,1,0,24,1,0", ok) + "\"10\",4\r\n", 2},     // truncated triple
         {plateText("16,1,0,24,1,0", ok) + "\"10\",4,\x01\x02\r\n", 1},
         {kPlateHead + "16,1,0,24,1,0\r\n\"h\"\r\n" + std::string(2 * 1024 * 1024, '0'), 1},
     };
@@ -149,7 +154,8 @@ TEST(PlateFormat, DamagedFilesFallBackToTheirBuiltInLayout) {
         f.s.setup.Plate_format = "w384";
         FakePrompter p;
         EXPECT_FALSE(loadPlateFormat(f.s, p));
-        EXPECT_EQ(p.texts(), std::vector<std::string>{plateErrorMessage("w384", c.stage)}) << c.text.substr(0, 60);
+        EXPECT_EQ(p.texts(), std::vector<std::string>{plateErrorMessage("w384", c.stage)})
+            << c.text.substr(0, 60);
         EXPECT_EQ(f.s.setup.Plate_format, "w384");
         EXPECT_EQ(f.s.plate.Max_Well, 383);
         EXPECT_EQ(f.s.plate.wellChannel(383, 0), 383);

@@ -138,8 +138,9 @@ TEST(ProjectFile, ShortFileIsRecoveredFromTheBackup) {
     FakePorts fp;
     loadProject(f.s, 5, fp.ports);
     EXPECT_EQ(fp.prompter.texts(),
-              (std::vector<std::string>{"Error [\\p00005\\setup.dat] ID#4 => Loading values from: p00005\\",
-                                        "Warning!! PLEASE Re-Check setup values before RUN"}));
+              (std::vector<std::string>{
+                  "Error [\\p00005\\setup.dat] ID#4 => Loading values from: p00005\\",
+                  "Warning!! PLEASE Re-Check setup values before RUN"}));
     EXPECT_EQ(f.s.setup.Name, "from backup");
     EXPECT_EQ(f.dir.read("p00005/setup.dat"), setupNamed("from backup", 5));
 }
@@ -185,9 +186,10 @@ TEST(ProjectFile, ShortAcquisitionCopyIsNotUsedAndDefaultsFollow) {
     f.s.setup.Mn[2][1] = 250;
     FakePorts fp;
     loadProject(f.s, 5, fp.ports);
-    EXPECT_EQ(fp.prompter.texts(),
-              (std::vector<std::string>{"Error [\\p00005\\setup.dat] ID#1 => Loading default values...",
-                                        "Warning!! PLEASE Re-Check setup values before RUN"}));
+    EXPECT_EQ(
+        fp.prompter.texts(),
+        (std::vector<std::string>{"Error [\\p00005\\setup.dat] ID#1 => Loading default values...",
+                                  "Warning!! PLEASE Re-Check setup values before RUN"}));
     EXPECT_EQ(f.s.setup.Name, "Default");
     EXPECT_EQ(f.s.setup.Plate_format, "w96f");
     EXPECT_EQ(f.s.setup.Working_folder, f.dir.path() + "/p00005/");
@@ -204,10 +206,11 @@ TEST(ProjectFile, RecoveryRunsOnceWhenTheBackupIsBrokenToo) {
     FakePorts fp;
     loadProject(f.s, 5, fp.ports);
     EXPECT_EQ(fp.prompter.texts(),
-              (std::vector<std::string>{"Error [\\p00005\\setup.dat] ID#1 => Loading values from: p00005\\",
-                                        "Warning!! PLEASE Re-Check setup values before RUN",
-                                        "Error [\\p00005\\setup.dat] ID#4 => Loading default values...",
-                                        "Warning!! PLEASE Re-Check setup values before RUN"}));
+              (std::vector<std::string>{
+                  "Error [\\p00005\\setup.dat] ID#1 => Loading values from: p00005\\",
+                  "Warning!! PLEASE Re-Check setup values before RUN",
+                  "Error [\\p00005\\setup.dat] ID#4 => Loading default values...",
+                  "Warning!! PLEASE Re-Check setup values before RUN"}));
     EXPECT_EQ(f.s.setup.Name, "Default");
 }
 
@@ -220,9 +223,10 @@ TEST(ProjectFile, ProjectZeroNeverRecoversAndGetsDefaults) {
     f.s.setup.Plate_format = "w384";
     FakePorts fp;
     loadProject(f.s, 0, fp.ports);
-    EXPECT_EQ(fp.prompter.texts(),
-              (std::vector<std::string>{"Error [\\p00000\\setup.dat] ID#4 => Loading default values...",
-                                        "Warning!! PLEASE Re-Check setup values before RUN"}));
+    EXPECT_EQ(
+        fp.prompter.texts(),
+        (std::vector<std::string>{"Error [\\p00000\\setup.dat] ID#4 => Loading default values...",
+                                  "Warning!! PLEASE Re-Check setup values before RUN"}));
     EXPECT_EQ(f.s.setup.Name, "Default");
     EXPECT_EQ(f.s.setup.Plate_format, "w96f");
     EXPECT_EQ(f.dir.read("setup.dat"), "\"Project Setup\"\r\n");
@@ -237,7 +241,8 @@ TEST(ProjectFile, DefaultsOnlyForTheGroupsNotRead) {
     f.dir.write("setup.dat", text);
     FakePorts fp;
     loadProject(f.s, 0, fp.ports);
-    EXPECT_EQ(fp.prompter.texts().front(), "Error [\\p00000\\setup.dat] ID#2 => Loading default values...");
+    EXPECT_EQ(fp.prompter.texts().front(),
+              "Error [\\p00000\\setup.dat] ID#2 => Loading default values...");
     EXPECT_EQ(f.s.setup.Name, "Larvae, run 'B'"); // group 1 was read
     EXPECT_EQ(f.s.setup.Aq_mode, 1);
     EXPECT_EQ(f.s.setup.Aq_lapse, 30);
@@ -252,12 +257,14 @@ TEST(ProjectFile, DefaultsOnlyForTheGroupsNotRead) {
 }
 
 TEST(ProjectFile, BadInputAlwaysEndsWithACompleteSetup) {
-    std::string overlong = "\"Project Setup\"\r\n3,\"" + std::string(2 * 1024 * 1024, 'x') + "\"\r\n";
+    std::string overlong =
+        "\"Project Setup\"\r\n3,\"" + std::string(2 * 1024 * 1024, 'x') + "\"\r\n";
     std::string truncated = kSetupFixture.substr(0, kSetupFixture.find("Larvae") + 3);
     std::string wrongNumber = kSetupFixture;
     wrongNumber.replace(wrongNumber.find("3,\"Larvae"), 1, "three");
     for (const std::string& content :
-         {std::string(), std::string("\x7f\x45\x4c\x46\x02\x01\x01\x00\r\n\r\n\r\n\r\n\r\n\r\n", 20), overlong,
+         {std::string(),
+          std::string("\x7f\x45\x4c\x46\x02\x01\x01\x00\r\n\r\n\r\n\r\n\r\n\r\n", 20), overlong,
           truncated, wrongNumber}) {
         StoreFixture f;
         saveProject(f.s);
@@ -283,13 +290,14 @@ TEST(ProjectFile, LoadReadsSetupThenTablesThenPlate) {
     }());
     FakePorts fp;
     loadProject(f.s, 6, fp.ports);
-    EXPECT_EQ(fp.prompter.texts(),
-              (std::vector<std::string>{
-                  "Error [\\p00006\\status.dat] => Loading default values...",
-                  "Error [\\p00006\\threshld.dat] => Loading default values...",
-                  "Error [\\p00006\\groups.dat] => Loading default groups...",
-                  "Error [\\p00006\\chgroup.dat] => Loading default groups...",
-                  "Error [\\w24.dat] ID#1 => Loading plate format from default: 384,96f or 96u..."}));
+    EXPECT_EQ(
+        fp.prompter.texts(),
+        (std::vector<std::string>{
+            "Error [\\p00006\\status.dat] => Loading default values...",
+            "Error [\\p00006\\threshld.dat] => Loading default values...",
+            "Error [\\p00006\\groups.dat] => Loading default groups...",
+            "Error [\\p00006\\chgroup.dat] => Loading default groups...",
+            "Error [\\w24.dat] ID#1 => Loading plate format from default: 384,96f or 96u..."}));
     EXPECT_EQ(f.s.setup.Plate_format, "w96f");
     EXPECT_TRUE(fp.status.texts.empty());
 }
@@ -318,7 +326,8 @@ TEST(ProjectFile, DescribeRecoversOrReportsInTheText) {
     f.dir.write("p00003/setup.dat", "\"x\"\r\n");
     f.dir.write("p00003/setup.bak", setupNamed("from bak", 3));
     EXPECT_EQ(describeProject(folder, p), "<Project> p00003: from bak");
-    EXPECT_EQ(p.texts(), std::vector<std::string>{"Error reading Setup.dat -> recovered from Setup.bak"});
+    EXPECT_EQ(p.texts(),
+              std::vector<std::string>{"Error reading Setup.dat -> recovered from Setup.bak"});
 
     p.clear();
     ::unlink(joinPath(folder, "setup.dat").c_str());
@@ -346,7 +355,8 @@ TEST(ProjectFile, RenameKeepsEveryOtherLineAndSurvivesCommasAndQuotes) {
     std::string expected = kSetupFixture;
     expected.replace(expected.find("\"Larvae, run 'B'\""), 17, "\"say 'hi', twice\"");
     EXPECT_EQ(text, expected);
-    EXPECT_EQ(f.dir.read("p00003/setup.bak").find("\"Dose 1, 2, 3\",\"/home"), kSetupFixture.find("\"Larvae"));
+    EXPECT_EQ(f.dir.read("p00003/setup.bak").find("\"Dose 1, 2, 3\",\"/home"),
+              kSetupFixture.find("\"Larvae"));
     EXPECT_EQ(describeProject(folder, p), "<Project> p00003: say 'hi', twice");
     EXPECT_TRUE(p.messages.empty());
 
@@ -362,10 +372,12 @@ TEST(ProjectFile, RenameRefusesFilesItCannotRebuild) {
     FakePrompter p;
     std::string folder = f.useProject(3);
     std::string longFile;
-    for (int i = 0; i < 52; ++i) longFile += "1,2\r\n";
+    for (int i = 0; i < 52; ++i)
+        longFile += "1,2\r\n";
     std::string manyFields = "\"h\"\r\n1,2,3,4,5,6,7,8,9,10,11,12\r\n";
     std::string unclosed = "\"h\"\r\n1,\"open,\"x\"\r\n";
-    for (const std::string& content : {longFile, manyFields, unclosed, std::string("\"only one line\"")}) {
+    for (const std::string& content :
+         {longFile, manyFields, unclosed, std::string("\"only one line\"")}) {
         f.dir.write("p00003/setup.dat", content);
         EXPECT_EQ(renameProject(folder, "x", p), "");
         EXPECT_EQ(f.dir.read("p00003/setup.dat"), content);

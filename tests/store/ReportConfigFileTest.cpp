@@ -114,7 +114,8 @@ TEST(ReportConfigFile, SpacerFollowsTheLocale) {
 TEST(ReportConfigFile, DamagedFileIsRewrittenWithDefaults) {
     std::string overlong = kHeaderLine + "1,60," + std::string(2 * 1024 * 1024, '1');
     for (const std::string& bad :
-         {std::string(), kHeaderLine, kHeaderLine + "1,60,1,\";\",0,1", kHeaderLine + "1,60,1,\";,0,1,0,3,3,2,30,1\r\n",
+         {std::string(), kHeaderLine, kHeaderLine + "1,60,1,\";\",0,1",
+          kHeaderLine + "1,60,1,\";,0,1,0,3,3,2,30,1\r\n",
           kHeaderLine + std::string("1,60,\x02\x03,\";\",0,1,0,3,3,2,30,1\r\n"), overlong,
           kHeaderLine + "1,99999,1,\";\",0,1,0,3,3,2,30,1\r\n"}) {
         ReportFixture f;
@@ -142,7 +143,8 @@ TEST(ReportConfigFile, WriteFailureIsShownAndMemoryKept) {
     // Loading cannot write either: both messages, and defaults in memory.
     f.prompter.clear();
     EXPECT_EQ(f.load(0), 0);
-    EXPECT_EQ(f.prompter.texts(), (std::vector<std::string>{kReportConfigLoadError, kReportConfigSaveError}));
+    EXPECT_EQ(f.prompter.texts(),
+              (std::vector<std::string>{kReportConfigLoadError, kReportConfigSaveError}));
     EXPECT_EQ(f.s.report.Bin, 30);
 }
 

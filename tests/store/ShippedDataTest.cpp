@@ -14,13 +14,16 @@ namespace {
 
 using test::FakePrompter;
 
-std::string dataFolder() { return std::string(TRELVANE_SOURCE_DIR) + "/data"; }
+std::string dataFolder() {
+    return std::string(TRELVANE_SOURCE_DIR) + "/data";
+}
 
 // Beams per well of a layout: well -> count.
 std::map<int, int> beamsPerWell(const PlateLayout& p) {
     std::map<int, int> n;
     for (int c = 0; c < kChannels; ++c)
-        if (p.Channel_Well[static_cast<size_t>(c)] >= 0) ++n[p.Channel_Well[static_cast<size_t>(c)]];
+        if (p.Channel_Well[static_cast<size_t>(c)] >= 0)
+            ++n[p.Channel_Well[static_cast<size_t>(c)]];
     return n;
 }
 
@@ -29,9 +32,10 @@ TEST(ShippedPlates, EveryFormatLoadsWithThePromisedBeamsPerWell) {
         const char* name;
         int wells, fewest, most;
     };
-    for (const Promise& pr : {Promise{"w384", 384, 1, 1}, Promise{"w96f", 96, 2, 2}, Promise{"w96u", 96, 1, 1},
-                              Promise{"w96flat", 96, 4, 4}, Promise{"w48", 48, 1, 3}, Promise{"w24", 24, 4, 4},
-                              Promise{"w6", 6, 30, 32}}) {
+    for (const Promise& pr :
+         {Promise{"w384", 384, 1, 1}, Promise{"w96f", 96, 2, 2}, Promise{"w96u", 96, 1, 1},
+          Promise{"w96flat", 96, 4, 4}, Promise{"w48", 48, 1, 3}, Promise{"w24", 24, 4, 4},
+          Promise{"w6", 6, 30, 32}}) {
         PlateLayout p;
         std::string format = pr.name;
         FakePrompter prompter;
@@ -45,7 +49,8 @@ TEST(ShippedPlates, EveryFormatLoadsWithThePromisedBeamsPerWell) {
             EXPECT_GE(n, pr.fewest) << pr.name << " well " << well;
             EXPECT_LE(n, pr.most) << pr.name << " well " << well;
             // Beams of a well are numbered 0, 1, 2 ... and each is served.
-            for (int b = 0; b < n; ++b) EXPECT_GE(p.wellChannel(well, b), 0) << pr.name << " well " << well;
+            for (int b = 0; b < n; ++b)
+                EXPECT_GE(p.wellChannel(well, b), 0) << pr.name << " well " << well;
         }
         // Each well's drawn rectangle holds the beams it owns (beam c is drawn
         // at column c div 16 + 0.5, row c mod 16 + 0.5).
@@ -101,8 +106,8 @@ TEST(ShippedData, NewInstallationStartsQuietlyOnProjectZero) {
     EXPECT_EQ(s.plate.Max_Beam, 1);
     EXPECT_EQ(readWholeFile(s.Program_Folder + "/setup.dat"), setupFileText(ProjectSetup{}, 0));
     const ChannelTables defaults;
-    for (auto table : {ChannelTableFile::Status, ChannelTableFile::Threshold, ChannelTableFile::Groups,
-                       ChannelTableFile::ChannelGroups})
+    for (auto table : {ChannelTableFile::Status, ChannelTableFile::Threshold,
+                       ChannelTableFile::Groups, ChannelTableFile::ChannelGroups})
         EXPECT_EQ(readWholeFile(s.Program_Folder + "/" + channelTableFileName(table)),
                   channelTableText(defaults, table));
 }

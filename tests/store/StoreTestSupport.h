@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/Files.h"
+#include "store/ConfigFile.h"
 #include "store/Module1.h"
 #include "store/PlateFormat.h"
 #include "store/StoreText.h"
@@ -36,6 +37,8 @@ struct StoreFixture {
     }
 };
 
-inline int lineCount(const std::string& text) { return static_cast<int>(splitLines(text).size()); }
+inline int lineCount(const std::string& text) {
+    return static_cast<int>(splitLines(text).size());
+}
 
 } // namespace trv::test
