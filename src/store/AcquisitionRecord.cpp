@@ -24,7 +24,7 @@ std::string createAcquisitionFolder(SharedState& s, const LocalDateTime& start,
     const std::string folderName = acquisitionFolderName(start);
     const std::string projectFolder = s.Project_Folder;
     const std::string folder = joinPath(projectFolder, folderName);
-    if (!makeFolder(folder)) return "";
+    if (projectFolder.empty() || !makeFolder(folder)) return "";
     s.Project_Folder = folder;
     bool ok = saveProject(s);
     s.Project_Folder = projectFolder;

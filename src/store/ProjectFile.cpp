@@ -227,6 +227,8 @@ void loadProject(SharedState& s, int n, Ports& ports) {
 }
 
 bool saveProject(const SharedState& s) {
+    // An unresolved folder would put the files wherever the program was started.
+    if (s.Project_Folder.empty()) return false;
     const std::string setupPath = joinPath(s.Project_Folder, kSetupFileName);
     copyFile(setupPath, joinPath(s.Project_Folder, kSetupBackupName));
     bool ok = writeFileAtomic(setupPath, setupFileText(s.setup, s.config.Actual_Project_Number));

@@ -56,7 +56,8 @@ void loadProject(SharedState& s, int n, Ports& ports);
 
 // Copies setup.dat to setup.bak (a failed copy is ignored), writes setup.dat
 // with Actual_Project_Number as the project number, then the four channel
-// tables, all into Project_Folder. False when a file could not be written.
+// tables, all into Project_Folder. False when a file could not be written
+// (or Project_Folder is empty).
 bool saveProject(const SharedState& s);
 
 // "<Project> p00003: Larvae run" for a project folder; recovers a short or

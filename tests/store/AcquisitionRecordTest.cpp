@@ -58,6 +58,10 @@ TEST(AcquisitionRecord, CreateFailsVisiblyWhenTheFolderCannotBeMade) {
     f.s.Project_Folder = f.dir / "gone";
     EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 0, 0}, "x", ""), "");
     EXPECT_EQ(f.s.Project_Folder, f.dir / "gone");
+    f.s.Project_Folder.clear();
+    EXPECT_FALSE(saveProject(f.s));
+    EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 0, 0}, "x", ""), "");
+    EXPECT_FALSE(folderExists("20240315_0930"));
 }
 
 TEST(AcquisitionRecord, RenameKeepsCommentsAndTheBackup) {
