@@ -63,6 +63,45 @@ int groupOfPickerEntry(const std::string& entry) {
 
 void setBarPlotScale(Surface& s) { s.setScale(-30, 300, 300, -30); }
 
+SlotLabels fitSlotLabels(const Surface& s, const std::vector<std::string>& labels, double w,
+                         bool mayThin) {
+    SlotLabels fit;
+    double widest = 0;
+    for (const auto& l : labels) widest = std::max(widest, s.textWidth(l));
+    fit.lineHeight = s.textHeight();
+    if (widest <= 0.9 * w || w <= 0) return fit;
+    // Two lines of text fit between the axis (y -2) and the bottom edge (y -30)?
+    bool twoLines = 2 * fit.lineHeight + 3 <= 28;
+    fit.rows = twoLines ? 2 : 1;
+    if (mayThin) {
+        // Every stride-th label, so that each one has room up to the next
+        // label on its line.
+        while (widest > (fit.rows * fit.stride - 0.1) * w) ++fit.stride;
+    }
+    return fit;
+}
+
+double SlotLabels::top(int row) const { return row == 0 ? -3 : -4 - lineHeight; }
+
+bool SlotLabels::shows(int slot) const { return slot % stride == 0; }
+
+int SlotLabels::row(int slot) const { return (slot / stride) % rows; }
+
+void SlotLabels::erase(Surface& s, double x0, double w, int slot) const {
+    double reach = x0 + 2 * w * stride;
+    if (row(slot) == 0)
+        s.filledBox(x0, -2, reach, top(0) - lineHeight, colour::White);
+    else
+        s.filledBox(x0, top(1), reach, -30, colour::White);
+}
+
+double valueTextY(const Surface& s, const std::vector<std::string>& values, double w, int slot) {
+    double widest = 0;
+    for (const auto& v : values) widest = std::max(widest, s.textWidth(v));
+    if (widest <= 0.8 * w || slot % 2 == 0) return 37;
+    return 37 + s.textHeight() + 2;
+}
+
 void Dibujar_lineas_ejes(Surface& s) {
     s.filledBox(0, 0, 2, 255, colour::Black);
     s.filledBox(0, 0, 290, 2, colour::Black);
@@ -81,11 +120,18 @@ void Dibujar_ejes_barplot(Surface& s, double plotScale) {
     Dibujar_lineas_ejes(s);
 }
 
-void Dibujar_barra(Surface& s, double x0, double w, double v, double plotScale) {
+void Dibujar_barra(Surface& s, double x0, double w, double v, double plotScale, double valueY) {
+    drawBarBody(s, x0, w, v, plotScale);
+    writeBarValue(s, x0, w, v, valueY);
+}
+
+void drawBarBody(Surface& s, double x0, double w, double v, double plotScale) {
     double h = v / plotScale;
     double xl = x0 + 0.1 * w, xr = x0 + 0.9 * w;
     s.setPenWidth(1);
-    s.filledBox(xl, 1, xr, 275, colour::White);
+    // The whole slot: the wide outline of a taller bar drawn before reaches
+    // past the bar's own edges.
+    s.filledBox(x0, 1, x0 + w, 275, colour::White);
     if (h >= 255) {
         s.setPenWidth(3);
         s.box(xl, 1, xr, 255, colour::Black);
@@ -97,8 +143,11 @@ void Dibujar_barra(Surface& s, double x0, double w, double v, double plotScale) 
         s.setPenWidth(1);
         s.filledBox(xl, 2, xr, h, kBarGrey);
     }
+}
+
+void writeBarValue(Surface& s, double x0, double w, double v, double valueY) {
     s.setForeColor(kBarValueGrey);
-    s.text(x0 + 0.2 * w, 37, asInteger(v));
+    s.text(x0 + 0.2 * w, valueY, asInteger(v));
     s.setForeColor(colour::Black);
 }
 
@@ -200,17 +249,35 @@ void LivePlots::Dibujar_barplot(Surface& s, const LivePlotData& d) {
     long long largest = 0;
     int first = plotPage * kGroupsPerPage;
     int last = std::min(k, first + kGroupsPerPage);
+    std::vector<long long> value;
+    std::vector<std::string> valueTexts, captions;
     for (int i = first; i < last; ++i) {
         int g = shown[static_cast<size_t>(i)];
-        double x0 = c0 + (i - first) * w;
-        long long v = roundHalfEven(static_cast<double>(sum[static_cast<size_t>(g)]) /
-                                    n[static_cast<size_t>(g)]);
-        largest = std::max(largest, v);
-        Dibujar_barra(s, x0, w, static_cast<double>(v), plotScale);
-        s.filledBox(x0, -30, x0 + 2 * w, -2, colour::White);
-        s.setForeColor(colour::Black);
-        s.text(x0 + 0.1 * w, -10, groupCaption(d.channels, g));
+        value.push_back(roundHalfEven(static_cast<double>(sum[static_cast<size_t>(g)]) /
+                                      n[static_cast<size_t>(g)]));
+        valueTexts.push_back(asInteger(static_cast<double>(value.back())));
+        captions.push_back(groupCaption(d.channels, g));
     }
+    SlotLabels fit = fitSlotLabels(s, captions, w, false);
+    for (int j = 0; j < last - first; ++j) {
+        size_t at = static_cast<size_t>(j);
+        double x0 = c0 + j * w;
+        largest = std::max(largest, value[at]);
+        drawBarBody(s, x0, w, static_cast<double>(value[at]), plotScale);
+        s.setForeColor(colour::Black);
+        if (fit.rows == 1) {
+            s.filledBox(x0, -30, x0 + 2 * w, -2, colour::White);
+            s.text(x0 + 0.1 * w, -10, captions[at]);
+        } else {
+            fit.erase(s, x0, w, j);
+            s.text(x0 + 0.1 * w, fit.top(fit.row(j)), captions[at]);
+        }
+    }
+    // Values after all bars, so that a value wider than its bar is not cut
+    // by the next bar's slot.
+    for (int j = 0; j < last - first; ++j)
+        writeBarValue(s, c0 + j * w, w, static_cast<double>(value[static_cast<size_t>(j)]),
+                      valueTextY(s, valueTexts, w, j));
     Dibujar_ejes_barplot(s, plotScale);
     if (static_cast<double>(largest) / plotScale > 250) plotScale += 0.5;
 }
@@ -291,6 +358,9 @@ void LivePlots::Dibujar_grupo(Surface& s, const LivePlotData& d) {
     if (!memberWells.empty()) {
         double w = static_cast<double>(
             std::min<long long>(roundHalfEven(260.0 / static_cast<double>(memberWells.size())), 25));
+        std::vector<std::string> labels;
+        for (int16_t well : memberWells) labels.push_back(p.wellLabel(well));
+        SlotLabels fit = fitSlotLabels(s, labels, w, true);
         for (size_t i = 0; i < memberWells.size(); ++i) {
             double x0 = 40 + w * static_cast<double>(i);
             double hw = static_cast<double>(
@@ -300,8 +370,13 @@ void LivePlots::Dibujar_grupo(Surface& s, const LivePlotData& d) {
             s.box(x0 + 0.1 * w, 2, x0 + 0.9 * w, hw, colour::Black);
             s.setPenWidth(1);
             s.filledBox(x0 + 0.1 * w, 2, x0 + 0.9 * w, hw, colour::White);
-            s.filledBox(x0, -1, x0 + w, -20, colour::White);
-            s.text(x0 + 0.1 * w, -5, p.wellLabel(memberWells[i]));
+            int slot = static_cast<int>(i);
+            if (fit.rows == 1 && fit.stride == 1) {
+                s.filledBox(x0, -1, x0 + w, -20, colour::White);
+                s.text(x0 + 0.1 * w, -5, labels[i]);
+            } else if (fit.shows(slot)) {
+                s.text(x0 + 0.1 * w, fit.top(fit.row(slot)), labels[i]);
+            }
         }
     }
     Dibujar_lineas_ejes(s);
@@ -333,11 +408,21 @@ void LivePlots::Dibujar_histograma(Surface& s, const LivePlotData& d) {
     setBarPlotScale(s);
     // The interval labels change with every block: erase the old ones first.
     s.filledBox(0, -2, 300, -30, colour::White);
+    std::vector<std::string> valueTexts, intervals;
+    for (int k = 0; k < kBodyBendsShownBins; ++k) {
+        valueTexts.push_back(asInteger(static_cast<double>(value[static_cast<size_t>(k)])));
+        intervals.push_back(withDecimalMark(fixedDecimals((k + 1) * d.deltaT, 1), decimalMark));
+    }
+    SlotLabels fit = fitSlotLabels(s, intervals, 10, false);
     for (int k = 0; k < kBodyBendsShownBins; ++k) {
         double x0 = 4 + 10.0 * k;
-        Dibujar_barra(s, x0, 10, static_cast<double>(value[static_cast<size_t>(k)]), plotScale);
-        s.text(x0 + 1, -10, withDecimalMark(fixedDecimals((k + 1) * d.deltaT, 1), decimalMark));
+        drawBarBody(s, x0, 10, static_cast<double>(value[static_cast<size_t>(k)]), plotScale);
+        s.text(x0 + 1, fit.rows == 1 ? -10 : fit.top(fit.row(k)), intervals[static_cast<size_t>(k)]);
     }
+    for (int k = 0; k < kBodyBendsShownBins; ++k)
+        writeBarValue(s, 4 + 10.0 * k, 10, static_cast<double>(value[static_cast<size_t>(k)]),
+                      valueTextY(s, valueTexts, 10, k));
+    s.setForeColor(colour::Black);
     s.setForeColor(colour::Black);
     s.text(260, 260, groupCaption(d.channels, group));
     Dibujar_ejes_barplot(s, plotScale);

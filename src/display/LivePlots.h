@@ -64,8 +64,34 @@ void Dibujar_lineas_ejes(Surface& s);
 
 // One bar of width w starting at x0 for a value v in counts: the slot is
 // erased, the bar drawn as a black frame filled grey (clipped at 255 units
-// when taller) and the value written in grey at 37 units.
-void Dibujar_barra(Surface& s, double x0, double w, double v, double plotScale);
+// when taller) and the value written in grey at valueY (37 units, higher for
+// every other bar when the values are wider than the bars; see valueTextY).
+void Dibujar_barra(Surface& s, double x0, double w, double v, double plotScale,
+                   double valueY = 37);
+// Its two halves: the bar, and the value in grey (the text colour returns to
+// black), for views that write every value after all their bars.
+void drawBarBody(Surface& s, double x0, double w, double v, double plotScale);
+void writeBarValue(Surface& s, double x0, double w, double v, double valueY = 37);
+
+// Where the value of slot `slot` is written: 37 units, or a line higher for
+// odd slots when some value is wider than its bar (0.8 w).
+double valueTextY(const Surface& s, const std::vector<std::string>& values, double w, int slot);
+
+// Labels under slots of width w: one line (y -10 for groups, -5 for wells)
+// while every label fits its slot; otherwise two staggered lines, and for
+// well labels only every stride-th label when even that is too narrow.
+struct SlotLabels {
+    int rows = 1;
+    int stride = 1;
+    double lineHeight = 0;
+    double top(int row) const;       // y of a label on line `row`
+    bool shows(int slot) const;      // this slot's label is written
+    int row(int slot) const;         // its line
+    // Erases this slot's label area on its line, up to two labels further.
+    void erase(Surface& s, double x0, double w, int slot) const;
+};
+SlotLabels fitSlotLabels(const Surface& s, const std::vector<std::string>& labels, double w,
+                         bool mayThin);
 
 // Heat map coordinates, in hundredths of plate units, y downwards.
 void setHeatmapScale(Surface& s, const PlateLayout& plate);

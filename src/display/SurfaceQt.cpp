@@ -22,6 +22,7 @@ SurfaceQt::SurfaceQt(int widthPx, int heightPx)
     image_.fill(Qt::white);
     font_.setPixelSize(kFontPixels);
     font_.setStyleHint(QFont::SansSerif);
+    font_.setStyleStrategy(QFont::NoAntialias);
     metrics_ = std::make_unique<QFontMetricsF>(font_);
 }
 
@@ -31,7 +32,9 @@ QPainter& SurfaceQt::painter() {
     if (!painter_) {
         painter_ = std::make_unique<QPainter>(&image_);
         painter_->setRenderHint(QPainter::Antialiasing, false);
-        painter_->setRenderHint(QPainter::TextAntialiasing, true);
+        // Plain pixels, so that a text written again in white erases it
+        // completely (the signal view's tick counter relies on it).
+        painter_->setRenderHint(QPainter::TextAntialiasing, false);
         painter_->setFont(font_);
     }
     return *painter_;

@@ -358,7 +358,6 @@ TEST_F(LivePlotsTest, HistogramShowsOneGroupPerPageScaledToItsTallestBin) {
     const Prim* t = textAt("0,3");
     ASSERT_NE(t, nullptr);
     EXPECT_DOUBLE_EQ(t->x1, 5);
-    EXPECT_DOUBLE_EQ(t->y1, -10);
     EXPECT_TRUE(surface.hasText("1,2")); // (3 + 1) x 0.3
     EXPECT_TRUE(surface.hasText("7,8")); // bin 25
     const Prim* caption = textAt("G2_Worms");
@@ -380,6 +379,55 @@ TEST_F(LivePlotsTest, HistogramShowsOneGroupPerPageScaledToItsTallestBin) {
     plots.showBarPlot(surface, data());
     EXPECT_EQ(plots.plotPage, 0);
     EXPECT_FALSE(plots.pageButtonsVisible);
+}
+
+TEST_F(LivePlotsTest, LabelsTooWideForTheirSlotsAreStaggeredOrThinned) {
+    auto yOf = [](const RecordingSurface& rs, const std::string& text) {
+        for (const auto& p : rs.texts())
+            if (p.text == text) return p.y1;
+        return 999.0;
+    };
+    // Histogram interval labels: one line at -10 where they fit (a large
+    // surface), two staggered lines where they do not.
+    channels.Channel_Group[0] = 0;
+    RecordingSurface large(2400, 1600);
+    plots.plotPage = 0;
+    plots.showHistogram(large, data());
+    EXPECT_DOUBLE_EQ(yOf(large, "0.3"), -10);
+    EXPECT_DOUBLE_EQ(yOf(large, "0.6"), -10);
+    plots.showHistogram(surface, data());
+    double line = surface.textHeight();
+    EXPECT_DOUBLE_EQ(yOf(surface, "0.3"), -3);
+    EXPECT_DOUBLE_EQ(yOf(surface, "0.6"), -4 - line);
+    EXPECT_DOUBLE_EQ(yOf(surface, "0.9"), -3);
+    EXPECT_GT(-4 - 2 * line, -30); // both lines stay inside the plot
+
+    // Bar captions: 13 groups' captions alternate lines, every one written.
+    oneChannelGroups(13);
+    surface.forget();
+    plots.showBarPlot(surface, data());
+    EXPECT_DOUBLE_EQ(yOf(surface, "G0_Group0"), -3);
+    EXPECT_DOUBLE_EQ(yOf(surface, "G1_Group1"), -4 - line);
+    EXPECT_DOUBLE_EQ(yOf(surface, "G11_Group11"), -4 - line);
+
+    // Values wider than their bars alternate heights too.
+    for (int c = 0; c < 13; ++c) totals[static_cast<size_t>(c)] = static_cast<int16_t>(10000 + c);
+    surface.forget();
+    plots.refreshActivePlot(surface, data());
+    EXPECT_DOUBLE_EQ(yOf(surface, "10000"), 37);
+    EXPECT_DOUBLE_EQ(yOf(surface, "10001"), 37 + line + 2);
+
+    // Well labels of a 96-well group: every other one, on two lines.
+    channels.Channel_Group.fill(-1);
+    for (int c = 0; c < 96; ++c) channels.Channel_Group[static_cast<size_t>(c)] = 1;
+    plots.chooseGroup(1, channels, plate);
+    surface.forget();
+    plots.showGroupView(surface, data());
+    EXPECT_DOUBLE_EQ(yOf(surface, "A1"), -3);
+    EXPECT_FALSE(surface.hasText("B1"));
+    EXPECT_DOUBLE_EQ(yOf(surface, "C1"), -4 - line);
+    EXPECT_TRUE(surface.hasText("O6")); // well 94
+    EXPECT_FALSE(surface.hasText("P6"));
 }
 
 TEST_F(LivePlotsTest, GroupPickerEntriesNameTheGroupsInUse) {
