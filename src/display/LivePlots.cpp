@@ -39,7 +39,11 @@ int32_t LivePlotData::histogram(int channel, int bin) const {
 std::string groupCaption(const ChannelTables& channels, int group) {
     std::string name;
     if (group >= 0 && group < kSlots) name = channels.Group_Name[static_cast<size_t>(group)];
-    return "G" + std::to_string(group) + "_" + name;
+    std::string caption = "G";
+    caption += std::to_string(group);
+    caption += '_';
+    caption += name;
+    return caption;
 }
 
 std::vector<std::string> groupPickerEntries(const ChannelTables& channels) {
