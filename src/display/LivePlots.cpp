@@ -417,11 +417,13 @@ void LivePlots::Dibujar_histograma(Surface& s, const LivePlotData& d) {
         valueTexts.push_back(asInteger(static_cast<double>(value[static_cast<size_t>(k)])));
         intervals.push_back(withDecimalMark(fixedDecimals((k + 1) * d.deltaT, 1), decimalMark));
     }
-    SlotLabels fit = fitSlotLabels(s, intervals, 10, false);
+    SlotLabels fit = fitSlotLabels(s, intervals, 10, true);
     for (int k = 0; k < kBodyBendsShownBins; ++k) {
         double x0 = 4 + 10.0 * k;
         drawBarBody(s, x0, 10, static_cast<double>(value[static_cast<size_t>(k)]), plotScale);
-        s.text(x0 + 1, fit.rows == 1 ? -10 : fit.top(fit.row(k)), intervals[static_cast<size_t>(k)]);
+        if (fit.shows(k))
+            s.text(x0 + 1, fit.rows == 1 ? -10 : fit.top(fit.row(k)),
+                   intervals[static_cast<size_t>(k)]);
     }
     for (int k = 0; k < kBodyBendsShownBins; ++k)
         writeBarValue(s, 4 + 10.0 * k, 10, static_cast<double>(value[static_cast<size_t>(k)]),

@@ -401,6 +401,12 @@ TEST_F(LivePlotsTest, LabelsTooWideForTheirSlotsAreStaggeredOrThinned) {
     EXPECT_DOUBLE_EQ(yOf(surface, "0.6"), -4 - line);
     EXPECT_DOUBLE_EQ(yOf(surface, "0.9"), -3);
     EXPECT_GT(-4 - 2 * line, -30); // both lines stay inside the plot
+    // Too low for two lines: every other interval on one line.
+    RecordingSurface low(600, 260);
+    plots.showHistogram(low, data());
+    EXPECT_DOUBLE_EQ(yOf(low, "0.3"), -10);
+    EXPECT_FALSE(low.hasText("0.6"));
+    EXPECT_DOUBLE_EQ(yOf(low, "0.9"), -10);
 
     // Bar captions: 13 groups' captions alternate lines, every one written.
     oneChannelGroups(13);
