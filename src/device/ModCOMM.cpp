@@ -158,6 +158,13 @@ void buildAttributes(LineSettings& s) {
     ::cfsetospeed(&t, sp);
 }
 
+// Time one byte takes on the line: start bit, data bits, parity, stop bits.
+long long byteTimeNanos(const LineSettings& s) {
+    if (s.baud <= 0) return 0;
+    const int bits = 1 + s.dataBits + (s.parity == 'N' ? 0 : 1) + s.stopBits;
+    return 1'000'000'000LL * bits / s.baud;
+}
+
 int msUntil(SteadyClock::time_point t) {
     const auto left = std::chrono::duration_cast<std::chrono::microseconds>(t - SteadyClock::now());
     if (left.count() <= 0) return 0;
@@ -178,6 +185,7 @@ bool platformRead(PortEntry& e, char* buf, int want, int& n, int& err) {
     const auto deadline =
         start + std::chrono::milliseconds(to.readTotalMultiplier * want + to.readTotalConstant);
     SteadyClock::time_point lastByte{};
+    const long long byteNanos = byteTimeNanos(e.lineSettings);
     while (n < want) {
         auto until = deadline;
         if (to.readInterval > 0 && n > 0)
@@ -196,6 +204,19 @@ bool platformRead(PortEntry& e, char* buf, int want, int& n, int& err) {
         if (r > 0) {
             n += static_cast<int>(r);
             lastByte = SteadyClock::now();
+            // The rest of a reply cannot come faster than the line carries
+            // it: wait for it instead of waking for every few bytes. The
+            // wait never reaches past the interval or total time-out.
+            if (n < want && byteNanos > 0) {
+                auto pause = std::chrono::nanoseconds(byteNanos * (want - n));
+                auto limit = deadline;
+                if (to.readInterval > 0)
+                    limit = std::min(limit, lastByte + std::chrono::milliseconds(to.readInterval));
+                pause = std::min(pause, std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                            limit - lastByte) /
+                                            2);
+                if (pause.count() > 0) std::this_thread::sleep_for(pause);
+            }
             continue;
         }
         if (r < 0 && (errno == EAGAIN || errno == EINTR)) {
