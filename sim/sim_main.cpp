@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
         } else if (a == "--paced") {
             opt.paced = true;
         } else if (a == "--id") {
-            ok = number(d) && d >= 0 && d <= 65535;
+            ok = number(d) && d >= 0 && d <= 255 * 255 + 254; // two reply bytes
             opt.identification = static_cast<int>(d);
         } else if (a == "--seed") {
             ok = number(d) && d >= 0;

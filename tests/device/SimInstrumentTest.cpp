@@ -303,7 +303,7 @@ TEST(SimProtocol, PacedRepliesKeepTheLinkRate) {
                         std::chrono::steady_clock::now() - t0).count();
     // 4 x (5 + 192) bytes of 10 bits at 115200 baud: 68.4 ms.
     EXPECT_GE(us, 68000);
-    EXPECT_LT(us, 200000);
+    EXPECT_LT(us, 1000000);
 }
 
 TEST(SimProtocol, PerSampleClockAdvancesWhenAGroupIsAskedForAgain) {
