@@ -44,7 +44,8 @@ void beamSample(benchmark::State& state, bool paced) {
     trv::sim::SimInstrument sim(o);
     std::string error;
     if (!sim.start(&error) || trv::CommOpen(kPort, o.linkPath, trv::kDeviceLineSettings) != 0) {
-        state.SkipWithError(("cannot reach the simulator: " + error + trv::CommError.message).c_str());
+        state.SkipWithError(
+            ("cannot reach the simulator: " + error + trv::CommError.message).c_str());
         std::filesystem::remove_all(dir);
         return;
     }
@@ -72,8 +73,12 @@ void beamSample(benchmark::State& state, bool paced) {
     state.counters["bad_samples"] = static_cast<double>(bad);
 }
 
-void BM_BeamSampleUnpaced(benchmark::State& state) { beamSample(state, false); }
-void BM_BeamSamplePaced(benchmark::State& state) { beamSample(state, true); }
+void BM_BeamSampleUnpaced(benchmark::State& state) {
+    beamSample(state, false);
+}
+void BM_BeamSamplePaced(benchmark::State& state) {
+    beamSample(state, true);
+}
 
 } // namespace
 

@@ -21,7 +21,9 @@ using Steady = std::chrono::steady_clock;
 constexpr auto kByteTime = std::chrono::nanoseconds(1'000'000'000LL * 10 / 115200);
 constexpr int kPacedChunk = 16;
 
-std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string errnoText(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
 
 void setRaw(int fd) {
     termios t{};
@@ -38,7 +40,9 @@ SimInstrument::SimInstrument(SimOptions options)
     : opt_(std::move(options)), model_(opt_.model), faults_(opt_.faults),
       identification_(opt_.identification) {}
 
-SimInstrument::~SimInstrument() { stop(); }
+SimInstrument::~SimInstrument() {
+    stop();
+}
 
 bool SimInstrument::start(std::string* error) {
     auto fail = [&](const std::string& why) {
@@ -144,7 +148,8 @@ void SimInstrument::run() {
         }
         pending.erase(pending.begin(), pending.begin() + static_cast<long>(i));
         // Keep at most a partial frame waiting.
-        while (!pending.empty() && pending.front() != 0xFF) pending.erase(pending.begin());
+        while (!pending.empty() && pending.front() != 0xFF)
+            pending.erase(pending.begin());
     }
 }
 
@@ -155,7 +160,8 @@ void SimInstrument::handleFrame(const Frame& f) {
     {
         std::lock_guard lock(mutex_);
         frames_.push_back(f);
-        while (frames_.size() > opt_.recordLimit) frames_.pop_front();
+        while (frames_.size() > opt_.recordLimit)
+            frames_.pop_front();
         ++framesReceived_;
         framesCv_.notify_all();
 
@@ -167,9 +173,10 @@ void SimInstrument::handleFrame(const Frame& f) {
         }
         if (send && faults_.shortNext > 0) {
             --faults_.shortNext;
-            const size_t len = faults_.shortLength < 0
-                                   ? (reply.empty() ? 0 : reply.size() - 1)
-                                   : std::min(reply.size(), static_cast<size_t>(faults_.shortLength));
+            const size_t len =
+                faults_.shortLength < 0
+                    ? (reply.empty() ? 0 : reply.size() - 1)
+                    : std::min(reply.size(), static_cast<size_t>(faults_.shortLength));
             reply.resize(len);
         }
         lateMs = faults_.lateMs;
@@ -202,7 +209,8 @@ std::vector<uint8_t> SimInstrument::answer(const Frame& f, bool& reply) {
     case 0x00: // identification
         reply = true;
         if (!faults_.probeReply.empty()) return faults_.probeReply;
-        return {static_cast<uint8_t>(identification_ / 255), static_cast<uint8_t>(identification_ % 255)};
+        return {static_cast<uint8_t>(identification_ / 255),
+                static_cast<uint8_t>(identification_ % 255)};
     case 0x10: // output state, no reply
         model_.setOutputState(operand);
         return {};
@@ -212,7 +220,8 @@ std::vector<uint8_t> SimInstrument::answer(const Frame& f, bool& reply) {
         return {static_cast<uint8_t>(operand), 0};
     case 0x20: { // register read
         int v = model_.readRegister(bank, operand);
-        if (bank == 0 && operand == faults_.unstableRegister) v = (v + (unstableToggle_++ % 2)) & 0xFF;
+        if (bank == 0 && operand == faults_.unstableRegister)
+            v = (v + (unstableToggle_++ % 2)) & 0xFF;
         reply = true;
         return {static_cast<uint8_t>(v), 0};
     }
@@ -226,7 +235,8 @@ std::vector<uint8_t> SimInstrument::answer(const Frame& f, bool& reply) {
         if (badHigh) --faults_.badHighNext;
         return beamSample(operand, badHigh);
     }
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -258,7 +268,8 @@ bool SimInstrument::waitInterruptible(Steady::duration d) {
     const auto until = Steady::now() + d;
     for (;;) {
         if (stopping_) return false;
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(until - Steady::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(until - Steady::now());
         if (left.count() <= 0) return true;
         if (left.count() < 2000) {
             // Short waits: sleep precisely rather than through poll's

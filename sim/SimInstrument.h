@@ -28,13 +28,13 @@ namespace trv::sim {
 using Frame = std::array<uint8_t, 5>;
 
 struct SimFaults {
-    int dropNext = 0;       // the next N replies are not sent
-    int shortNext = 0;      // the next N replies are cut short...
-    int shortLength = -1;   // ...to this many bytes (-1: one byte less)
-    int badHighNext = 0;    // the next N beam-sample replies carry a high byte of 0x10
-    int wrongAckNext = 0;   // the next N register writes are acknowledged with another number
-    int lateMs = 0;         // every reply waits this long first
-    long silentAfter = -1;  // no reply at all once this many frames have arrived (-1: never)
+    int dropNext = 0;      // the next N replies are not sent
+    int shortNext = 0;     // the next N replies are cut short...
+    int shortLength = -1;  // ...to this many bytes (-1: one byte less)
+    int badHighNext = 0;   // the next N beam-sample replies carry a high byte of 0x10
+    int wrongAckNext = 0;  // the next N register writes are acknowledged with another number
+    int lateMs = 0;        // every reply waits this long first
+    long silentAfter = -1; // no reply at all once this many frames have arrived (-1: never)
     std::vector<uint8_t> probeReply; // when not empty: the reply to identification
     int unstableRegister = -1;       // this bank-0 register reads differently every time
 };
@@ -56,7 +56,7 @@ struct SimOptions {
 };
 
 class SimInstrument {
-public:
+  public:
     explicit SimInstrument(SimOptions options = {});
     ~SimInstrument();
     SimInstrument(const SimInstrument&) = delete;
@@ -97,7 +97,7 @@ public:
     // Direct access to the model under the instrument's lock.
     void withModel(const std::function<void(SimModel&)>& f);
 
-private:
+  private:
     void run();
     void handleFrame(const Frame& f);
     std::vector<uint8_t> answer(const Frame& f, bool& reply);

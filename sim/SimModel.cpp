@@ -7,10 +7,12 @@ namespace trv::sim {
 
 namespace {
 
-constexpr double kBandMiddle = 1740.0; // middle of the calibration band (1638..1843)
+constexpr double kBandMiddle = 1740.0;      // middle of the calibration band (1638..1843)
 constexpr int kInitialSetting = 3 * 32 + 2; // gain 3, power 2
 
-int strengthOf(uint8_t setting) { return (setting % 32) * 8 + setting / 32; }
+int strengthOf(uint8_t setting) {
+    return (setting % 32) * 8 + setting / 32;
+}
 
 } // namespace
 
@@ -27,7 +29,9 @@ FactoryRegisters factoryData(int month, int year, double offset, double slope) {
             0};
 }
 
-FactoryRegisters invalidFactoryData() { return {7, 13, 150, 2, 0, 0, 0, 0}; }
+FactoryRegisters invalidFactoryData() {
+    return {7, 13, 150, 2, 0, 0, 0, 0};
+}
 
 SimModel::SimModel(const SimModelOptions& options)
     : opt_(options), rng_(options.seed), noise_(0.0, std::max(0.0, options.noise)),
@@ -36,7 +40,8 @@ SimModel::SimModel(const SimModelOptions& options)
     const int lo = std::max(1, std::min(opt_.minTargetStrength, opt_.maxTargetStrength));
     const int hi = std::max(lo, opt_.maxTargetStrength);
     std::uniform_int_distribution<int> target(lo, hi);
-    for (int b = 0; b < kBeams; ++b) target_[static_cast<size_t>(b)] = target(rng_);
+    for (int b = 0; b < kBeams; ++b)
+        target_[static_cast<size_t>(b)] = target(rng_);
 
     // Wells over the beam matrix: beam b sits in beam column b / 16 (0..23)
     // and beam row b % 16 (0..15); wells are numbered down the columns.
@@ -53,7 +58,8 @@ SimModel::SimModel(const SimModelOptions& options)
             wells_[static_cast<size_t>(w)].beams.push_back(b);
         }
     }
-    for (Well& w : wells_) scheduleWell(w, 0.0);
+    for (Well& w : wells_)
+        scheduleWell(w, 0.0);
 }
 
 void SimModel::setOutputState(int m) {
@@ -61,7 +67,8 @@ void SimModel::setOutputState(int m) {
     outputState_ = m & 7;
     // Activity follows the light from the moment it changes.
     if (lightChanged)
-        for (Well& w : wells_) scheduleWell(w, time_);
+        for (Well& w : wells_)
+            scheduleWell(w, time_);
 }
 
 uint8_t SimModel::setting(int beam) const {
@@ -75,7 +82,8 @@ void SimModel::setSetting(int beam, uint8_t value) {
 void SimModel::setAll(int bank, uint8_t value) {
     const int first = bank == 0 ? 0 : 128;
     const int last = bank == 0 ? 127 : kBeams - 1;
-    for (int b = first; b <= last; ++b) settings_[static_cast<size_t>(b)] = value;
+    for (int b = first; b <= last; ++b)
+        settings_[static_cast<size_t>(b)] = value;
 }
 
 int SimModel::readRegister(int bank, int reg) const {
@@ -92,8 +100,10 @@ int SimModel::readRegister(int bank, int reg) const {
 void SimModel::writeRegister(int bank, int reg, uint8_t value) {
     if (reg < 0 || reg > 255) return;
     if (bank == 0) {
-        if (reg < 128) settings_[static_cast<size_t>(reg)] = value;
-        else if (reg < 136) factory_[static_cast<size_t>(reg - 128)] = value;
+        if (reg < 128)
+            settings_[static_cast<size_t>(reg)] = value;
+        else if (reg < 136)
+            factory_[static_cast<size_t>(reg - 128)] = value;
     } else if (bank == 1) {
         setSetting(128 + reg, value);
     }
@@ -113,10 +123,17 @@ int SimModel::temperatureReading() const {
 double SimModel::activityRate(const Well& w) const {
     double rate = 0.0;
     switch (opt_.organism) {
-    case Organism::Empty: return 0.0;
-    case Organism::Worms: rate = 1.0; break;
-    case Organism::FishLarvae: rate = w.burst ? 6.0 : 0.05; break;
-    case Organism::Flies: rate = 0.1; break;
+    case Organism::Empty:
+        return 0.0;
+    case Organism::Worms:
+        rate = 1.0;
+        break;
+    case Organism::FishLarvae:
+        rate = w.burst ? 6.0 : 0.05;
+        break;
+    case Organism::Flies:
+        rate = 0.1;
+        break;
     }
     if (lightOn()) rate *= std::max(0.0, opt_.lightActivity);
     return rate;
@@ -157,7 +174,8 @@ void SimModel::spawnEvent(Well& w, double at) {
         e.end = at + 0.3 + 1.2 * u(rng_);
         e.depth = u(rng_) < 0.3 ? -(0.1 + 0.1 * u(rng_)) : 0.3 + 0.4 * u(rng_);
         break;
-    case Organism::Empty: return;
+    case Organism::Empty:
+        return;
     }
     events_.push_back(e);
 }
@@ -206,7 +224,8 @@ void SimModel::advanceTo(double seconds) {
 double SimModel::dimming(int beam) const {
     double d = 0.0;
     for (const Event& e : events_)
-        if (e.beam == beam && e.start <= time_ && time_ < e.end && std::fabs(e.depth) > std::fabs(d))
+        if (e.beam == beam && e.start <= time_ && time_ < e.end &&
+            std::fabs(e.depth) > std::fabs(d))
             d = e.depth;
     return d;
 }

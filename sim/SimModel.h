@@ -32,9 +32,9 @@ struct SimModelOptions {
     // Wells laid over the 24 x 16 beam matrix; 0 rows means no plate.
     int plateRows = 8;
     int plateColumns = 12;
-    double noise = 3.0;          // standard deviation of a level, in counts
-    double darkLevel = 40.0;     // level of a beam with setting 0
-    double lightActivity = 2.0;  // activity factor while the light is on (1 = none)
+    double noise = 3.0;         // standard deviation of a level, in counts
+    double darkLevel = 40.0;    // level of a beam with setting 0
+    double lightActivity = 2.0; // activity factor while the light is on (1 = none)
     // Each beam sits in the middle of the calibration band at a strength
     // (power x 8 + gain) drawn between these.
     int minTargetStrength = 24;
@@ -48,7 +48,7 @@ struct SimModelOptions {
 };
 
 class SimModel {
-public:
+  public:
     explicit SimModel(const SimModelOptions& options);
 
     // Output state m: bit 0 regulation on, bit 1 heating (clear = cooling),
@@ -92,7 +92,7 @@ public:
     // How much the animals dim a beam now (0 none; negative for a spike).
     double dimming(int beam) const;
 
-private:
+  private:
     struct Event {
         int beam;
         double start, end, depth;

@@ -61,8 +61,8 @@ bool plateFormat(const std::string& s, SimModelOptions& m) {
         const char* name;
         int rows, cols;
     };
-    static const Known known[] = {{"w384", 16, 24}, {"w96f", 8, 12}, {"w96u", 8, 12},
-                                  {"w96flat", 8, 12}, {"w48", 6, 8},  {"w24", 4, 6},
+    static const Known known[] = {{"w384", 16, 24},   {"w96f", 8, 12}, {"w96u", 8, 12},
+                                  {"w96flat", 8, 12}, {"w48", 6, 8},   {"w24", 4, 6},
                                   {"w6", 2, 3},       {"empty", 0, 0}};
     for (const Known& k : known)
         if (s == k.name) {
@@ -141,11 +141,16 @@ int main(int argc, char** argv) {
             ok = value(s) && plateFormat(s, opt.model);
         } else if (a == "--organism") {
             ok = value(s);
-            if (s == "worms") opt.model.organism = Organism::Worms;
-            else if (s == "fish") opt.model.organism = Organism::FishLarvae;
-            else if (s == "flies") opt.model.organism = Organism::Flies;
-            else if (s == "empty") opt.model.organism = Organism::Empty;
-            else ok = false;
+            if (s == "worms")
+                opt.model.organism = Organism::Worms;
+            else if (s == "fish")
+                opt.model.organism = Organism::FishLarvae;
+            else if (s == "flies")
+                opt.model.organism = Organism::Flies;
+            else if (s == "empty")
+                opt.model.organism = Organism::Empty;
+            else
+                ok = false;
         } else if (a == "--light-activity") {
             ok = number(opt.model.lightActivity);
         } else if (a == "--noise") {
@@ -164,7 +169,9 @@ int main(int argc, char** argv) {
         } else if (a == "--factory") {
             const auto v = value(s) ? numbers(s) : std::vector<double>{};
             ok = v.size() == 4;
-            if (ok) opt.model.factory = factoryData(static_cast<int>(v[0]), static_cast<int>(v[1]), v[2], v[3]);
+            if (ok)
+                opt.model.factory =
+                    factoryData(static_cast<int>(v[0]), static_cast<int>(v[1]), v[2], v[3]);
         } else if (a == "--invalid-factory") {
             opt.model.factory = invalidFactoryData();
         } else if (a == "--late-ms") {
@@ -176,7 +183,8 @@ int main(int argc, char** argv) {
         } else if (a == "--probe-answer") {
             const auto v = value(s) ? numbers(s) : std::vector<double>{};
             ok = v.size() == 2 && v[0] >= 0 && v[0] <= 255 && v[1] >= 0 && v[1] <= 255;
-            if (ok) opt.faults.probeReply = {static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1])};
+            if (ok)
+                opt.faults.probeReply = {static_cast<uint8_t>(v[0]), static_cast<uint8_t>(v[1])};
         } else if (a == "--drop") {
             ok = number(d) && d >= 0;
             opt.faults.dropNext = static_cast<int>(d);
@@ -214,6 +222,8 @@ int main(int argc, char** argv) {
     int sig = 0;
     sigwait(&set, &sig);
     sim.stop();
-    if (!quiet) std::cout << "trelvane-sim: stopped after " << sim.framesReceived() << " frames" << std::endl;
+    if (!quiet)
+        std::cout << "trelvane-sim: stopped after " << sim.framesReceived() << " frames"
+                  << std::endl;
     return 0;
 }

@@ -10,7 +10,9 @@
 namespace trv {
 
 namespace {
-bool isByte(int v) { return v >= 0 && v <= 255; }
+bool isByte(int v) {
+    return v >= 0 && v <= 255;
+}
 } // namespace
 
 std::string DeviceFrame(int opcode, int operand, int bank) {
@@ -47,8 +49,7 @@ int DeviceQuery(int port, int opcode, int operand, int bank) {
     }
 }
 
-int WriteChannelSetting(int port, int beam, int power, int gain, Clock& clock,
-                        Prompter& prompter) {
+int WriteChannelSetting(int port, int beam, int power, int gain, Clock& clock, Prompter& prompter) {
     const int bank = beam < 128 ? kWriteBank0 : kWriteBank1;
     const int reg = beam < 128 ? beam : beam - 128;
     const int value = gain * 32 + power;
@@ -57,7 +58,8 @@ int WriteChannelSetting(int port, int beam, int power, int gain, Clock& clock,
     if (isByte(reg) && isByte(value) && beam >= 0) {
         try {
             int last = -1;
-            for (int i = 0; i < 9; ++i) last = DeviceQuery(port, reg, value, bank);
+            for (int i = 0; i < 9; ++i)
+                last = DeviceQuery(port, reg, value, bank);
             if (last == reg) return 1;
             for (int pass = 2; pass <= 4; ++pass) {
                 if (pass == 4) CommFlush(port);

@@ -46,8 +46,7 @@ int DeviceQuery(int port, int opcode, int operand, int bank);
 // (bank 1 registers from 128 reach beams 256..383). Four passes; pauses go
 // through `clock`, the failure message through `prompter`. 1 on success, -1
 // on failure.
-int WriteChannelSetting(int port, int beam, int power, int gain, Clock& clock,
-                        Prompter& prompter);
+int WriteChannelSetting(int port, int beam, int power, int gain, Clock& clock, Prompter& prompter);
 
 // One beam-sample reply decoded: value k belongs to beam BeamOfValue(s, k).
 struct BeamGroupSample {
@@ -65,14 +64,15 @@ BeamGroupSample DecodeBeamSample(const std::string& reply, BeamDecode rule = Bea
 
 // The beam of value k (0..95) of the group starting at s: the three values of
 // one position come together, bank 0, bank 1, bank 2.
-constexpr int BeamOfValue(int groupStart, int k) { return groupStart + k / 3 + 128 * (k % 3); }
+constexpr int BeamOfValue(int groupStart, int k) {
+    return groupStart + k / 3 + 128 * (k % 3);
+}
 
 // How the 192-byte reply is read: at once, or as two reads of 96 joined.
 enum class SampleReads { Whole, TwoHalves };
 
 // One beam-sample exchange for group s: purge, FF 00 30 s F0, read, decode.
-BeamGroupSample RequestBeamSample(int port, int groupStart,
-                                  SampleReads reads = SampleReads::Whole,
+BeamGroupSample RequestBeamSample(int port, int groupStart, SampleReads reads = SampleReads::Whole,
                                   BeamDecode rule = BeamDecode::Strict);
 
 // One sample of all 384 beams (the four groups); the values of every valid

@@ -51,7 +51,9 @@ int ProbeDevice(int port, Clock& clock) {
 
 namespace {
 
-bool inPortTable(int port) { return port >= 1 && port <= kCommPorts; }
+bool inPortTable(int port) {
+    return port >= 1 && port <= kCommPorts;
+}
 
 // Opens a port with the instrument's settings. A device that opened but
 // could not be set up is closed again, so its entry does not stay "in use".
@@ -129,10 +131,10 @@ bool FindDevicePort(SharedState& state, Ports& ports, const std::function<void()
         }
         state.Device_Id = 0;
 
-        const InputResult answer = ports.prompter.input(
-            "COM(" + std::to_string(com) +
-                ") PORT ERROR. Type New Port number or <Enter> to go Offline",
-            "", "");
+        const InputResult answer =
+            ports.prompter.input("COM(" + std::to_string(com) +
+                                     ") PORT ERROR. Type New Port number or <Enter> to go Offline",
+                                 "", "");
         const std::string text = answer.cancelled ? std::string() : answer.text;
         const double n = leadingNumber(text);
         if (n < 1 || n > kSearchPorts) {
@@ -170,15 +172,23 @@ FactoryCalibration CheckFactoryRegisters(const std::array<int, 8>& r) {
     c.month = -1;
     c.year = -1;
     if (r[0] != 0) c.valid = false;
-    if (r[1] >= 1 && r[1] <= 12) c.month = r[1];
-    else c.valid = false;
-    if (r[2] >= 0 && r[2] <= 99) c.year = r[2];
-    else c.valid = false;
+    if (r[1] >= 1 && r[1] <= 12)
+        c.month = r[1];
+    else
+        c.valid = false;
+    if (r[2] >= 0 && r[2] <= 99)
+        c.year = r[2];
+    else
+        c.valid = false;
     if (r[3] != 0 && r[3] != 1) c.valid = false;
-    if (r[4] >= 0) c.offset = (r[3] == 1 ? -1.0 : 1.0) * r[4] / 10.0;
-    else c.valid = false;
-    if (r[5] >= 1 && r[6] >= 0) c.slope = (r[6] * 256 + r[5]) / 1000.0;
-    else c.valid = false;
+    if (r[4] >= 0)
+        c.offset = (r[3] == 1 ? -1.0 : 1.0) * r[4] / 10.0;
+    else
+        c.valid = false;
+    if (r[5] >= 1 && r[6] >= 0)
+        c.slope = (r[6] * 256 + r[5]) / 1000.0;
+    else
+        c.valid = false;
     if (c.offset < -10.0 || c.offset > 10.0) {
         c.offset = 0.0;
         c.valid = false;

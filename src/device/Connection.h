@@ -14,13 +14,13 @@
 
 namespace trv {
 
-inline constexpr int kSearchPorts = 15;           // COM1..COM15
+inline constexpr int kSearchPorts = 15;            // COM1..COM15
 inline constexpr double kDefaultTempSlope = 0.219; // degrees C per raw unit
 inline constexpr int kFactoryFirstRegister = 128;  // registers 128..135
 
 // The "COM Ports" menu: 15 entries "COM1".."COM15", one of them checked.
 class ComPortMenu {
-public:
+  public:
     static constexpr const char* Caption = "COM Ports";
 
     static std::string entryText(int n) { return "COM" + std::to_string(n); }
@@ -36,7 +36,7 @@ public:
     // Called whenever the check marks change, so the window can redraw.
     std::function<void()> onChanged;
 
-private:
+  private:
     static size_t index(int n) { return static_cast<size_t>(n - 1); }
     std::array<bool, kSearchPorts> checked_{};
 };
@@ -58,7 +58,9 @@ struct ConnectionHooks {
 int ProbeDevice(int port, Clock& clock);
 
 // True for an identification value that means an instrument answered.
-constexpr bool IsInstrumentId(int value) { return value >= 10 && value <= 250; }
+constexpr bool IsInstrumentId(int value) {
+    return value >= 10 && value <= 250;
+}
 
 // The port search. Sets Serial_COM, Device_Id and Offline_Mode; leaves the
 // instrument's port open when one was found (returns true then).
@@ -88,6 +90,8 @@ void Connect(SharedState& state, Ports& ports, ComPortMenu& menu, const Connecti
 void Disconnect(SharedState& state);
 
 // The port name of a port number ("COM3").
-inline std::string PortName(int port) { return "COM" + std::to_string(port); }
+inline std::string PortName(int port) {
+    return "COM" + std::to_string(port);
+}
 
 } // namespace trv

@@ -36,7 +36,9 @@ std::array<PortEntry, kCommPorts + 1> portTable;
 constexpr unsigned kErrRxOver = 0x1, kErrOverrun = 0x2, kErrParity = 0x4, kErrFrame = 0x8,
                    kErrBreak = 0x10;
 
-bool validPort(int port) { return port >= 1 && port <= kCommPorts; }
+bool validPort(int port) {
+    return port >= 1 && port <= kCommPorts;
+}
 
 std::string upperHex(unsigned v) {
     std::ostringstream s;
@@ -96,33 +98,52 @@ bool isPseudoTerminal(int fd) {
 
 speed_t speedFor(long baud) {
     switch (baud) {
-    case 110: return B110;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 921600: return B921600;
-    default: return B0;
+    case 110:
+        return B110;
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    case 460800:
+        return B460800;
+    case 921600:
+        return B921600;
+    default:
+        return B0;
     }
 }
 
 std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
 bool onOff(const std::string& v, bool& out) {
-    if (v == "on") out = true;
-    else if (v == "off") out = false;
-    else return false;
+    if (v == "on")
+        out = true;
+    else if (v == "off")
+        out = false;
+    else
+        return false;
     return true;
 }
 
@@ -134,17 +155,34 @@ void buildAttributes(LineSettings& s) {
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     switch (s.dataBits) {
-    case 5: t.c_cflag |= CS5; break;
-    case 6: t.c_cflag |= CS6; break;
-    case 7: t.c_cflag |= CS7; break;
-    default: t.c_cflag |= CS8; break;
+    case 5:
+        t.c_cflag |= CS5;
+        break;
+    case 6:
+        t.c_cflag |= CS6;
+        break;
+    case 7:
+        t.c_cflag |= CS7;
+        break;
+    default:
+        t.c_cflag |= CS8;
+        break;
     }
     switch (s.parity) {
-    case 'E': t.c_cflag |= PARENB; break;
-    case 'O': t.c_cflag |= PARENB | PARODD; break;
-    case 'M': t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case 'S': t.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case 'E':
+        t.c_cflag |= PARENB;
+        break;
+    case 'O':
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 'M':
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 'S':
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
     }
     if (s.stopBits == 2) t.c_cflag |= CSTOPB;
     if (s.rtsCts) t.c_cflag |= CRTSCTS;
@@ -212,9 +250,9 @@ bool platformRead(PortEntry& e, char* buf, int want, int& n, int& err) {
                 auto limit = deadline;
                 if (to.readInterval > 0)
                     limit = std::min(limit, lastByte + std::chrono::milliseconds(to.readInterval));
-                pause = std::min(pause, std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                            limit - lastByte) /
-                                            2);
+                pause = std::min(
+                    pause,
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(limit - lastByte) / 2);
                 if (pause.count() > 0) std::this_thread::sleep_for(pause);
             }
             continue;
@@ -249,10 +287,10 @@ bool platformWrite(PortEntry& e, const std::string& data, int& n, int& err) {
     const int len = static_cast<int>(data.size());
     const CommTimeouts& to = e.timeouts;
     const bool timed = to.writeTotalMultiplier > 0 || to.writeTotalConstant > 0;
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(
-                                                   static_cast<long long>(to.writeTotalMultiplier) *
-                                                       len +
-                                                   to.writeTotalConstant);
+    const auto deadline =
+        SteadyClock::now() +
+        std::chrono::milliseconds(static_cast<long long>(to.writeTotalMultiplier) * len +
+                                  to.writeTotalConstant);
     while (n < len) {
         const ssize_t w = ::write(e.handle, data.data() + n, static_cast<size_t>(len - n));
         if (w > 0) {
@@ -287,7 +325,9 @@ const PortEntry& CommPortEntry(int port) {
     return validPort(port) ? portTable[static_cast<size_t>(port)] : none;
 }
 
-bool CommIsOpen(int port) { return validPort(port) && portTable[static_cast<size_t>(port)].isOpen; }
+bool CommIsOpen(int port) {
+    return validPort(port) && portTable[static_cast<size_t>(port)].isOpen;
+}
 
 std::string ResolvePortName(const std::string& name) {
     if (name.size() > 3 && lower(name.substr(0, 3)) == "com" &&
@@ -328,16 +368,21 @@ bool ParseLineSettings(const std::string& text, LineSettings& settings) {
             if (value.size() != 1 || value[0] < '5' || value[0] > '8') return false;
             s.dataBits = value[0] - '0';
         } else if (key == "stop") {
-            if (value == "1") s.stopBits = 1;
-            else if (value == "1.5" || value == "2") s.stopBits = 2;
-            else return false;
+            if (value == "1")
+                s.stopBits = 1;
+            else if (value == "1.5" || value == "2")
+                s.stopBits = 2;
+            else
+                return false;
         } else if (key == "xon") {
             if (!onOff(value, s.xonXoff)) return false;
         } else if (key == "octs") {
             if (!onOff(value, s.rtsCts)) return false;
         } else if (key == "rts") {
-            if (value == "hs") s.rtsCts = true;
-            else if (value != "on" && value != "off" && value != "tg") return false;
+            if (value == "hs")
+                s.rtsCts = true;
+            else if (value != "on" && value != "off" && value != "tg")
+                return false;
         } else if (key == "dtr") {
             if (value != "on" && value != "off" && value != "hs") return false;
         } else if (key == "to" || key == "odsr" || key == "idsr") {
@@ -488,7 +533,9 @@ int CommSetLine(int port, int line, int state) {
     int r = -1;
     int bits = 0;
     switch (line) {
-    case 1: r = ::ioctl(e.handle, state ? TIOCSBRK : TIOCCBRK); break;
+    case 1:
+        r = ::ioctl(e.handle, state ? TIOCSBRK : TIOCCBRK);
+        break;
     case 2:
         bits = TIOCM_DTR;
         r = ::ioctl(e.handle, state ? TIOCMBIS : TIOCMBIC, &bits);
@@ -497,7 +544,9 @@ int CommSetLine(int port, int line, int state) {
         bits = TIOCM_RTS;
         r = ::ioctl(e.handle, state ? TIOCMBIS : TIOCMBIC, &bits);
         break;
-    default: errno = EINVAL; break;
+    default:
+        errno = EINVAL;
+        break;
     }
     if (r == 0) return 0;
     const int err = errno;

@@ -18,8 +18,8 @@
 
 namespace trv {
 
-inline constexpr int kCommPorts = 16;          // ports 1..16
-inline constexpr int kCommReadBuffer = 512;    // one platform read at most
+inline constexpr int kCommPorts = 16;       // ports 1..16
+inline constexpr int kCommReadBuffer = 512; // one platform read at most
 inline constexpr const char* kDeviceLineSettings = "baud=115200 parity=N data=8 stop=1";
 
 // The one error record of the serial layer, overwritten by every failure and
@@ -36,9 +36,9 @@ extern CommErrorRecord CommError;
 struct LineSettings {
     termios tio{};
     long baud = 0;
-    char parity = 'N';     // N, E, O, M, S
-    int dataBits = 8;      // 5..8
-    int stopBits = 1;      // 1 or 2 (1.5 is taken as 2)
+    char parity = 'N'; // N, E, O, M, S
+    int dataBits = 8;  // 5..8
+    int stopBits = 1;  // 1 or 2 (1.5 is taken as 2)
     bool xonXoff = false;
     bool rtsCts = false;
 };
@@ -62,11 +62,11 @@ struct LineCounters {
 };
 
 struct PortEntry {
-    int handle = -1;          // file descriptor; -1 when not open
+    int handle = -1; // file descriptor; -1 when not open
     bool isOpen = false;
     LineSettings lineSettings;
     CommTimeouts timeouts;
-    bool pseudoTerminal = false;  // a pty has no modem lines
+    bool pseudoTerminal = false; // a pty has no modem lines
     LineCounters counters;
 };
 

@@ -18,7 +18,7 @@ using namespace trv::test;
 namespace {
 
 class Frames : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         sim_ = &sims_.start(3, SimPorts::quiet());
         ASSERT_EQ(CommOpen(3, "COM3", kDeviceLineSettings), 0);
@@ -95,7 +95,8 @@ TEST_F(Frames, ChannelSettingWriteOfBeam200GoesToBank1Register72) {
     EXPECT_EQ(WriteChannelSetting(3, 200, 7, 3, clock_, prompter_), 1);
     const auto f = frames();
     ASSERT_EQ(f.size(), 9u); // one pass, nine sends
-    for (const auto& x : f) EXPECT_EQ(x, frame(0xFF, 0x81, 0x48, 0x67, 0xF0));
+    for (const auto& x : f)
+        EXPECT_EQ(x, frame(0xFF, 0x81, 0x48, 0x67, 0xF0));
     EXPECT_EQ(sim_->beamSetting(200), 103);
     EXPECT_TRUE(clock_.sleeps.empty());
     EXPECT_TRUE(prompter_.messages.empty());
@@ -133,7 +134,8 @@ TEST_F(Frames, AWrongAcknowledgeInEveryPassFailsWithTheMessage) {
     EXPECT_EQ(frames().size(), 9u + 3u * 10u);
     EXPECT_EQ(clock_.totalSleptMs, 3 * (150 + 150 + 900));
     ASSERT_EQ(prompter_.messages.size(), 1u);
-    EXPECT_EQ(prompter_.messages[0].text, "Ops...Data Writing ERROR: reg(200)... Check COM and Try again");
+    EXPECT_EQ(prompter_.messages[0].text,
+              "Ops...Data Writing ERROR: reg(200)... Check COM and Try again");
     EXPECT_EQ(prompter_.messages[0].buttons, Buttons::Ok);
 }
 
@@ -179,14 +181,16 @@ TEST(BeamSampleDecoding, ValuesComeInThreesOneFromEachBank) {
     // The four groups cover each beam exactly once.
     std::vector<int> seen(384, 0);
     for (int s : kGroupStarts)
-        for (int k = 0; k < kGroupBeams; ++k) ++seen[static_cast<size_t>(BeamOfValue(s, k))];
+        for (int k = 0; k < kGroupBeams; ++k)
+            ++seen[static_cast<size_t>(BeamOfValue(s, k))];
     EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), 384);
 }
 
 TEST_F(Frames, BeamSampleExchangeReturnsEachBeamsLevel) {
     // Distinct settings so a beam in the wrong place would show.
     sim_->withModel([](sim::SimModel& m) {
-        for (int b = 0; b < 384; b += 37) m.setSetting(b, static_cast<uint8_t>(b % 256));
+        for (int b = 0; b < 384; b += 37)
+            m.setSetting(b, static_cast<uint8_t>(b % 256));
     });
     for (SampleReads reads : {SampleReads::Whole, SampleReads::TwoHalves}) {
         sim_->clearFrames();
@@ -213,7 +217,7 @@ TEST_F(Frames, AllBeamsSampleKeepsThePreviousValuesOfAnInvalidGroup) {
     std::vector<int16_t> levels(385, -7);
     sim_->updateFaults([](sim::SimFaults& f) { f.badHighNext = 1; });
     EXPECT_EQ(SampleAllBeams(3, levels), 3);
-    EXPECT_EQ(levels[0], -7);   // group 0 was invalid
+    EXPECT_EQ(levels[0], -7); // group 0 was invalid
     EXPECT_EQ(levels[256], -7);
     EXPECT_EQ(levels[32], clean(32));
     EXPECT_EQ(levels[383], clean(383));

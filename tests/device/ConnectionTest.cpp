@@ -17,7 +17,7 @@ namespace {
 const sim::Frame kIdentify = frame(0xFF, 0x00, 0x00, 0x00, 0xF0);
 
 class Connecting : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         state.config.Serial_COM = 3;
         hooks.saveConfig = [this] { ++saves; };
@@ -28,7 +28,8 @@ protected:
     std::vector<std::string> statusLine() const { return f.status.on(status::StatusLine); }
     static std::vector<std::string> opening(std::initializer_list<int> ports) {
         std::vector<std::string> out;
-        for (int p : ports) out.push_back("Opening Port [" + std::to_string(p) + "]");
+        for (int p : ports)
+            out.push_back("Opening Port [" + std::to_string(p) + "]");
         return out;
     }
     std::vector<std::string> openingLines() const {
@@ -46,8 +47,7 @@ protected:
     int saves = 0, launcherShown = 0, runTimerStarts = 0;
 };
 
-const std::string kPortError =
-    "COM(15) PORT ERROR. Type New Port number or <Enter> to go Offline";
+const std::string kPortError = "COM(15) PORT ERROR. Type New Port number or <Enter> to go Offline";
 
 } // namespace
 
@@ -94,7 +94,8 @@ TEST_F(Connecting, SearchFindsTheInstrumentOnPort5AfterRejecting255OnPort2) {
     EXPECT_EQ(openingLines(), opening({3, 1, 2, 3, 4, 5}));
     EXPECT_NE(std::find(statusLine().begin(), statusLine().end(), "Connected on COM[ 5 ]"),
               statusLine().end());
-    EXPECT_EQ(f.status.on(status::NewsLine), (std::vector<std::string>{"Status = Connected on COM[ 5 ]"}));
+    EXPECT_EQ(f.status.on(status::NewsLine),
+              (std::vector<std::string>{"Status = Connected on COM[ 5 ]"}));
     EXPECT_EQ(state.config.Serial_COM, 5);
     EXPECT_EQ(state.Device_Id, 96);
     EXPECT_FALSE(state.Offline_Mode);
@@ -137,7 +138,8 @@ TEST_F(Connecting, NothingFoundAndAnEmptyAnswerGoesOffline) {
     EXPECT_EQ(menu.checkedEntry(), 15);
     EXPECT_DOUBLE_EQ(state.Temp_Slope, 0.219);
     EXPECT_EQ(saves, 0);
-    for (int p = 1; p <= 16; ++p) EXPECT_FALSE(CommIsOpen(p)) << p;
+    for (int p = 1; p <= 16; ++p)
+        EXPECT_FALSE(CommIsOpen(p)) << p;
 
     // Offline, Disconnect leaves everything as it is.
     Disconnect(state);
@@ -231,7 +233,9 @@ TEST_F(Connecting, RunSwitchStartsTheTimerAfterConnecting) {
 // ---- factory data --------------------------------------------------------
 
 namespace {
-std::array<int, 8> goodRegisters() { return {0, 6, 24, 0, 5, 219, 0, 0}; }
+std::array<int, 8> goodRegisters() {
+    return {0, 6, 24, 0, 5, 219, 0, 0};
+}
 } // namespace
 
 TEST(FactoryRegisters, PlausibleDataGivesTheSensorCalibration) {

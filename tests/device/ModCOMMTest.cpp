@@ -42,7 +42,9 @@ bool waitForInput(int port, int count) {
     return false;
 }
 
-void poisonError() { CommError = {12345, "untouched", "untouched"}; }
+void poisonError() {
+    CommError = {12345, "untouched", "untouched"};
+}
 
 } // namespace
 
@@ -58,8 +60,10 @@ TEST(PortNames, ComNamesFollowTheComFolderOrTheSerialDevices) {
     // Anything else is a device path already.
     EXPECT_EQ(ResolvePortName("/dev/ttyUSB0"), "/dev/ttyUSB0");
     EXPECT_EQ(ResolvePortName("COMX"), "COMX");
-    if (old) ::setenv("TRELVANE_COM_DIR", saved.c_str(), 1);
-    else ::unsetenv("TRELVANE_COM_DIR");
+    if (old)
+        ::setenv("TRELVANE_COM_DIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TRELVANE_COM_DIR");
 }
 
 TEST(LineSettingsText, InstrumentSettingsParseAndMalformedTextsAreRefused) {
@@ -253,7 +257,8 @@ TEST(CommFlushAndLines, PurgeDiscardsWaitingBytesAndLinesWorkOnAPseudoTerminal) 
 
     // A pty has no modem lines; DTR and RTS are accepted so the probe works.
     for (int line : {1, 2, 3})
-        for (int state : {1, 0}) EXPECT_EQ(CommSetLine(3, line, state), 0) << line << state;
+        for (int state : {1, 0})
+            EXPECT_EQ(CommSetLine(3, line, state), 0) << line << state;
 
     EXPECT_EQ(CommSetLine(3, 4, 1), EINVAL);
     EXPECT_EQ(CommError.source, "CommSetLine (EscapeCommFunction)");

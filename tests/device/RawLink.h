@@ -16,7 +16,7 @@
 namespace trv::test {
 
 class RawLink {
-public:
+  public:
     explicit RawLink(const std::string& path) {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) return;
@@ -61,7 +61,7 @@ public:
         return receive(count, timeoutMs);
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -18,8 +18,12 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 const Bytes kIdentify{0xFF, 0x00, 0x00, 0x00, 0xF0};
 
-int strength(int power, int gain) { return power * 8 + gain; }
-uint8_t settingFor(int s) { return static_cast<uint8_t>((s % 8) * 32 + s / 8); }
+int strength(int power, int gain) {
+    return power * 8 + gain;
+}
+uint8_t settingFor(int s) {
+    return static_cast<uint8_t>((s % 8) * 32 + s / 8);
+}
 
 SimModelOptions quietModel() {
     SimModelOptions o;
@@ -189,8 +193,8 @@ TEST(SimTemperature, SensorReadsTheRawValueUnderTheFactoryCalibration) {
     SimModel m(o);
     m.setPlateTemperature(30.0);
     EXPECT_EQ(m.temperatureReading(), 135); // (30 - 0.5) / 0.219 = 134.7
-    m.writeRegister(0, 131, 1);              // offset -0.5
-    EXPECT_EQ(m.temperatureReading(), 139);  // 139.3
+    m.writeRegister(0, 131, 1);             // offset -0.5
+    EXPECT_EQ(m.temperatureReading(), 139); // 139.3
     o.factory = invalidFactoryData();
     SimModel bad(o);
     bad.setPlateTemperature(30.0);
@@ -253,7 +257,8 @@ TEST(SimProtocol, AnswersTheCatalogueAndSkipsGarbage) {
     // Beam sample: 96 pairs, high byte at most 15.
     const Bytes sample = link.exchange({0xFF, 0x00, 0x30, 0x40, 0xF0}, 192);
     ASSERT_EQ(sample.size(), 192u);
-    for (size_t i = 0; i < 192; i += 2) EXPECT_LE(sample[i], 15);
+    for (size_t i = 0; i < 192; i += 2)
+        EXPECT_LE(sample[i], 15);
     EXPECT_TRUE(link.receive(1, 50).empty()); // nothing more
 
     EXPECT_EQ(sim.framesReceived(), 12);
@@ -265,7 +270,10 @@ TEST(SimProtocol, FaultsCanBeSwitchedWhileRunning) {
     RawLink link(sims.path(2));
     ASSERT_TRUE(link.ok());
 
-    sim.updateFaults([](SimFaults& f) { f.shortNext = 1; f.shortLength = 100; });
+    sim.updateFaults([](SimFaults& f) {
+        f.shortNext = 1;
+        f.shortLength = 100;
+    });
     EXPECT_EQ(link.exchange({0xFF, 0x00, 0x30, 0x00, 0xF0}, 192, 300).size(), 100u);
     sim.updateFaults([](SimFaults& f) { f.badHighNext = 1; });
     EXPECT_EQ(link.exchange({0xFF, 0x00, 0x30, 0x00, 0xF0}, 192)[0], 0x10);
@@ -284,7 +292,10 @@ TEST(SimProtocol, FaultsCanBeSwitchedWhileRunning) {
     EXPECT_EQ(link.exchange(kIdentify, 2), (Bytes{0, 96}));
     EXPECT_TRUE(link.exchange(kIdentify, 2, 150).empty());
     EXPECT_TRUE(link.exchange(kIdentify, 2, 150).empty());
-    sim.updateFaults([](SimFaults& f) { f.silentAfter = -1; f.dropNext = 1; });
+    sim.updateFaults([](SimFaults& f) {
+        f.silentAfter = -1;
+        f.dropNext = 1;
+    });
     EXPECT_TRUE(link.exchange(kIdentify, 2, 150).empty());
     EXPECT_EQ(link.exchange(kIdentify, 2), (Bytes{0, 96}));
 }
@@ -298,9 +309,11 @@ TEST(SimProtocol, PacedRepliesKeepTheLinkRate) {
     ASSERT_TRUE(link.ok());
     const auto t0 = std::chrono::steady_clock::now();
     for (int s : {0, 32, 64, 96})
-        ASSERT_EQ(link.exchange({0xFF, 0x00, 0x30, static_cast<uint8_t>(s), 0xF0}, 192).size(), 192u);
-    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-                        std::chrono::steady_clock::now() - t0).count();
+        ASSERT_EQ(link.exchange({0xFF, 0x00, 0x30, static_cast<uint8_t>(s), 0xF0}, 192).size(),
+                  192u);
+    const auto us =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
     // 4 x (5 + 192) bytes of 10 bits at 115200 baud: 68.4 ms.
     EXPECT_GE(us, 68000);
     EXPECT_LT(us, 1000000);
@@ -312,6 +325,7 @@ TEST(SimProtocol, PerSampleClockAdvancesWhenAGroupIsAskedForAgain) {
     RawLink link(sims.path(2));
     for (int round = 0; round < 3; ++round)
         for (int s : {0, 32, 64, 96})
-            ASSERT_EQ(link.exchange({0xFF, 0x00, 0x30, static_cast<uint8_t>(s), 0xF0}, 192).size(), 192u);
+            ASSERT_EQ(link.exchange({0xFF, 0x00, 0x30, static_cast<uint8_t>(s), 0xF0}, 192).size(),
+                      192u);
     EXPECT_NEAR(sim.simulatedTime(), 0.06, 1e-9);
 }

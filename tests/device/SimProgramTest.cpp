@@ -36,9 +36,11 @@ pid_t spawnSim(const std::vector<std::string>& args, const std::string& comDir) 
         if (std::string(*e).rfind("TRELVANE_COM_DIR=", 0) != 0) env.emplace_back(*e);
     env.push_back("TRELVANE_COM_DIR=" + comDir);
     std::vector<char*> argv{const_cast<char*>(kSim.c_str())}, envp;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
+    for (auto& e : env)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
     pid_t pid = -1;
     if (::posix_spawn(&pid, kSim.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
@@ -66,7 +68,8 @@ TEST(SimProgram, HelpListsTheOptions) {
     ASSERT_NE(p, nullptr);
     std::string out;
     char buf[256];
-    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    while (size_t n = std::fread(buf, 1, sizeof buf, p))
+        out.append(buf, n);
     EXPECT_EQ(::pclose(p), 0);
     for (const char* opt : {"--port", "--link", "--id", "--seed", "--plate", "--organism",
                             "--paced", "--factory", "--silent-after", "--probe-answer"})

@@ -14,11 +14,15 @@ SimPorts::SimPorts() {
 }
 
 SimPorts::~SimPorts() {
-    for (int p = 1; p <= kCommPorts; ++p) CommClose(p);
-    for (auto& [port, sim] : sims_) sim->stop();
+    for (int p = 1; p <= kCommPorts; ++p)
+        CommClose(p);
+    for (auto& [port, sim] : sims_)
+        sim->stop();
     sims_.clear();
-    if (savedEnv_) ::setenv("TRELVANE_COM_DIR", savedEnv_->c_str(), 1);
-    else ::unsetenv("TRELVANE_COM_DIR");
+    if (savedEnv_)
+        ::setenv("TRELVANE_COM_DIR", savedEnv_->c_str(), 1);
+    else
+        ::unsetenv("TRELVANE_COM_DIR");
 }
 
 sim::SimInstrument& SimPorts::start(int port, sim::SimOptions options) {
@@ -49,7 +53,8 @@ sim::SimOptions SimPorts::quiet() {
 
 std::string bytes(std::initializer_list<int> values) {
     std::string s;
-    for (int v : values) s.push_back(static_cast<char>(v));
+    for (int v : values)
+        s.push_back(static_cast<char>(v));
     return s;
 }
 

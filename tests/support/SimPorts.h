@@ -16,7 +16,7 @@
 namespace trv::test {
 
 class SimPorts {
-public:
+  public:
     SimPorts();
     ~SimPorts();
     SimPorts(const SimPorts&) = delete;
@@ -35,7 +35,7 @@ public:
     // sample at a time, so its levels are exactly the model's clean levels.
     static sim::SimOptions quiet();
 
-private:
+  private:
     TempDir dir_;
     std::optional<std::string> savedEnv_;
     std::map<int, std::unique_ptr<sim::SimInstrument>> sims_;
