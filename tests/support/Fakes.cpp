@@ -19,6 +19,7 @@ Answer FakePrompter::message(const std::string& text, Buttons buttons, const std
 InputResult FakePrompter::input(const std::string& prompt, const std::string& title,
                                 const std::string& preset) {
     prompts.push_back({prompt, title, preset});
+    if (onInput) onInput(prompt);
     if (inputs.empty()) return {true, ""};
     InputResult r = inputs.front();
     inputs.pop_front();

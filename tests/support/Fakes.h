@@ -32,6 +32,9 @@ public:
 
     std::vector<Shown> messages;
     std::vector<Asked> prompts;
+    // Called when an input box opens, before it is answered (for example to
+    // change the world while the user is typing).
+    std::function<void(const std::string& prompt)> onInput;
 
     Answer message(const std::string& text, Buttons buttons, const std::string& title) override;
     InputResult input(const std::string& prompt, const std::string& title,
