@@ -64,6 +64,14 @@ struct DetectionTrace {
 int16_t DetectActivity(SignalBlock& block, int beam, double snr, int method, int writeMarks,
                        const std::string& folder, int32_t tag, DetectionTrace* trace = nullptr);
 
+// The block-end analysis of many beams: for each i, events[i] is what
+// DetectActivity(block, beams[i], snr, method, 0, "", 0, traces[i]) returns
+// (no marks file), with the same clipping. The beams must be distinct; they
+// are analysed several at a time, which is what makes a whole plate fast.
+// traces may be null, or hold null entries.
+void DetectActivityBeams(SignalBlock& block, const int* beams, int beamCount, double snr,
+                         int method, int16_t* events, DetectionTrace* const* traces = nullptr);
+
 // The same detection on a plain row of samples (count samples, clipped in
 // place); no marks file. DetectActivity runs through here.
 int16_t DetectSamples(int16_t* samples, int count, double snr, int method,

@@ -353,3 +353,42 @@ TEST(BodyBendHistogram, NeverCountsZeroOrOneSampleIntervals) {
 
 } // namespace
 } // namespace trv
+
+namespace trv {
+namespace {
+
+TEST(DetectActivityBeams, MatchesOneCallPerBeam) {
+    // Mixed organisms over a plate; beams analysed four at a time must give
+    // what one call per beam gives, traces included, for any beam list.
+    SignalBlock block;
+    std::mt19937 rng(21);
+    for (int b = 0; b < SignalBlock::kBeams; ++b) {
+        const auto row = test::makeSignal(static_cast<test::SignalKind>(b % 10), rng);
+        std::copy(row.begin(), row.end(), block.row(b));
+    }
+    for (int method = 0; method <= 3; ++method) {
+        const std::vector<int> beams = {5, 0, 383, 17, 200, 201, 202, -3, 99, 384, 12};
+        SignalBlock single = block, batch = block;
+        std::vector<int16_t> expected(beams.size()), got(beams.size(), 77);
+        std::vector<DetectionTrace> expTraces(beams.size()), gotTraces(beams.size());
+        std::vector<DetectionTrace*> tracePtrs;
+        for (size_t i = 0; i < beams.size(); ++i) {
+            expected[i] = DetectActivity(single, beams[i], 1.8, method, 0, "", 0, &expTraces[i]);
+            tracePtrs.push_back(i == 3 ? nullptr : &gotTraces[i]);
+        }
+        DetectActivityBeams(batch, beams.data(), static_cast<int>(beams.size()), 1.8, method,
+                            got.data(), tracePtrs.data());
+        EXPECT_EQ(got, expected) << method;
+        EXPECT_EQ(batch, single) << "same clipping, same beams touched";
+        for (size_t i = 0; i < beams.size(); ++i) {
+            if (!tracePtrs[i] || beams[i] < 0 || beams[i] > 384) continue;
+            EXPECT_EQ(gotTraces[i].marks, expTraces[i].marks) << i;
+            EXPECT_EQ(gotTraces[i].threshold, expTraces[i].threshold) << i;
+            EXPECT_EQ(gotTraces[i].events, expTraces[i].events) << i;
+        }
+        EXPECT_EQ(got[7], 0);
+    }
+}
+
+} // namespace
+} // namespace trv
