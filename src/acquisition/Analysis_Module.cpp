@@ -239,10 +239,12 @@ v4i pairEvents(const v4i* x, const v4i* Th, v4i* M) {
 // Method 2, motility index. Means of whole numbers use exact integer running
 // sums; means of doubles are summed in index order (the window's first sample
 // to its last), so every result is reproducible to the last bit.
-void motility(const int (*x)[N], const int* A, DetectionTrace* const* traces, int* counts) {
+// Only the first `active` lanes are analysed.
+void motility(const int (*x)[N], const int* A, DetectionTrace* const* traces, int* counts,
+              int active) {
     constexpr int L = kLanes;
     double B[L][N];
-    for (int l = 0; l < L; ++l) {
+    for (int l = 0; l < active; ++l) {
         // 1. Baseline minimum over 50 samples, capped at 9999. Windows are
         // [s, s+49] with s = y for y < 449 and s = y - 49 after; the minimum
         // of every window comes from prefix and suffix minima over blocks of 50.
@@ -273,11 +275,11 @@ void motility(const int (*x)[N], const int* A, DetectionTrace* const* traces, in
     for (int y = 449; y < N; ++y) {
         double s[L] = {};
         for (int j = y - 49; j <= y; ++j)
-            for (int l = 0; l < L; ++l) s[l] += B[l][j];
-        for (int l = 0; l < L; ++l) B[l][y] = s[l] / kBaseWindow;
+            for (int l = 0; l < active; ++l) s[l] += B[l][j];
+        for (int l = 0; l < active; ++l) B[l][y] = s[l] / kBaseWindow;
     }
 
-    for (int l = 0; l < L; ++l) {
+    for (int l = 0; l < active; ++l) {
         double* Bl = B[l];
         DetectionTrace* trace = traces[l];
         // 3. Detrending.
@@ -330,12 +332,22 @@ void motility(const int (*x)[N], const int* A, DetectionTrace* const* traces, in
     }
 }
 
-// Analyses four rows (they may repeat one row: the repeated lanes' results
-// are simply not used, and their traces are null). Each row is clipped in
-// place; counts[l] receives the events and traces[l] the curves and marks.
-void detectFour(int16_t* const* rows, const int* lengths, double snr, int method,
-                DetectionTrace* const* traces, int* counts) {
+// Analyses the rows of the first `active` lanes (1..4); the other lanes
+// repeat the last active row and their results are not used. Each row is
+// clipped in place; counts[l] receives the events and traces[l] (may be
+// null) the curves and marks.
+void detectFour(int16_t* const* activeRows, const int* activeLengths, int active, double snr,
+                int method, DetectionTrace* const* activeTraces, int* counts) {
     constexpr int L = kLanes;
+    int16_t* rows[L];
+    int lengths[L];
+    DetectionTrace* traces[L];
+    for (int l = 0; l < L; ++l) {
+        const int from = std::min(l, active - 1);
+        rows[l] = activeRows[from];
+        lengths[l] = activeLengths[from];
+        traces[l] = l < active ? activeTraces[l] : nullptr;
+    }
     int x[L][N];
     int n[L];
     for (int l = 0; l < L; ++l) {
@@ -388,7 +400,7 @@ void detectFour(int16_t* const* rows, const int* lengths, double snr, int method
         A[l] = static_cast<int>(std::clamp<long long>(e.diff, 5, 1 << 30));
     }
     for (int i = 0; i < N; ++i)
-        for (int l = 0; l < L; ++l) x[l][i] = xv[i][l];
+        for (int l = 0; l < active; ++l) x[l][i] = xv[i][l];
 
     switch (method) {
     case kMethodBinary:
@@ -435,24 +447,20 @@ void detectFour(int16_t* const* rows, const int* lengths, double snr, int method
     }
     case kMethodMotility:
         // E.
-        motility(x, A, traces, counts);
+        motility(x, A, traces, counts, active);
         break;
     default:
         for (int l = 0; l < L; ++l) counts[l] = 0;
         break;
     }
 
-    for (int l = 0; l < L; ++l)
+    for (int l = 0; l < active; ++l)
         for (int i = 0; i < n[l]; ++i) rows[l][i] = static_cast<int16_t>(x[l][i]);
 }
 
-// One row alone: the other lanes repeat it.
 int detectOne(int16_t* row, int length, double snr, int method, DetectionTrace* trace) {
-    int16_t* rows[kLanes] = {row, row, row, row};
-    const int lengths[kLanes] = {length, length, length, length};
-    DetectionTrace* traces[kLanes] = {trace, nullptr, nullptr, nullptr};
     int counts[kLanes];
-    detectFour(rows, lengths, snr, method, traces, counts);
+    detectFour(&row, &length, 1, snr, method, &trace, counts);
     return counts[0];
 }
 
@@ -485,14 +493,8 @@ void DetectActivityBeams(SignalBlock& block, const int* beams, int beamCount, do
     int counts[kLanes];
     int filled = 0;
     auto flush = [&](bool all) {
-        if (filled == kLanes) {
-            detectFour(rows, lengths, snr, method, laneTraces, counts);
-        } else if (all) {
-            for (int l = 0; l < filled; ++l)
-                counts[l] = detectOne(rows[l], lengths[l], snr, method, laneTraces[l]);
-        } else {
-            return;
-        }
+        if (filled == 0 || (filled < kLanes && !all)) return;
+        detectFour(rows, lengths, filled, snr, method, laneTraces, counts);
         for (int l = 0; l < filled; ++l) events[laneIndex[l]] = static_cast<int16_t>(counts[l]);
         filled = 0;
     };
