@@ -78,7 +78,8 @@ void BM_BlockEndAllBeamsBatch(benchmark::State& state) {
     const SignalBlock source = realisticBlock(2);
     SignalBlock block;
     int beams[kChannels];
-    for (int b = 0; b < kChannels; ++b) beams[b] = b;
+    for (int b = 0; b < kChannels; ++b)
+        beams[b] = b;
     int16_t events[kChannels];
     for (auto _ : state) {
         state.PauseTiming();
@@ -106,7 +107,8 @@ void BM_BodyBendAllBeams(benchmark::State& state) {
     const SignalBlock block = realisticBlock(3);
     std::array<int16_t, kBodyBendBins> h;
     for (auto _ : state) {
-        for (int b = 0; b < kChannels; ++b) BodyBendHistogram(block, b, h, 20.0);
+        for (int b = 0; b < kChannels; ++b)
+            BodyBendHistogram(block, b, h, 20.0);
         benchmark::DoNotOptimize(h);
     }
 }
@@ -131,7 +133,8 @@ void BM_RealtimeTick(benchmark::State& state) {
     int s = 0, windowCounter = 0;
     for (auto _ : state) {
         // The tick stores the new sample of every beam, then processes it.
-        for (int b = 0; b < kChannels; ++b) rt.rawBlock.at(b, s) = source.at(b, s);
+        for (int b = 0; b < kChannels; ++b)
+            rt.rawBlock.at(b, s) = source.at(b, s);
         rt.processSample(s, ticks + 100, windowCounter, settings, thresholds, wells);
         ++ticks;
         s = (s + 1) % 500;

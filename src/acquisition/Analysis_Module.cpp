@@ -8,24 +8,30 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#if defined(__FAST_MATH__)
+#error "the detection needs strict IEEE arithmetic (see roundHalfEven2)"
+#endif
+
 namespace trv {
 
 namespace {
 
-constexpr int N = kDetectSamples;  // samples 0..499
-constexpr int kEnvelopeN = 497;    // samples 2..498 enter the envelope means
-constexpr int kMeanWindow = 30;    // envelope mean window
-constexpr int kBaseWindow = 50;    // motility baseline window
-constexpr int kSmoothWindow = 10;  // motility smoothing window
-constexpr int kRunLength = 10;     // motility run length
+constexpr int N = kDetectSamples; // samples 0..499
+constexpr int kEnvelopeN = 497;   // samples 2..498 enter the envelope means
+constexpr int kMeanWindow = 30;   // envelope mean window
+constexpr int kBaseWindow = 50;   // motility baseline window
+constexpr int kSmoothWindow = 10; // motility smoothing window
+constexpr int kRunLength = 10;    // motility run length
 
 // Working copy of the analysed samples: count samples, the last one repeated
 // up to sample 499 when the row is shorter.
 int loadRow(const int16_t* samples, int count, int* x) {
     const int n = std::clamp(count, 0, N);
-    for (int i = 0; i < n; ++i) x[i] = samples[i];
+    for (int i = 0; i < n; ++i)
+        x[i] = samples[i];
     const int fill = n > 0 ? samples[n - 1] : 0;
-    for (int i = n; i < N; ++i) x[i] = fill;
+    for (int i = n; i < N; ++i)
+        x[i] = fill;
     return n;
 }
 
@@ -40,7 +46,6 @@ constexpr int kLanes = 4;
 // lanes of doubles are a pair.
 typedef int32_t v4i __attribute__((vector_size(16)));
 typedef int32_t v2i __attribute__((vector_size(8)));
-typedef int64_t v2l __attribute__((vector_size(16)));
 typedef double v2d __attribute__((vector_size(16)));
 
 struct v4d {
@@ -53,17 +58,39 @@ struct v4d {
             hi[l - 2] = v;
     }
 };
-inline v4d operator+(v4d a, v4d b) { return {a.lo + b.lo, a.hi + b.hi}; }
-inline v4d operator-(v4d a, v4d b) { return {a.lo - b.lo, a.hi - b.hi}; }
-inline v4d operator*(v4d a, v4d b) { return {a.lo * b.lo, a.hi * b.hi}; }
-inline v4d operator/(v4d a, v4d b) { return {a.lo / b.lo, a.hi / b.hi}; }
-inline v4d splat(double v) { return {v2d{v, v}, v2d{v, v}}; }
-inline v4d operator+(v4d a, double b) { return a + splat(b); }
-inline v4d operator+(double a, v4d b) { return splat(a) + b; }
-inline v4d operator-(double a, v4d b) { return splat(a) - b; }
-inline v4d operator*(v4d a, double b) { return a * splat(b); }
-inline v4d operator/(v4d a, double b) { return a / splat(b); }
-inline v4i splat(int v) { return v4i{v, v, v, v}; }
+inline v4d operator+(v4d a, v4d b) {
+    return {a.lo + b.lo, a.hi + b.hi};
+}
+inline v4d operator-(v4d a, v4d b) {
+    return {a.lo - b.lo, a.hi - b.hi};
+}
+inline v4d operator*(v4d a, v4d b) {
+    return {a.lo * b.lo, a.hi * b.hi};
+}
+inline v4d operator/(v4d a, v4d b) {
+    return {a.lo / b.lo, a.hi / b.hi};
+}
+inline v4d splat(double v) {
+    return {v2d{v, v}, v2d{v, v}};
+}
+inline v4d operator+(v4d a, double b) {
+    return a + splat(b);
+}
+inline v4d operator+(double a, v4d b) {
+    return splat(a) + b;
+}
+inline v4d operator-(double a, v4d b) {
+    return splat(a) - b;
+}
+inline v4d operator*(v4d a, double b) {
+    return a * splat(b);
+}
+inline v4d operator/(v4d a, double b) {
+    return a / splat(b);
+}
+inline v4i splat(int v) {
+    return v4i{v, v, v, v};
+}
 
 inline v4d toDouble(v4i v) {
     return {__builtin_convertvector(__builtin_shufflevector(v, v, 0, 1), v2d),
@@ -75,17 +102,25 @@ inline v4i toInt(v4d whole) {
     const v2i hi = __builtin_convertvector(whole.hi, v2i);
     return __builtin_shufflevector(lo, hi, 0, 1, 2, 3);
 }
-inline v4i select(v4i mask, v4i a, v4i b) { return (mask & a) | (~mask & b); }
-inline v4i vmin(v4i a, v4i b) { return select(a < b, a, b); }
+inline v4i select(v4i mask, v4i a, v4i b) {
+    return (mask & a) | (~mask & b);
+}
+inline v4i vmin(v4i a, v4i b) {
+    return select(a < b, a, b);
+}
 
 // Nearest integer, ties to even, as a double: adding and removing 1.5 * 2^52
 // leaves exactly the integer the current rounding mode (to nearest, ties to
-// even) gives, for |v| < 2^51; that is roundHalfEven's rounding.
+// even) gives, for |v| < 2^51; that is roundHalfEven's rounding, four lanes
+// at a time. (It relies on strict IEEE arithmetic: never build this file with
+// -ffast-math, which would fold the two operations away.)
 inline v2d roundHalfEven2(v2d v) {
     const v2d magic = {6755399441055744.0, 6755399441055744.0};
     return (v + magic) - magic;
 }
-inline v4d roundHalfEven4(v4d v) { return {roundHalfEven2(v.lo), roundHalfEven2(v.hi)}; }
+inline v4d roundHalfEven4(v4d v) {
+    return {roundHalfEven2(v.lo), roundHalfEven2(v.hi)};
+}
 // saturatingRound16 of two values, kept as doubles (whole numbers).
 inline v2d saturatingRound16x2(v2d v) {
     const v2d lo = {-32768.0, -32768.0}, hi = {32767.0, 32767.0};
@@ -127,7 +162,8 @@ void envelope4(const v4i* x, int startIndex, v4i* U, EnvelopeMeans* means) {
 void envelopeMeans30(const v4i* U, v4d* m) {
     v4i prefix[N]; // prefix[k] = U[0] + ... + U[k-1]
     prefix[0] = splat(0);
-    for (int k = 1; k < N; ++k) prefix[k] = prefix[k - 1] + U[k - 1];
+    for (int k = 1; k < N; ++k)
+        prefix[k] = prefix[k - 1] + U[k - 1];
     const v4d window = splat(static_cast<double>(kMeanWindow));
     for (int c = 0; c < kMeanWindow; ++c)
         m[c] = roundHalfEven4(toDouble(prefix[c + 31] - prefix[c + 1]) / window);
@@ -252,9 +288,11 @@ void motility(const int (*x)[N], const int* A, DetectionTrace* const* traces, in
         int pre[N], suf[N];
         for (int b0 = 0; b0 < N; b0 += kBaseWindow) {
             pre[b0] = xl[b0];
-            for (int i = b0 + 1; i < b0 + kBaseWindow; ++i) pre[i] = std::min(pre[i - 1], xl[i]);
+            for (int i = b0 + 1; i < b0 + kBaseWindow; ++i)
+                pre[i] = std::min(pre[i - 1], xl[i]);
             suf[b0 + kBaseWindow - 1] = xl[b0 + kBaseWindow - 1];
-            for (int i = b0 + kBaseWindow - 2; i >= b0; --i) suf[i] = std::min(suf[i + 1], xl[i]);
+            for (int i = b0 + kBaseWindow - 2; i >= b0; --i)
+                suf[i] = std::min(suf[i + 1], xl[i]);
         }
         int base[N];
         for (int y = 0; y < N; ++y) {
@@ -263,38 +301,47 @@ void motility(const int (*x)[N], const int* A, DetectionTrace* const* traces, in
         }
         // 2a. Forward means (y < 449) of values not yet smoothed.
         long long sum = 0;
-        for (int j = 0; j < kBaseWindow; ++j) sum += base[j];
+        for (int j = 0; j < kBaseWindow; ++j)
+            sum += base[j];
         for (int y = 0; y < 449; ++y) {
             B[l][y] = static_cast<double>(sum) / kBaseWindow;
             sum += base[y + kBaseWindow] - base[y];
         }
-        for (int y = 449; y < N; ++y) B[l][y] = base[y];
+        for (int y = 449; y < N; ++y)
+            B[l][y] = base[y];
     }
     // 2b. Backward means (y >= 449) of values already smoothed, in place; the
     // lanes' sums proceed together.
     for (int y = 449; y < N; ++y) {
         double s[L] = {};
         for (int j = y - 49; j <= y; ++j)
-            for (int l = 0; l < active; ++l) s[l] += B[l][j];
-        for (int l = 0; l < active; ++l) B[l][y] = s[l] / kBaseWindow;
+            for (int l = 0; l < active; ++l)
+                s[l] += B[l][j];
+        for (int l = 0; l < active; ++l)
+            B[l][y] = s[l] / kBaseWindow;
     }
 
     for (int l = 0; l < active; ++l) {
         double* Bl = B[l];
         DetectionTrace* trace = traces[l];
         // 3. Detrending.
-        for (int y = 0; y < N; ++y) Bl[y] = x[l][y] - Bl[y];
+        for (int y = 0; y < N; ++y)
+            Bl[y] = x[l][y] - Bl[y];
 
         // 4. Ten-sample smoothing: forward windows up to y = 488, backward
         // after. Each sum still runs from the window's first sample to its
         // last; the loops are only interchanged so the sums proceed together.
         double S[N];
-        for (int y = 0; y < N; ++y) S[y] = 0;
+        for (int y = 0; y < N; ++y)
+            S[y] = 0;
         for (int j = 0; j < kSmoothWindow; ++j) {
-            for (int y = 0; y <= 488; ++y) S[y] += Bl[y + j];
-            for (int y = 489; y < N; ++y) S[y] += Bl[y - 9 + j];
+            for (int y = 0; y <= 488; ++y)
+                S[y] += Bl[y + j];
+            for (int y = 489; y < N; ++y)
+                S[y] += Bl[y - 9 + j];
         }
-        for (int y = 0; y < N; ++y) S[y] /= kSmoothWindow;
+        for (int y = 0; y < N; ++y)
+            S[y] /= kSmoothWindow;
 
         // 5. Run detector.
         bool rising = false;
@@ -359,7 +406,8 @@ void detectFour(int16_t* const* activeRows, const int* activeLengths, int active
     }
 
     v4i xv[N];
-    for (int i = 0; i < N; ++i) xv[i] = v4i{x[0][i], x[1][i], x[2][i], x[3][i]};
+    for (int i = 0; i < N; ++i)
+        xv[i] = v4i{x[0][i], x[1][i], x[2][i], x[3][i]};
     v4i U[N];
     v4d m[N], part[N], curve[N];
     EnvelopeMeans means[L];
@@ -380,10 +428,13 @@ void detectFour(int16_t* const* activeRows, const int* activeLengths, int active
     // B. Clipping curve; samples above it are cut down.
     envelopeMeans30(U, m);
     const v4d gain = (P1 + 100) / 100;
-    for (int c = 0; c <= 3; ++c) curve[c] = saturatingRound16x4(gain * m[c]);
-    for (int c = 4; c < N; ++c) part[c] = (P1 + 100) * m[c] / 100;
+    for (int c = 0; c <= 3; ++c)
+        curve[c] = saturatingRound16x4(gain * m[c]);
+    for (int c = 4; c < N; ++c)
+        part[c] = (P1 + 100) * m[c] / 100;
     clippingCurve(part, curve);
-    for (int c = 0; c < N; ++c) xv[c] = vmin(xv[c], toInt(curve[c]));
+    for (int c = 0; c < N; ++c)
+        xv[c] = vmin(xv[c], toInt(curve[c]));
 
     // C. Second envelope on the clipped signal: P2 and the amplitude limit.
     envelope4(xv, 2, U, means);
@@ -393,14 +444,14 @@ void detectFour(int16_t* const* activeRows, const int* activeLengths, int active
         const EnvelopeMeans& e = means[l];
         const double noise2 =
             e.sig > 0 && e.diff < e.sig
-                ? (1 - static_cast<double>(e.sig - e.diff) / static_cast<double>(e.sig)) * 100 *
-                      snr
+                ? (1 - static_cast<double>(e.sig - e.diff) / static_cast<double>(e.sig)) * 100 * snr
                 : snr;
         P2.set(l, std::max(noise2 + 1, 1.0));
         A[l] = static_cast<int>(std::clamp<long long>(e.diff, 5, 1 << 30));
     }
     for (int i = 0; i < N; ++i)
-        for (int l = 0; l < active; ++l) x[l][i] = xv[i][l];
+        for (int l = 0; l < active; ++l)
+            x[l][i] = xv[i][l];
 
     switch (method) {
     case kMethodBinary:
@@ -408,16 +459,20 @@ void detectFour(int16_t* const* activeRows, const int* activeLengths, int active
         // D. Threshold below the upper envelope.
         envelopeMeans30(U, m);
         const v4d first = (100 - P2 * 1.75) / 100;
-        for (int u = 0; u <= 3; ++u) curve[u] = saturatingRound16x4(first * m[u]);
-        for (int u = 4; u < N; ++u) part[u] = m[u] * (100 - P2) / 100;
+        for (int u = 0; u <= 3; ++u)
+            curve[u] = saturatingRound16x4(first * m[u]);
+        for (int u = 4; u < N; ++u)
+            part[u] = m[u] * (100 - P2) / 100;
         thresholdCurve(part, curve);
         break;
     }
     case kMethodDrosophila:
         // F. Threshold at snr times the envelope.
         envelopeMeans30(U, m);
-        for (int u = 0; u < N; ++u) part[u] = m[u] * snr;
-        for (int u = 0; u <= 3; ++u) curve[u] = saturatingRound16x4(part[u]);
+        for (int u = 0; u < N; ++u)
+            part[u] = m[u] * snr;
+        for (int u = 0; u <= 3; ++u)
+            curve[u] = saturatingRound16x4(part[u]);
         thresholdCurve(part, curve);
         break;
     default:
@@ -429,7 +484,8 @@ void detectFour(int16_t* const* activeRows, const int* activeLengths, int active
     case kMethodAverage:
     case kMethodDrosophila: {
         v4i Th[N], M[N];
-        for (int u = 0; u < N; ++u) Th[u] = toInt(curve[u]);
+        for (int u = 0; u < N; ++u)
+            Th[u] = toInt(curve[u]);
         const v4i count = method == kMethodDrosophila ? pairEvents(xv, Th, M)
                                                       : belowEnvelopeEvents(xv, Th, method, M);
         for (int l = 0; l < L; ++l) {
@@ -450,12 +506,14 @@ void detectFour(int16_t* const* activeRows, const int* activeLengths, int active
         motility(x, A, traces, counts, active);
         break;
     default:
-        for (int l = 0; l < L; ++l) counts[l] = 0;
+        for (int l = 0; l < L; ++l)
+            counts[l] = 0;
         break;
     }
 
     for (int l = 0; l < active; ++l)
-        for (int i = 0; i < n[l]; ++i) rows[l][i] = static_cast<int16_t>(x[l][i]);
+        for (int i = 0; i < n[l]; ++i)
+            rows[l][i] = static_cast<int16_t>(x[l][i]);
 }
 
 int detectOne(int16_t* row, int length, double snr, int method, DetectionTrace* trace) {
@@ -466,8 +524,7 @@ int detectOne(int16_t* row, int length, double snr, int method, DetectionTrace* 
 
 } // namespace
 
-int16_t DetectSamples(int16_t* samples, int count, double snr, int method,
-                      DetectionTrace* trace) {
+int16_t DetectSamples(int16_t* samples, int count, double snr, int method, DetectionTrace* trace) {
     return static_cast<int16_t>(detectOne(samples, count, snr, method, trace));
 }
 
@@ -495,7 +552,8 @@ void DetectActivityBeams(SignalBlock& block, const int* beams, int beamCount, do
     auto flush = [&](bool all) {
         if (filled == 0 || (filled < kLanes && !all)) return;
         detectFour(rows, lengths, filled, snr, method, laneTraces, counts);
-        for (int l = 0; l < filled; ++l) events[laneIndex[l]] = static_cast<int16_t>(counts[l]);
+        for (int l = 0; l < filled; ++l)
+            events[laneIndex[l]] = static_cast<int16_t>(counts[l]);
         filled = 0;
     };
     for (int i = 0; i < beamCount; ++i) {
@@ -515,8 +573,7 @@ void DetectActivityBeams(SignalBlock& block, const int* beams, int beamCount, do
 }
 
 int16_t BodyBendHistogramSamples(const int16_t* samples, int count,
-                                 std::array<int16_t, kBodyBendBins>& histogram,
-                                 double threshold) {
+                                 std::array<int16_t, kBodyBendBins>& histogram, double threshold) {
     int x[N];
     loadRow(samples, count, x);
     const long long th = roundHalfEven(std::clamp(threshold, -1e15, 1e15));

@@ -20,12 +20,14 @@ void put16(std::string& out, int16_t v) {
 }
 void put32(std::string& out, int32_t v) {
     const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((u >> (8 * i)) & 0xff);
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>((u >> (8 * i)) & 0xff);
 }
 void putDouble(std::string& out, double v) {
     uint64_t u;
     std::memcpy(&u, &v, sizeof u);
-    for (int i = 0; i < 8; ++i) out += static_cast<char>((u >> (8 * i)) & 0xff);
+    for (int i = 0; i < 8; ++i)
+        out += static_cast<char>((u >> (8 * i)) & 0xff);
 }
 
 int16_t get16(const unsigned char* p) {
@@ -38,7 +40,8 @@ int32_t get32(const unsigned char* p) {
 }
 double getDouble(const unsigned char* p) {
     uint64_t u = 0;
-    for (int i = 0; i < 8; ++i) u |= static_cast<uint64_t>(p[i]) << (8 * i);
+    for (int i = 0; i < 8; ++i)
+        u |= static_cast<uint64_t>(p[i]) << (8 * i);
     double v;
     std::memcpy(&v, &u, sizeof v);
     return v;
@@ -83,9 +86,13 @@ bool readAt(const std::string& path, long long offset, size_t size, std::string&
 
 } // namespace
 
-std::string countsFilePath(const std::string& folder) { return joinPath(folder, "counts.bin"); }
+std::string countsFilePath(const std::string& folder) {
+    return joinPath(folder, "counts.bin");
+}
 
-std::string rawFileName(int fileNumber) { return std::to_string(fileNumber) + ".bin"; }
+std::string rawFileName(int fileNumber) {
+    return std::to_string(fileNumber) + ".bin";
+}
 
 std::string histogramFileName(int fileNumber) {
     return "histo" + zeroPadded(fileNumber, 4) + ".bin";
@@ -102,7 +109,8 @@ bool AppendCounts(const std::string& folder, int32_t minutes, const ChannelArray
     std::string record;
     record.reserve(kCountsRecordSize);
     put32(record, minutes);
-    for (int16_t v : counts) put16(record, v);
+    for (int16_t v : counts)
+        put16(record, v);
     return appendRecord(countsFilePath(folder), record, kCountsRecordSize);
 }
 
@@ -111,9 +119,9 @@ bool AppendRawBlock(const std::string& folder, int fileNumber, const SignalBlock
     std::string record;
     record.reserve(static_cast<size_t>(rows) * SignalBlock::kBeams * 2);
     for (int s = 0; s < rows; ++s)
-        for (int b = 0; b < SignalBlock::kBeams; ++b) put16(record, block.at(b, s));
-    return appendRecord(joinPath(folder, rawFileName(fileNumber)), record,
-                        rawRecordSize(rows - 1));
+        for (int b = 0; b < SignalBlock::kBeams; ++b)
+            put16(record, block.at(b, s));
+    return appendRecord(joinPath(folder, rawFileName(fileNumber)), record, rawRecordSize(rows - 1));
 }
 
 bool AppendHistogram(const std::string& folder, int fileNumber, double minutes,
@@ -123,7 +131,8 @@ bool AppendHistogram(const std::string& folder, int fileNumber, double minutes,
     putDouble(record, minutes);
     putDouble(record, secondsPerSample);
     for (int d = 0; d < kHistogramFileBins; ++d)
-        for (int b = 0; b < kSlots; ++b) put32(record, histogram[b][d]);
+        for (int b = 0; b < kSlots; ++b)
+            put32(record, histogram[b][d]);
     return appendRecord(joinPath(folder, histogramFileName(fileNumber)), record,
                         kHistogramRecordSize);
 }
@@ -142,7 +151,8 @@ std::vector<CountsRecord> readCounts(const std::string& path) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     for (auto& r : records) {
         r.minutes = get32(p);
-        for (int b = 0; b < kSlots; ++b) r.counts[b] = get16(p + 4 + 2 * b);
+        for (int b = 0; b < kSlots; ++b)
+            r.counts[b] = get16(p + 4 + 2 * b);
         p += kCountsRecordSize;
     }
     return records;
@@ -160,7 +170,8 @@ bool readRawBlock(const std::string& path, int rtBuffer, long long index, Signal
     block.resize(rtBuffer + 1);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     for (int s = 0; s <= rtBuffer; ++s)
-        for (int b = 0; b < SignalBlock::kBeams; ++b, p += 2) block.at(b, s) = get16(p);
+        for (int b = 0; b < SignalBlock::kBeams; ++b, p += 2)
+            block.at(b, s) = get16(p);
     return true;
 }
 
@@ -179,7 +190,8 @@ bool readHistogramRecord(const std::string& path, long long index, HistogramReco
     record.secondsPerSample = getDouble(p + 8);
     p += 16;
     for (int d = 0; d < kHistogramFileBins; ++d)
-        for (int b = 0; b < kSlots; ++b, p += 4) record.bins[b][d] = get32(p);
+        for (int b = 0; b < kSlots; ++b, p += 4)
+            record.bins[b][d] = get32(p);
     return true;
 }
 

@@ -17,13 +17,15 @@
 
 namespace trv {
 
-constexpr long long kCountsRecordSize = 774;          // int32 + 385 x int16
-constexpr int kHistogramFileBins = 51;                // bins 0..50 per beam
-constexpr long long kHistogramRecordSize = 78556;     // 2 doubles + 51 x 385 x int32
-constexpr int kBlocksPerFile = 11;                    // raw and histogram records per file
+constexpr long long kCountsRecordSize = 774;      // int32 + 385 x int16
+constexpr int kHistogramFileBins = 51;            // bins 0..50 per beam
+constexpr long long kHistogramRecordSize = 78556; // 2 doubles + 51 x 385 x int32
+constexpr int kBlocksPerFile = 11;                // raw and histogram records per file
 
 // Bytes of one raw block record: (RT_Buffer + 1) x 385 x 2.
-inline long long rawRecordSize(int rtBuffer) { return (static_cast<long long>(rtBuffer) + 1) * 770; }
+inline long long rawRecordSize(int rtBuffer) {
+    return (static_cast<long long>(rtBuffer) + 1) * 770;
+}
 
 // Cumulative body-bend histogram of every beam slot: [beam 0..384][bin 0..50].
 using BodyBendTable = std::array<std::array<int32_t, kHistogramFileBins>, kSlots>;

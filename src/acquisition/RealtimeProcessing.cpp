@@ -13,7 +13,9 @@ constexpr int kMinBuffer = 8;       // room for the three curve rows and a windo
 constexpr int kMotilityWindow = 10; // method 2's window
 } // namespace
 
-RealtimeProcessor::RealtimeProcessor(int rtBuffer) { resize(rtBuffer); }
+RealtimeProcessor::RealtimeProcessor(int rtBuffer) {
+    resize(rtBuffer);
+}
 
 void RealtimeProcessor::resize(int rtBuffer) {
     rtBuffer_ = std::max(rtBuffer, kMinBuffer);
@@ -27,7 +29,8 @@ void RealtimeProcessor::resize(int rtBuffer) {
 }
 
 void RealtimeProcessor::clearForPlay() {
-    for (SignalBlock* b : {&rawBlock, &filteredBlock, &clipBlock, &upperEnv, &lowerEnv}) b->clear();
+    for (SignalBlock* b : {&rawBlock, &filteredBlock, &clipBlock, &upperEnv, &lowerEnv})
+        b->clear();
     clearBeamState();
     blockCounts.fill(0);
     totals.fill(0);
@@ -78,11 +81,14 @@ int RealtimeProcessor::windowMax(const int16_t* row, int s, int length) const {
     int m = 0;
     const int first = s - length;
     if (first >= 1) {
-        for (int r = first; r < s; ++r) m = std::max(m, static_cast<int>(row[r]));
+        for (int r = first; r < s; ++r)
+            m = std::max(m, static_cast<int>(row[r]));
         return m;
     }
-    for (int r = first; r <= 0 && r < s; ++r) m = std::max(m, static_cast<int>(row[windowRow(r)]));
-    for (int r = 1; r < s; ++r) m = std::max(m, static_cast<int>(row[r]));
+    for (int r = first; r <= 0 && r < s; ++r)
+        m = std::max(m, static_cast<int>(row[windowRow(r)]));
+    for (int r = 1; r < s; ++r)
+        m = std::max(m, static_cast<int>(row[r]));
     return m;
 }
 
@@ -177,10 +183,12 @@ void RealtimeProcessor::runningCurveBeam(int b, int s, int32_t ticks, int W, int
     // The window has just filled: the rows before give the curve a start.
     if (ticks == W + 1) {
         if (s < W) {
-            for (int r = 0; r <= s; ++r) filt[r] = filt[1];
+            for (int r = 0; r <= s; ++r)
+                filt[r] = filt[1];
         } else if (s - W + 1 <= rtBuffer_) {
             const int16_t v = filt[s - W + 1];
-            for (int r = std::max(s - W, 0); r <= s; ++r) filt[r] = v;
+            for (int r = std::max(s - W, 0); r <= s; ++r)
+                filt[r] = v;
         }
     }
 

@@ -23,13 +23,13 @@ struct RealtimeSettings {
 
 // Envelope statistics of one beam over the current block (Auto Zero on).
 struct BlockStatistics {
-    bool valid = false;      // at least one statistic sample
-    long long envelope = 0;  // round(envSum / statCount)
-    long long level = 0;     // round(levelSum / statCount)
+    bool valid = false;     // at least one statistic sample
+    long long envelope = 0; // round(envSum / statCount)
+    long long level = 0;    // round(levelSum / statCount)
 };
 
 class RealtimeProcessor {
-public:
+  public:
     explicit RealtimeProcessor(int rtBuffer = 500);
 
     int rtBuffer() const { return rtBuffer_; }
@@ -79,7 +79,7 @@ public:
     // window filled): the calibration decides there whether the blank ends.
     std::function<void(RealtimeProcessor&)> blankHook;
 
-private:
+  private:
     void autoZeroBeam(int b, int s, int32_t ticks, int W, double thr);
     void runningCurveBeam(int b, int s, int32_t ticks, int W, int windowCounter, int method,
                           double& thr, bool inWell);

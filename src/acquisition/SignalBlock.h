@@ -17,7 +17,7 @@
 namespace trv {
 
 class SignalBlock {
-public:
+  public:
     static constexpr int kBeams = kSlots; // 385 slots, slot 384 carries no beam
 
     // A block of RT_Buffer + 1 = 501 sample rows.
@@ -48,7 +48,7 @@ public:
         return samples_ == o.samples_ && data_ == o.data_;
     }
 
-private:
+  private:
     size_t index(int beam, int sample) const {
         return static_cast<size_t>(beam) * samples_ + static_cast<size_t>(sample);
     }

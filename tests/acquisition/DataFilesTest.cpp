@@ -18,7 +18,8 @@ std::string le16(int v) {
 std::string le32(long long v) {
     const auto u = static_cast<uint32_t>(v);
     std::string s;
-    for (int i = 0; i < 4; ++i) s += static_cast<char>((u >> (8 * i)) & 0xff);
+    for (int i = 0; i < 4; ++i)
+        s += static_cast<char>((u >> (8 * i)) & 0xff);
     return s;
 }
 
@@ -88,7 +89,9 @@ TEST(DataFiles, HistogramRecordBytesAreBinMajorBeamFastest) {
     expected += std::string("\0\0\0\0\0\0\x00\x40", 8); // 2.0
     expected += std::string("\0\0\0\0\0\0\xe0\x3f", 8); // 0.5
     expected += std::string(51 * 385 * 4, '\0');
-    auto set = [&](int d, int b, long long v) { expected.replace(16 + (d * 385 + b) * 4, 4, le32(v)); };
+    auto set = [&](int d, int b, long long v) {
+        expected.replace(16 + (d * 385 + b) * 4, 4, le32(v));
+    };
     set(2, 3, 7);
     set(49, 384, 0x01020304);
     set(50, 0, -1);

@@ -41,9 +41,12 @@ TEST_P(DetectionEquivalence, FastMatchesReferenceOnEveryOutput) {
         // Traces start from arbitrary values: entries a method does not set
         // must keep them in both implementations.
         DetectionTrace trace;
-        for (auto& v : trace.threshold) v = static_cast<int16_t>(rng() & 0x7fff);
-        for (auto& v : trace.events) v = static_cast<int16_t>((rng() & 1) ? -1 : 0);
-        const auto ref = literal::detect(row.data(), 500, snr, method, trace.threshold, trace.events);
+        for (auto& v : trace.threshold)
+            v = static_cast<int16_t>(rng() & 0x7fff);
+        for (auto& v : trace.events)
+            v = static_cast<int16_t>((rng() & 1) ? -1 : 0);
+        const auto ref =
+            literal::detect(row.data(), 500, snr, method, trace.threshold, trace.events);
 
         test::Row fast = row;
         const int16_t count = DetectSamples(fast.data(), 500, snr, method, &trace);
@@ -52,7 +55,8 @@ TEST_P(DetectionEquivalence, FastMatchesReferenceOnEveryOutput) {
         ASSERT_EQ(trace.marks, ref.marks) << where;
         ASSERT_EQ(trace.threshold, ref.threshold) << where;
         ASSERT_EQ(trace.events, ref.events) << where;
-        for (int i = 0; i < 500; ++i) ASSERT_EQ(fast[i], ref.clipped[i]) << where << " sample " << i;
+        for (int i = 0; i < 500; ++i)
+            ASSERT_EQ(fast[i], ref.clipped[i]) << where << " sample " << i;
         ASSERT_EQ(fast[500], row[500]) << "sample 500 is never analysed";
 
         // Without a trace the count and the clipping are the same.
@@ -82,8 +86,10 @@ TEST(DetectionEquivalence, ShortRowsArePaddedTheSameWay) {
         DetectionTrace trace;
         ASSERT_EQ(DetectSamples(fast.data(), count, 1.8, method, &trace), ref.count);
         ASSERT_EQ(trace.marks, ref.marks);
-        for (int i = 0; i < count; ++i) ASSERT_EQ(fast[i], ref.clipped[i]);
-        for (int i = count; i < 501; ++i) ASSERT_EQ(fast[i], row[i]) << "beyond the row is untouched";
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(fast[i], ref.clipped[i]);
+        for (int i = count; i < 501; ++i)
+            ASSERT_EQ(fast[i], row[i]) << "beyond the row is untouched";
     }
 }
 

@@ -79,8 +79,10 @@ TEST(DetectActivity, ZeroMeanSignalUsesSnrAsNoise) {
 // middle of every 30-sample window.
 Row dippedEveryWindow() {
     Row x;
-    for (int i = 0; i < 501; ++i) x[i] = static_cast<int16_t>(2000 + (i % 3 - 1) * 5);
-    for (int d = 15; d < 500; d += 30) x[d] = x[d + 1] = 1200;
+    for (int i = 0; i < 501; ++i)
+        x[i] = static_cast<int16_t>(2000 + (i % 3 - 1) * 5);
+    for (int d = 15; d < 500; d += 30)
+        x[d] = x[d + 1] = 1200;
     return x;
 }
 
@@ -90,7 +92,8 @@ TEST(DetectActivity, MethodZeroCountsAtMostOneEventPerWindow) {
     // 17 dips, but only the windows ending at 30, 60, ..., 480 are counted.
     EXPECT_EQ(DetectSamples(x.data(), 500, 1.8, 0, &t), 16);
     std::vector<int> expected;
-    for (int u = 30; u <= 480; u += 30) expected.push_back(u);
+    for (int u = 30; u <= 480; u += 30)
+        expected.push_back(u);
     EXPECT_EQ(eventSamples(t), expected);
 
     Row y = dippedEveryWindow();
@@ -102,7 +105,8 @@ TEST(DetectActivity, MethodZeroCountsAtMostOneEventPerWindow) {
         Row z = test::makeSignal(static_cast<test::SignalKind>(it % 3), rng);
         DetectionTrace tz;
         EXPECT_LE(DetectSamples(z.data(), 500, 1.1, 0, &tz), 16);
-        for (int u : eventSamples(tz)) EXPECT_EQ(u % 30, 0) << u;
+        for (int u : eventSamples(tz))
+            EXPECT_EQ(u % 30, 0) << u;
     }
 }
 
@@ -113,11 +117,13 @@ TEST(DetectActivity, MethodOneBelowTheThresholdAllBlockCountsOnce) {
     DetectionTrace t;
     EXPECT_EQ(DetectSamples(x.data(), 500, 1.8, 1, &t), 1);
     EXPECT_EQ(eventSamples(t), std::vector<int>{0});
-    for (int u = 0; u < 500; ++u) EXPECT_LT(x[static_cast<size_t>(u)], t.threshold[static_cast<size_t>(u)]);
+    for (int u = 0; u < 500; ++u)
+        EXPECT_LT(x[static_cast<size_t>(u)], t.threshold[static_cast<size_t>(u)]);
 
     // On a real level: a dip that stays down for 200 samples counts once.
     Row y = constant(2000);
-    for (int i = 150; i < 350; ++i) y[i] = 1500;
+    for (int i = 150; i < 350; ++i)
+        y[i] = 1500;
     DetectionTrace ty;
     EXPECT_EQ(DetectSamples(y.data(), 500, 1.8, 1, &ty), 1);
     EXPECT_EQ(eventSamples(ty), std::vector<int>{150});
@@ -131,7 +137,8 @@ TEST(DetectActivity, MethodOneSampleEqualToTheThresholdNeitherCountsNorReArms) {
     DetectSamples(c.data(), 500, 1.8, 1, &flat);
     const int16_t th = flat.threshold[102];
     ASSERT_EQ(th, 1978); // 99 % of 2000, less the two the rounded steps never climb
-    for (int u = 100; u < 500; ++u) ASSERT_EQ(flat.threshold[static_cast<size_t>(u)], th);
+    for (int u = 100; u < 500; ++u)
+        ASSERT_EQ(flat.threshold[static_cast<size_t>(u)], th);
 
     auto run = [&](int16_t middle, int16_t alone) {
         Row x = constant(2000);
@@ -170,7 +177,8 @@ TEST(DetectActivity, MethodThreeCountsTheFirstPairBelowTheThreshold) {
 
 Row rippled(int level) {
     Row x;
-    for (int i = 0; i < 501; ++i) x[i] = static_cast<int16_t>(level + (i % 2) * 4);
+    for (int i = 0; i < 501; ++i)
+        x[i] = static_cast<int16_t>(level + (i % 2) * 4);
     return x;
 }
 
@@ -179,14 +187,18 @@ TEST(DetectActivity, MotilityCountsRunsOfTenBeyondTheAmplitudeLimit) {
     // the detrended, smoothed signal runs one way for ten samples far beyond
     // the amplitude limit only around the dip.
     Row x = rippled(2000);
-    for (int i = 0; i < 20; ++i) x[200 + i] = static_cast<int16_t>(2000 - 50 * i);
-    for (int i = 220; i < 250; ++i) x[i] = static_cast<int16_t>(1050 + (i % 2) * 4);
-    for (int i = 0; i < 20; ++i) x[250 + i] = static_cast<int16_t>(1050 + 50 * i);
+    for (int i = 0; i < 20; ++i)
+        x[200 + i] = static_cast<int16_t>(2000 - 50 * i);
+    for (int i = 220; i < 250; ++i)
+        x[i] = static_cast<int16_t>(1050 + (i % 2) * 4);
+    for (int i = 0; i < 20; ++i)
+        x[250 + i] = static_cast<int16_t>(1050 + 50 * i);
     const Row copy = x;
     DetectionTrace t;
     const int n = DetectSamples(x.data(), 500, 1.8, 2, &t);
     EXPECT_GE(n, 2);
-    for (int e : eventSamples(t)) EXPECT_TRUE(e >= 100 && e < 300) << e;
+    for (int e : eventSamples(t))
+        EXPECT_TRUE(e >= 100 && e < 300) << e;
     EXPECT_EQ(t.events, (std::array<int16_t, 501>{})) << "method 2 leaves the event trace alone";
     const auto ref = literal::detect(copy.data(), 500, 1.8, 2);
     EXPECT_EQ(n, ref.count);
@@ -202,12 +214,14 @@ TEST(DetectActivity, CurveOverflowIsContainedToTheBeam) {
     // neighbouring beams of the block are untouched.
     SignalBlock block;
     for (int b = 0; b < SignalBlock::kBeams; ++b)
-        for (int s = 0; s < 501; ++s) block.at(b, s) = static_cast<int16_t>(1500 + (s * 7 + b) % 40);
+        for (int s = 0; s < 501; ++s)
+            block.at(b, s) = static_cast<int16_t>(1500 + (s * 7 + b) % 40);
     // Flat zero: the envelope keeps the first spike's height for the rest of
     // the block, against a mean level of 132.
     block.clearBeam(10);
     block.at(10, 120) = 4095;
-    for (int s = 200; s < 500; s += 20) block.at(10, s) = 4095;
+    for (int s = 200; s < 500; s += 20)
+        block.at(10, s) = 4095;
     const SignalBlock before = block;
     for (int method = 0; method <= 3; ++method) {
         SignalBlock b = before;
@@ -252,10 +266,12 @@ TEST(DetectActivity, ClipsOnlyTheAnalysedSamplesOfItsBeam) {
     // A block of RT_Buffer = 200: rows 0..199 are analysed (the last one
     // repeated), row 200 is left alone.
     SignalBlock shortBlock(201);
-    for (int s = 0; s < 201; ++s) shortBlock.at(3, s) = before.at(42, s);
+    for (int s = 0; s < 201; ++s)
+        shortBlock.at(3, s) = before.at(42, s);
     const auto refShort = literal::detect(before.row(42), 200, 1.8, 1);
     EXPECT_EQ(DetectActivity(shortBlock, 3, 1.8, 1, 0, "", 0, nullptr), refShort.count);
-    for (int s = 0; s < 200; ++s) EXPECT_EQ(shortBlock.at(3, s), refShort.clipped[static_cast<size_t>(s)]);
+    for (int s = 0; s < 200; ++s)
+        EXPECT_EQ(shortBlock.at(3, s), refShort.clipped[static_cast<size_t>(s)]);
     EXPECT_EQ(shortBlock.at(3, 200), before.at(42, 200));
 
     // Out-of-range beams and unknown methods count nothing.
@@ -289,7 +305,8 @@ TEST(DetectActivity, AppendsMarksLinesToTheBeamFile) {
     DetectActivity(again, 7, 1.8, 0, 1, dir.path(), -5, &t);
     EXPECT_FALSE(t.marksWriteFailed);
     std::string line = std::string(500, '0');
-    for (int u = 30; u <= 480; u += 30) line[static_cast<size_t>(u)] = '1';
+    for (int u = 30; u <= 480; u += 30)
+        line[static_cast<size_t>(u)] = '1';
     EXPECT_EQ(dir.read("ch7.raw"), "1234 " + line + "\r\n-5 " + line + "\r\n");
     EXPECT_EQ(marksFilePath(dir.path(), 7), dir / "ch7.raw");
 
@@ -307,7 +324,8 @@ Row dipsAt(std::initializer_list<int> centres) {
     Row x = constant(2000);
     for (int p : centres) {
         const int16_t shape[5] = {1800, 1400, 1000, 1400, 1800};
-        for (int k = 0; k < 5; ++k) x[p - 2 + k] = shape[k];
+        for (int k = 0; k < 5; ++k)
+            x[p - 2 + k] = shape[k];
     }
     return x;
 }

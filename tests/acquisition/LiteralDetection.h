@@ -28,15 +28,19 @@ struct Result {
     std::array<int16_t, 500> clipped{}; // x after the call
 };
 
-inline long long round(double v) { return roundHalfEven(v); }
+inline long long round(double v) {
+    return roundHalfEven(v);
+}
 
 // Rounded mean of the 30 envelope values used at sample c.
 inline long long envelopeMean(const std::array<int16_t, 501>& U, int c) {
     long long sum = 0;
     if (c < 30)
-        for (int j = c + 1; j <= c + 30; ++j) sum += U[j];
+        for (int j = c + 1; j <= c + 30; ++j)
+            sum += U[j];
     else
-        for (int j = c - 30; j <= c - 1; ++j) sum += U[j];
+        for (int j = c - 30; j <= c - 1; ++j)
+            sum += U[j];
     return round(static_cast<double>(sum) / 30.0);
 }
 
@@ -82,8 +86,8 @@ inline Result detect(const int16_t* samples, int count, double snr, int method,
     if (meanSig < 1)
         noise = snr;
     else
-        noise = (1 - static_cast<double>(meanSig - meanDiff) / static_cast<double>(meanSig)) *
-                100 * snr;
+        noise = (1 - static_cast<double>(meanSig - meanDiff) / static_cast<double>(meanSig)) * 100 *
+                snr;
     double P1 = noise + 1;
     if (P1 < 1) P1 = 1;
 
@@ -132,7 +136,8 @@ inline Result detect(const int16_t* samples, int count, double snr, int method,
             if (u <= 3)
                 Th[u] = saturatingRound16((100 - P2 * 1.75) / 100 * m);
             else
-                Th[u] = saturatingRound16((Th[u - 1] + Th[u - 2] + Th[u - 3] + m * (100 - P2) / 100) / 4);
+                Th[u] = saturatingRound16(
+                    (Th[u - 1] + Th[u - 2] + Th[u - 3] + m * (100 - P2) / 100) / 4);
             if (method == 0) {
                 if (x[u] < Th[u]) armed = true;
                 if (k == 30 && armed) {
@@ -153,9 +158,11 @@ inline Result detect(const int16_t* samples, int count, double snr, int method,
         for (int y = 0; y <= 499; ++y) {
             double v = 9999;
             if (y < 449) {
-                for (int j = y; j <= y + 49; ++j) v = std::min(v, static_cast<double>(x[j]));
+                for (int j = y; j <= y + 49; ++j)
+                    v = std::min(v, static_cast<double>(x[j]));
             } else {
-                for (int j = y - 49; j <= y; ++j) v = std::min(v, static_cast<double>(x[j]));
+                for (int j = y - 49; j <= y; ++j)
+                    v = std::min(v, static_cast<double>(x[j]));
             }
             B[y] = v;
         }
@@ -163,20 +170,25 @@ inline Result detect(const int16_t* samples, int count, double snr, int method,
         for (int y = 0; y <= 499; ++y) {
             double s = 0;
             if (y < 449)
-                for (int j = y; j <= y + 49; ++j) s += B[j];
+                for (int j = y; j <= y + 49; ++j)
+                    s += B[j];
             else
-                for (int j = y - 49; j <= y; ++j) s += B[j];
+                for (int j = y - 49; j <= y; ++j)
+                    s += B[j];
             B[y] = s / 50;
         }
         // E.3 Detrending.
-        for (int y = 0; y <= 499; ++y) B[y] = x[y] - B[y];
+        for (int y = 0; y <= 499; ++y)
+            B[y] = x[y] - B[y];
         // E.4 Smoothing.
         for (int y = 0; y <= 499; ++y) {
             double s = 0;
             if (y <= 488)
-                for (int j = y; j <= y + 9; ++j) s += B[j];
+                for (int j = y; j <= y + 9; ++j)
+                    s += B[j];
             else
-                for (int j = y - 9; j <= y; ++j) s += B[j];
+                for (int j = y - 9; j <= y; ++j)
+                    s += B[j];
             S[y] = s / 10;
         }
         // E.5 Run detector.
@@ -231,7 +243,8 @@ inline Result detect(const int16_t* samples, int count, double snr, int method,
 
     res.count = cnt;
     res.marks = M;
-    for (int i = 0; i < 500; ++i) res.clipped[i] = static_cast<int16_t>(x[i]);
+    for (int i = 0; i < 500; ++i)
+        res.clipped[i] = static_cast<int16_t>(x[i]);
     return res;
 }
 
@@ -241,7 +254,8 @@ inline std::array<int16_t, 50> bodyBends(const int16_t* samples, int count, doub
         x[i] = i < count ? samples[i] : (count > 0 ? samples[count - 1] : 0);
     long long th = round(threshold);
     std::array<int16_t, 50> h{};
-    for (int i = 0; i <= 49; ++i) h[i] = 0;
+    for (int i = 0; i <= 49; ++i)
+        h[i] = 0;
     long long sm[500];
     for (int a = 3; a <= 496; ++a)
         sm[a] = round(static_cast<double>(x[a - 2] + x[a - 1] + x[a] + x[a + 1] + x[a + 2]) / 5);

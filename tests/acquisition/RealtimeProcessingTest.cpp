@@ -32,14 +32,16 @@ struct TickRun {
     }
     // One tick; level(beam, tick) gives the new sample of beams 0..2.
     void tick(const std::function<int(int, int)>& level) {
-        for (int b = 0; b < 3; ++b) rt.rawBlock.at(b, s) = static_cast<int16_t>(level(b, ticks));
+        for (int b = 0; b < 3; ++b)
+            rt.rawBlock.at(b, s) = static_cast<int16_t>(level(b, ticks));
         rt.processSample(s, ticks, windowCounter, settings, thresholds, wells);
         s = (s + 1) % settings.RT_Buffer;
         windowCounter = windowCounter < settings.DSP_Interval ? windowCounter + 1 : 0;
         ++ticks;
     }
     void ticksOf(int n, const std::function<int(int, int)>& level) {
-        for (int i = 0; i < n; ++i) tick(level);
+        for (int i = 0; i < n; ++i)
+            tick(level);
     }
 };
 
@@ -48,7 +50,8 @@ TEST(RealtimeProcessing, AutoZeroOffCountsNothingDuringTheFirst45Ticks) {
     TickRun run(false, 1);
     auto level = [](int, int t) { return t < 40 ? 2000 : 100; };
     run.ticksOf(31, level); // ticks 0..30: the window is filling
-    for (int r = 0; r <= 30; ++r) EXPECT_EQ(run.rt.filteredBlock.at(0, r), 0) << r;
+    for (int r = 0; r <= 30; ++r)
+        EXPECT_EQ(run.rt.filteredBlock.at(0, r), 0) << r;
     run.ticksOf(15, level); // up to tick 45: curves, but no counting yet
     EXPECT_EQ(run.rt.blockCounts[0], 0);
     EXPECT_EQ(run.rt.totals[0], 0);
@@ -132,7 +135,8 @@ TEST(RealtimeProcessing, WindowAtSampleZeroReachesIntoThePreviousBlock) {
     RealtimeProcessor& rt = run.rt;
     // Rows left by the previous block: the window of sample 0 is rows
     // 469..498 (row 499 and row 0 are not in it).
-    for (int r = 400; r < 500; ++r) rt.rawBlock.at(0, r) = 1000;
+    for (int r = 400; r < 500; ++r)
+        rt.rawBlock.at(0, r) = 1000;
     rt.rawBlock.at(0, 480) = 3000;
     rt.rawBlock.at(0, 499) = 4000;
     rt.rawBlock.at(0, 0) = 1500;
@@ -146,7 +150,8 @@ TEST(RealtimeProcessing, WindowAtSampleZeroReachesIntoThePreviousBlock) {
     // Auto Zero on, sample 2: the three curve rows are 499, 0 -> 499 and 1.
     TickRun on(true, 1, 10.0);
     RealtimeProcessor& az = on.rt;
-    for (int r = 0; r < 501; ++r) az.rawBlock.at(0, r) = 1000;
+    for (int r = 0; r < 501; ++r)
+        az.rawBlock.at(0, r) = 1000;
     az.clipBlock.at(0, 498) = 1;
     az.clipBlock.at(0, 499) = 10;
     az.clipBlock.at(0, 1) = 100;
@@ -160,7 +165,8 @@ TEST(RealtimeProcessing, StartingCurveWhenTheWindowHasJustFilled) {
     run.s = 490; // resumed near the end of a block
     run.rt.filteredBlock.at(0, 1) = 1234;
     run.ticksOf(32, [](int, int) { return 2000; }); // the last tick, 31, is at sample 21
-    for (int r = 0; r <= 21; ++r) EXPECT_EQ(run.rt.filteredBlock.at(0, r), 1234) << r;
+    for (int r = 0; r <= 21; ++r)
+        EXPECT_EQ(run.rt.filteredBlock.at(0, r), 1234) << r;
 }
 
 TEST(RealtimeProcessing, BlankReadingSetsThresholdsFromTheExtremes) {
@@ -176,7 +182,8 @@ TEST(RealtimeProcessing, BlankReadingSetsThresholdsFromTheExtremes) {
     run.ticksOf(31, [](int, int) { return 1000; }); // window filling: the blank is not fed
     EXPECT_EQ(hookCalls, 0);
     EXPECT_EQ(run.rt.blankMax[0], 0);
-    for (int v : values) run.tick([v](int, int) { return v; });
+    for (int v : values)
+        run.tick([v](int, int) { return v; });
     EXPECT_EQ(hookCalls, 4);
     EXPECT_EQ(run.rt.blankMin[0], 800);
     EXPECT_EQ(run.rt.blankMax[0], 1200);

@@ -26,7 +26,9 @@ enum class SignalKind {
 
 using Row = std::array<int16_t, 501>;
 
-inline int16_t clamp12(int v) { return static_cast<int16_t>(std::clamp(v, 0, 4095)); }
+inline int16_t clamp12(int v) {
+    return static_cast<int16_t>(std::clamp(v, 0, 4095));
+}
 
 inline Row makeSignal(SignalKind kind, std::mt19937& rng) {
     Row x{};
@@ -37,11 +39,13 @@ inline Row makeSignal(SignalKind kind, std::mt19937& rng) {
     auto noisy = [&](int v) { return clamp12(v + static_cast<int>(gauss(rng) * noiseAmp)); };
     switch (kind) {
     case SignalKind::Worms: {
-        for (auto& v : x) v = noisy(level);
+        for (auto& v : x)
+            v = noisy(level);
         int i = uni(0, 20);
         while (i < 501) {
             const int width = uni(2, 8), depth = uni(50, 900);
-            for (int k = 0; k < width && i + k < 501; ++k) x[i + k] = noisy(level - depth);
+            for (int k = 0; k < width && i + k < 501; ++k)
+                x[i + k] = noisy(level - depth);
             i += width + uni(3, 40);
         }
         break;
@@ -57,11 +61,13 @@ inline Row makeSignal(SignalKind kind, std::mt19937& rng) {
         break;
     }
     case SignalKind::Flies: {
-        for (auto& v : x) v = noisy(level / 3);
+        for (auto& v : x)
+            v = noisy(level / 3);
         const int spikes = uni(0, 12);
         for (int s = 0; s < spikes; ++s) {
             const int at = uni(0, 500), width = uni(1, 15), h = uni(-300, 2500);
-            for (int k = 0; k < width && at + k < 501; ++k) x[at + k] = noisy(level / 3 + h);
+            for (int k = 0; k < width && at + k < 501; ++k)
+                x[at + k] = noisy(level / 3 + h);
         }
         break;
     }
@@ -73,23 +79,29 @@ inline Row makeSignal(SignalKind kind, std::mt19937& rng) {
         break;
     case SignalKind::Saturated:
         x.fill(4095);
-        for (int s = uni(0, 6); s > 0; --s) x[uni(0, 500)] = clamp12(uni(0, 4095));
+        for (int s = uni(0, 6); s > 0; --s)
+            x[uni(0, 500)] = clamp12(uni(0, 4095));
         break;
     case SignalKind::Noise:
-        for (auto& v : x) v = clamp12(uni(0, 4095));
+        for (auto& v : x)
+            v = clamp12(uni(0, 4095));
         break;
     case SignalKind::DarkSpikes:
-        for (auto& v : x) v = static_cast<int16_t>(uni(0, 2));
-        for (int s = uni(1, 4); s > 0; --s) x[uni(0, 500)] = static_cast<int16_t>(uni(3000, 4095));
+        for (auto& v : x)
+            v = static_cast<int16_t>(uni(0, 2));
+        for (int s = uni(1, 4); s > 0; --s)
+            x[uni(0, 500)] = static_cast<int16_t>(uni(3000, 4095));
         break;
     case SignalKind::Wild:
-        for (auto& v : x) v = static_cast<int16_t>(uni(-32768, 32767));
+        for (auto& v : x)
+            v = static_cast<int16_t>(uni(-32768, 32767));
         break;
     case SignalKind::Steps: {
         int i = 0;
         while (i < 501) {
             const int len = uni(1, 60), v = uni(0, 4095);
-            for (int k = 0; k < len && i < 501; ++k, ++i) x[i] = static_cast<int16_t>(v);
+            for (int k = 0; k < len && i < 501; ++k, ++i)
+                x[i] = static_cast<int16_t>(v);
         }
         break;
     }

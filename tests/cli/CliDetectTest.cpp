@@ -31,13 +31,16 @@ CliResult runCli(const test::TempDir& dir, const std::vector<std::string>& args)
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
+    for (auto& a : all)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     const std::string outPath = dir / "cli.out", errPath = dir / "cli.err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     CliResult r;
     pid_t pid = 0;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
@@ -59,7 +62,8 @@ std::vector<SignalBlock> writeRawFile(const std::string& folder, int rtBuffer) {
         SignalBlock block(rtBuffer + 1);
         for (int b = 0; b < kChannels; ++b) {
             const auto row = test::makeSignal(static_cast<test::SignalKind>((b + k) % 3), rng);
-            for (int s = 0; s <= rtBuffer; ++s) block.at(b, s) = row[static_cast<size_t>(s % 501)];
+            for (int s = 0; s <= rtBuffer; ++s)
+                block.at(b, s) = row[static_cast<size_t>(s % 501)];
         }
         EXPECT_TRUE(AppendRawBlock(folder, 0, block));
         blocks.push_back(block);
@@ -107,8 +111,8 @@ TEST(CliDetect, OtherBlockLengths) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, std::to_string(expected) + "\n");
     // Read with the wrong block length the file does not divide evenly.
-    const CliResult wrong = runCli(dir, {"detect", dir / "0.bin", "--block", "0", "--channel",
-                                         "9", "--snr", "1.8", "--method", "1"});
+    const CliResult wrong = runCli(dir, {"detect", dir / "0.bin", "--block", "0", "--channel", "9",
+                                         "--snr", "1.8", "--method", "1"});
     EXPECT_NE(wrong.err.find("not a whole number of blocks"), std::string::npos) << wrong.err;
 }
 
@@ -122,25 +126,38 @@ TEST(CliDetect, BadArgumentsAndFilesFailClearly) {
         std::string message;
     };
     const std::vector<Case> cases = {
-        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "1.8"}, 2, "--method is required"},
-        {{"detect", file, "--block", "0", "--channel", "384", "--snr", "1.8", "--method", "1"}, 2,
+        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "1.8"},
+         2,
+         "--method is required"},
+        {{"detect", file, "--block", "0", "--channel", "384", "--snr", "1.8", "--method", "1"},
+         2,
          "--channel must be between 0 and 383"},
-        {{"detect", file, "--block", "x", "--channel", "3", "--snr", "1.8", "--method", "1"}, 2,
+        {{"detect", file, "--block", "x", "--channel", "3", "--snr", "1.8", "--method", "1"},
+         2,
          "--block must be a whole number"},
-        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "abc", "--method", "1"}, 2,
+        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "abc", "--method", "1"},
+         2,
          "--snr must be a number"},
-        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "1.8", "--method", "4"}, 2,
+        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "1.8", "--method", "4"},
+         2,
          "--method must be between 0 and 3"},
-        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "1.8", "--method", "1", "--fast"},
-         2, "unknown option --fast"},
-        {{"detect", "--block", "0", "--channel", "3", "--snr", "1.8", "--method", "1"}, 2,
+        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "1.8", "--method", "1",
+          "--fast"},
+         2,
+         "unknown option --fast"},
+        {{"detect", "--block", "0", "--channel", "3", "--snr", "1.8", "--method", "1"},
+         2,
          "the raw data file is missing"},
-        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "1.8", "--method"}, 2,
+        {{"detect", file, "--block", "0", "--channel", "3", "--snr", "1.8", "--method"},
+         2,
          "--method needs a value"},
-        {{"detect", file, "--block", "3", "--channel", "3", "--snr", "1.8", "--method", "1"}, 1,
+        {{"detect", file, "--block", "3", "--channel", "3", "--snr", "1.8", "--method", "1"},
+         1,
          "holds 3 blocks of RT_Buffer 500, no block 3"},
-        {{"detect", dir / "missing.bin", "--block", "0", "--channel", "3", "--snr", "1.8", "--method", "1"},
-         1, "cannot read " + dir / "missing.bin"},
+        {{"detect", dir / "missing.bin", "--block", "0", "--channel", "3", "--snr", "1.8",
+          "--method", "1"},
+         1,
+         "cannot read " + dir / "missing.bin"},
         {{"frobnicate"}, 2, "unknown command \"frobnicate\""},
         {{}, 2, "usage: trelvane-cli COMMAND"},
     };

@@ -79,8 +79,8 @@ bool CliArgs::integer(const std::string& name, long long min, long long max, lon
     return true;
 }
 
-bool CliArgs::real(const std::string& name, double min, double max, double& out,
-                   std::string& error, std::optional<double> fallback) const {
+bool CliArgs::real(const std::string& name, double min, double max, double& out, std::string& error,
+                   std::optional<double> fallback) const {
     const auto it = values_.find(name);
     if (it == values_.end()) {
         if (fallback) {

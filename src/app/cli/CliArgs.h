@@ -12,7 +12,7 @@
 namespace trv::cli {
 
 class CliArgs {
-public:
+  public:
     // Parses args; on a mistake (unknown option, missing value, an option
     // given twice) returns nothing and sets error.
     static std::optional<CliArgs> parse(const std::vector<std::string>& args,
@@ -32,7 +32,7 @@ public:
     bool real(const std::string& name, double min, double max, double& out, std::string& error,
               std::optional<double> fallback = std::nullopt) const;
 
-private:
+  private:
     std::vector<std::string> positional_;
     std::map<std::string, std::string> values_;
     std::set<std::string> flags_;

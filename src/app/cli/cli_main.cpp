@@ -17,7 +17,8 @@ const Command kCommands[] = {
 
 void printUsage(std::ostream& os) {
     os << "usage: trelvane-cli COMMAND [ARGUMENTS]\n\ncommands:\n";
-    for (const Command& c : kCommands) os << "  " << c.name << " " << c.usage << "\n      " << c.summary << "\n";
+    for (const Command& c : kCommands)
+        os << "  " << c.name << " " << c.usage << "\n      " << c.summary << "\n";
     os << "  help [COMMAND]\n";
 }
 

@@ -17,12 +17,12 @@ int runDetect(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return kExitUsage;
     };
     std::string error;
-    const auto parsed = CliArgs::parse(args, {"block", "channel", "snr", "method", "rt-buffer"},
-                                       {"marks"}, error);
+    const auto parsed =
+        CliArgs::parse(args, {"block", "channel", "snr", "method", "rt-buffer"}, {"marks"}, error);
     if (!parsed) return usageError(error);
     if (parsed->positional().size() != 1)
         return usageError(parsed->positional().empty() ? "the raw data file is missing"
-                                                        : "only one raw data file is analysed");
+                                                       : "only one raw data file is analysed");
     long long block = 0, channel = 0, method = 0, rtBuffer = 0;
     double snr = 0;
     if (!parsed->integer("block", 0, 1LL << 40, block, error) ||
