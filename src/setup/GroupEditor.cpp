@@ -94,6 +94,7 @@ void GroupEditor::load() {
     dragging_ = false;
     outside_ = false;
     highlight_ = {};
+    plateNames_ = plateFormatNames(s_.Program_Folder);
     plateShown_ = s_.setup.Plate_format;
     pending_ = false;
     refreshGroups(0);
@@ -373,10 +374,6 @@ void GroupEditor::mouseLeft() {
 }
 
 void GroupEditor::redraw() { Dibujar_placa(surface_, s_, highlight_); }
-
-std::vector<std::string> GroupEditor::plateNames() const {
-    return plateFormatNames(s_.Program_Folder);
-}
 
 void GroupEditor::choosePlate(const std::string& name) {
     pendingPlate_ = name;

@@ -100,7 +100,8 @@ public:
     void redraw();
 
     // --- Combowell and Timer1
-    std::vector<std::string> plateNames() const;
+    // The plate formats offered, listed when the window loads.
+    const std::vector<std::string>& plateNames() const { return plateNames_; }
     // The format Combowell should show (after a refused or failed change it
     // goes back to the current one).
     const std::string& plateShown() const { return plateShown_; }
@@ -136,6 +137,7 @@ private:
     WellHit press_;
     PlateHighlight highlight_;
 
+    std::vector<std::string> plateNames_;
     std::string plateShown_;
     std::string pendingPlate_;
     bool pending_ = false;

@@ -77,6 +77,16 @@ PlateScale plateScale(const PlateLayout& p) {
     return {left - kLabelMargin, top - kLabelMargin, right + kEdge, bottom + kEdge};
 }
 
+PlateScale plateScale(const PlateLayout& p, int pixelWidth, int pixelHeight) {
+    PlateScale sc = plateScale(p);
+    if (pixelWidth <= 0 || pixelHeight <= 0) return sc;
+    double width = sc.right - sc.left, height = sc.bottom - sc.top;
+    double perPixel = std::max(width / pixelWidth, height / pixelHeight);
+    double padX = (perPixel * pixelWidth - width) / 2;
+    double padY = (perPixel * pixelHeight - height) / 2;
+    return {sc.left - padX, sc.top - padY, sc.right + padX, sc.bottom + padY};
+}
+
 Rgb groupColour(int group) {
     switch (((group % 4) + 4) % 4) {
     case 0: return rgb(0, 150, 0); // a green that reads on white
@@ -89,7 +99,7 @@ Rgb groupColour(int group) {
 void Dibujar_placa(Surface& s, const SharedState& st, const PlateHighlight& highlight) {
     const PlateLayout& p = st.plate;
     const ChannelTables& t = st.channels;
-    PlateScale sc = plateScale(p);
+    PlateScale sc = plateScale(p, s.pixelWidth(), s.pixelHeight());
     s.setScale(sc.left, sc.top, sc.right, sc.bottom);
     s.clear();
     s.setPenWidth(1);
@@ -104,17 +114,23 @@ void Dibujar_placa(Surface& s, const SharedState& st, const PlateHighlight& high
                   p.Column_Offset + (c + 1) * p.Column_Pitch, p.Row_Offset + (r + 1) * p.Row_Pitch,
                   platecolour::Well);
 
+    // Wells too small on screen for a mark beside the beams (384 wells in a
+    // small window): each beam becomes a ring around the well's centre and
+    // the mark is written inside it.
+    const double pixelsPerUnit = s.pixelWidth() / (sc.right - sc.left);
+    const bool compact = std::min(p.Column_Pitch, p.Row_Pitch) * pixelsPerUnit < 32;
     for (int ch = 0; ch < kChannels; ++ch) {
         auto i = static_cast<size_t>(ch);
         bool used = t.Channel_Enabled[i] != 0 && p.Channel_Well[i] >= 0;
-        s.circle(ch / 16 + 0.5, ch % 16 + 0.5, kBeamRadius,
+        s.circle(ch / 16 + 0.5, ch % 16 + 0.5, compact ? 0.42 : kBeamRadius,
                  used ? platecolour::BeamInUse : platecolour::BeamUnused);
     }
 
     // Group marks fit in a well: shrink the font for small wells.
     double fit = 1.0;
     double markWidth = s.textWidth("G00");
-    if (markWidth > 0) fit = std::clamp(0.9 * p.Column_Pitch / markWidth, 0.6, 1.0);
+    if (markWidth > 0)
+        fit = std::clamp((compact ? 0.75 : 0.9) * p.Column_Pitch / markWidth, 0.6, 1.0);
     s.setFontScale(fit);
     const double inset = std::min(p.Column_Pitch, p.Row_Pitch) * 0.06;
     for (int w = 0; grid && w < p.Plate_Rows * p.Plate_Columns; ++w) {
@@ -123,9 +139,15 @@ void Dibujar_placa(Surface& s, const SharedState& st, const PlateHighlight& high
         int group = t.Channel_Group[static_cast<size_t>(ch)];
         if (group == -1) continue;
         int row = w % p.Plate_Rows, col = w / p.Plate_Rows;
+        const std::string mark = "G" + std::to_string(group);
+        double x = p.Column_Offset + col * p.Column_Pitch + inset;
+        double y = p.Row_Offset + row * p.Row_Pitch + inset;
+        if (compact) {
+            x = p.Column_Offset + (col + 0.5) * p.Column_Pitch - s.textWidth(mark) / 2;
+            y = p.Row_Offset + (row + 0.5) * p.Row_Pitch - s.textHeight() / 2;
+        }
         s.setForeColor(groupColour(group));
-        s.text(p.Column_Offset + col * p.Column_Pitch + inset,
-               p.Row_Offset + row * p.Row_Pitch + inset, "G" + std::to_string(group));
+        s.text(x, y, mark);
     }
 
     // Column numbers above the plate, row letters on its left.

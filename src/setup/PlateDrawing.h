@@ -30,6 +30,10 @@ struct PlateScale {
     double left, top, right, bottom;
 };
 PlateScale plateScale(const PlateLayout& plate);
+// The same, widened or heightened around its centre so that a unit is as
+// long across as down on a surface of that many pixels (square wells stay
+// square whatever the window's shape).
+PlateScale plateScale(const PlateLayout& plate, int pixelWidth, int pixelHeight);
 
 // What the pointer highlights: the hovered well with its row and column, or
 // the rectangle of a drag (rows row0..row1, columns col0..col1).

@@ -326,6 +326,8 @@ TEST_F(GroupEditorTest, DeletedPlateFileIsASelectionError) {
     ed.choosePlate("w48");
     ed.Timer1_Timer();
     EXPECT_EQ(prompter().texts(), std::vector<std::string>{"Selection Error"});
+    // Still offered until the window loads again.
+    EXPECT_NE(std::find(ed.plateNames().begin(), ed.plateNames().end(), "w48"), ed.plateNames().end());
     EXPECT_EQ(s.setup.Plate_format, "w96f");
     EXPECT_EQ(s.plate.Max_Well, 95);
     EXPECT_EQ(s.channels.Channel_Group[0], 0);
@@ -432,6 +434,47 @@ TEST_F(GroupEditorTest, HoverAndDragHighlight) {
     ed.mouseUp(MouseButton::Right, dx, dy);
     ed.mouseMove(24.5, 8); // off the plate: the highlight goes
     EXPECT_EQ(picwell.fillAt(dx, dy), colour::White);
+}
+
+} // namespace
+} // namespace trv
+
+namespace trv {
+namespace {
+
+TEST(PlateDrawing, UnitsAreSquareAndSmallWellsWriteTheMarkInsideARing) {
+    test::SetupFixture f;
+    f.usePlate("w384");
+    PlateScale sc = plateScale(f.s.plate, 300, 300);
+    EXPECT_NEAR((sc.right - sc.left) / 300, (sc.bottom - sc.top) / 300, 1e-12);
+    EXPECT_LE(sc.left, -1.0);
+    EXPECT_GE(sc.right, 24.0);
+    EXPECT_LE(sc.top, -1.0);
+
+    // 384 wells on 300 pixels: about 12 pixels a well.
+    RecordingSurface small(300, 220);
+    f.s.channels.Channel_Group.fill(-1);
+    f.s.channels.Channel_Group[17] = 12; // well B2
+    Dibujar_placa(small, f.s);
+    auto circles = small.ofKind(RecordingSurface::Kind::Circle);
+    ASSERT_EQ(circles.size(), 384u);
+    EXPECT_DOUBLE_EQ(circles[17].x2, 0.42);
+    auto texts = small.texts();
+    auto mark = std::find_if(texts.begin(), texts.end(), [](auto& t) { return t.text == "G12"; });
+    ASSERT_NE(mark, texts.end());
+    // Centred on the well's centre (1.5, 1.5).
+    small.setFontScale(mark->fontScale);
+    EXPECT_NEAR(mark->x1 + small.textWidth("G12") / 2, 1.5, 1e-9);
+    EXPECT_LT(mark->y1, 1.5);
+
+    // The same plate on a large surface: small circles, the mark in the corner.
+    RecordingSurface large(1600, 1100);
+    Dibujar_placa(large, f.s);
+    EXPECT_LT(large.ofKind(RecordingSurface::Kind::Circle)[17].x2, 0.2);
+    EXPECT_TRUE(large.hasText("G12"));
+    auto bigTexts = large.texts();
+    auto corner = std::find_if(bigTexts.begin(), bigTexts.end(), [](auto& t) { return t.text == "G12"; });
+    EXPECT_LT(corner->x1, 1.2);
 }
 
 } // namespace
