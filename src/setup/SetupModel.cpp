@@ -1,6 +1,7 @@
 #include "setup/SetupModel.h"
 
 #include "common/Ports.h"
+#include "store/ConfigFile.h"
 #include "store/ProjectFile.h"
 
 namespace trv {
@@ -17,8 +18,12 @@ void SetupModel::open() {
     // An empty name means nothing was loaded yet. Only the first time: a
     // project saved with an empty name would otherwise be reloaded on every
     // opening and lose its unsaved edits.
-    if (!everOpened_ && s_.setup.Name.empty())
+    if (!everOpened_ && s_.setup.Name.empty()) {
+        // Opened before start-up placed the project: find its folder first,
+        // so nothing is read from wherever the program was started.
+        if (s_.Project_Folder.empty()) resolveProjectFolder(s_);
         loadProject(s_, s_.config.Actual_Project_Number, ports_);
+    }
     everOpened_ = true;
     fillControls();
 }

@@ -306,10 +306,11 @@ TEST(SetupOpening, LoadsTheCurrentProjectWhenNoneIsLoaded) {
     st.Aq_lapse = 120;
     f.dir.write("p00002/setup.dat", setupFileText(st, 2));
     f.s.config.Actual_Project_Number = 2;
-    f.s.Project_Folder = f.dir / "p00002";
+    f.s.Project_Folder = ""; // not placed yet: found from the project number
     f.s.setup.Name = "";
     SetupModel model(f.s, f.fake.ports, f.picwell);
     model.open();
+    EXPECT_EQ(f.s.Project_Folder, f.dir / "p00002");
     EXPECT_EQ(f.s.setup.Name, "Two");
     EXPECT_EQ(model.settings().lapseText(), "120");
     EXPECT_EQ(model.project().txtprj(), "2_Two");
