@@ -15,6 +15,7 @@ inline constexpr const char* StatusLine = "statusLine";     // connection status
 inline constexpr const char* StatusCaption = "statusCaption";
 inline constexpr const char* StatusFrame = "statusFrame";   // frame with caption and line
 inline constexpr const char* Progress = "progress";         // progress strip of the status frame
+inline constexpr const char* SetupWell = "setupWell";       // setup window: well under the pointer
 } // namespace status
 
 class StatusView {
