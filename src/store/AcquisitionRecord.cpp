@@ -1,0 +1,142 @@
+#include "store/AcquisitionRecord.h"
+
+#include "common/Files.h"
+#include "common/Prompter.h"
+#include "common/TextRecord.h"
+#include "store/ProjectFile.h"
+#include "store/StoreText.h"
+
+namespace trv {
+
+bool isAcquisitionFolderName(const std::string& name) { return name.size() == 13 && name[8] == '_'; }
+
+std::string subprojFileText(const std::string& name, const std::string& comments) {
+    RecordWriter w;
+    w.text(singleLineName(name)).end();
+    w.text(comments).end();
+    return w.str();
+}
+
+std::string createAcquisitionFolder(SharedState& s, const LocalDateTime& start,
+                                    const std::string& name, const std::string& comments) {
+    const std::string folderName = acquisitionFolderName(start);
+    const std::string projectFolder = s.Project_Folder;
+    const std::string folder = joinPath(projectFolder, folderName);
+    if (!makeFolder(folder)) return "";
+    s.Project_Folder = folder;
+    bool ok = saveProject(s);
+    s.Project_Folder = projectFolder;
+    const std::string subproj = joinPath(folder, kSubprojFileName);
+    if (fileExists(subproj)) copyFile(subproj, joinPath(folder, kSubprojBackupName));
+    ok = writeFileAtomic(subproj, subprojFileText(name, comments)) && ok;
+    return ok ? folderName : "";
+}
+
+std::string readAcquisitionName(const std::string& folder) {
+    auto content = readStoreFile(joinPath(folder, kSubprojFileName));
+    if (!content) return "";
+    try {
+        RecordReader r(std::move(*content));
+        return r.item();
+    } catch (const RecordError&) {
+        return "";
+    }
+}
+
+std::string readAcquisitionComments(const std::string& folder) {
+    auto content = readStoreFile(joinPath(folder, kSubprojFileName));
+    if (!content) return "";
+    std::vector<std::string> lines = splitLines(*content);
+    std::string out;
+    bool first = true;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i].empty()) continue;
+        std::string line;
+        for (char c : lines[i])
+            if (c != '"') line += c;
+        if (!first) out += "\r\n";
+        out += line;
+        first = false;
+    }
+    return out;
+}
+
+namespace {
+
+// Rewrites subproj.dat with a new name or new comments, keeping the other
+// part; the previous version goes to subproj.bak first.
+std::string updateSubproj(const std::string& folder, const std::string* newName,
+                          const std::string* newComments, const std::string& done,
+                          Prompter& prompter) {
+    const std::string path = joinPath(folder, kSubprojFileName);
+    const std::string backup = joinPath(folder, kSubprojBackupName);
+    if (!fileExists(path)) return done;
+    if (copyFile(path, backup) != 1) {
+        prompter.show("error");
+        return "";
+    }
+    try {
+        auto content = readStoreFile(backup);
+        if (!content) return "";
+        RecordReader r(std::move(*content));
+        std::string name, comments;
+        if (newName) {
+            r.item();
+            comments = r.item();
+            name = *newName;
+        } else {
+            if (r.hasData()) name = r.item();
+            comments = *newComments;
+        }
+        if (!writeFileAtomic(path, subprojFileText(name, comments))) return "";
+        return done;
+    } catch (const RecordError&) {
+        return "";
+    }
+}
+
+// The first blank of a tags_id.dat line when it is not the first character.
+size_t keyEnd(const std::string& line) {
+    size_t blank = line.find(' ');
+    return (blank == std::string::npos || blank == 0) ? std::string::npos : blank;
+}
+
+} // namespace
+
+std::string renameAcquisition(const std::string& folder, const std::string& newName,
+                              Prompter& prompter) {
+    if (!fileExists(joinPath(folder, kSubprojFileName))) return newName;
+    return updateSubproj(folder, &newName, nullptr, singleLineName(newName), prompter);
+}
+
+std::string setAcquisitionComments(const std::string& folder, const std::string& comments,
+                                   Prompter& prompter) {
+    return updateSubproj(folder, nullptr, &comments, "OK", prompter);
+}
+
+std::string tagTextOf(const std::string& folder, const std::string& key) {
+    auto content = readStoreFile(joinPath(folder, kTagsFileName));
+    if (!content) return "";
+    for (const std::string& line : splitLines(*content)) {
+        size_t end = keyEnd(line);
+        if (end == std::string::npos) continue;
+        if (line.compare(0, end, key) == 0) return line.substr(end + 1);
+    }
+    return "";
+}
+
+std::string keysTaggedWith(const std::string& folder, const std::string& text) {
+    auto content = readStoreFile(joinPath(folder, kTagsFileName));
+    if (!content) return "";
+    std::string out;
+    for (const std::string& line : splitLines(*content)) {
+        size_t end = keyEnd(line);
+        if (end == std::string::npos) continue;
+        if (line.find(text, 1) == std::string::npos) continue;
+        if (!out.empty()) out += ' ';
+        out += line.substr(0, end);
+    }
+    return out;
+}
+
+} // namespace trv

@@ -1,0 +1,61 @@
+// Acquisition folders (yyyymmdd_hhmm below the project folder) with their
+// snapshot of the project, subproj.dat (name and comments of the
+// acquisition, with subproj.bak) and tags_id.dat (tag texts of acquisitions).
+#pragma once
+
+#include "common/Clock.h"
+#include "store/Module1.h"
+
+#include <string>
+
+namespace trv {
+
+class Prompter;
+
+inline constexpr const char* kSubprojFileName = "subproj.dat";
+inline constexpr const char* kSubprojBackupName = "subproj.bak";
+inline constexpr const char* kTagsFileName = "tags_id.dat";
+
+// True for names of exactly 13 characters with "_" as the ninth (the shape
+// of yyyymmdd_hhmm); archived folders carry a suffix and so do not count.
+bool isAcquisitionFolderName(const std::string& name);
+
+// The text of subproj.dat: the name record and the comments record.
+std::string subprojFileText(const std::string& name, const std::string& comments);
+
+// Creates (or reuses, within the same minute) the folder named after the
+// start time in Project_Folder, saves the project into it with Project_Folder
+// pointing at it, writes subproj.dat with name and comments, and sets
+// Project_Folder back. Returns the folder name, or an empty text when the
+// folder could not be created or a file could not be written.
+std::string createAcquisitionFolder(SharedState& s, const LocalDateTime& start,
+                                    const std::string& name, const std::string& comments);
+
+// The first item of the folder's subproj.dat; empty when missing or unreadable.
+std::string readAcquisitionName(const std::string& folder);
+
+// The comments for display: every non-empty line after the first, double
+// quotes removed, joined with CR LF; empty when missing or unreadable.
+std::string readAcquisitionComments(const std::string& folder);
+
+// Replaces the name, keeping the comments (subproj.bak keeps the previous
+// version). Returns the name as stored; the given name when there is no
+// subproj.dat (nothing is done); empty on failure ("error" is shown when the
+// backup copy fails).
+std::string renameAcquisition(const std::string& folder, const std::string& newName,
+                              Prompter& prompter);
+
+// Replaces the comments, keeping the name. Returns "OK" (also when there is
+// no subproj.dat, where nothing is done), or empty on failure ("error" is
+// shown when the backup copy fails).
+std::string setAcquisitionComments(const std::string& folder, const std::string& comments,
+                                   Prompter& prompter);
+
+// The tag text of acquisition `key` in the folder's tags_id.dat, or empty.
+std::string tagTextOf(const std::string& folder, const std::string& key);
+
+// The keys of every line of tags_id.dat whose text (from its second
+// character on) contains `text`, in file order, joined by single blanks.
+std::string keysTaggedWith(const std::string& folder, const std::string& text);
+
+} // namespace trv
