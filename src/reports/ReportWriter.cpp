@@ -4,6 +4,7 @@
 #include "common/Numeric.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <fcntl.h>
 #include <unistd.h>
@@ -407,10 +408,19 @@ private:
     std::string out_;
 };
 
+// Tries the name without leaving anything behind: an existing file is
+// opened for appending, a new one is created and removed again.
 bool canOpenForWriting(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    if (errno != ENOENT) return false;
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     ::close(fd);
+    ::unlink(path.c_str());
     return true;
 }
 
