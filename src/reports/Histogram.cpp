@@ -1,10 +1,12 @@
 #include "reports/Histogram.h"
 
+#include "common/Files.h"
 #include "common/Numeric.h"
 #include "reports/Statistics.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace trv {
 
@@ -112,6 +114,59 @@ void combineHistograms(HistogramTables& t, ReportStatistics& stats, const Activi
                 cell = rounded32(static_cast<double>(sum) / m + cell);
             }
         }
+    }
+}
+
+
+namespace {
+
+constexpr size_t kHistogramRecordBytes = 16 + 51 * 385 * 4;
+
+// The records of one histogram file, whole records only.
+bool readHistogramFile(const std::string& path, HistogramAccumulator& acc) {
+    auto content = readWholeFile(path, size_t(1) << 31);
+    if (!content) return false;
+    const size_t n = content->size() / kHistogramRecordBytes;
+    std::vector<int32_t> counts(static_cast<size_t>(HistogramTable::kBins) * kSlots);
+    acc.beginFile();
+    for (size_t i = 0; i < n; ++i) {
+        const char* p = content->data() + i * kHistogramRecordBytes;
+        HistogramRecordView v;
+        std::memcpy(&v.minutes, p, 8);
+        std::memcpy(&v.secondsPerSample, p + 8, 8);
+        std::memcpy(counts.data(), p + 16, counts.size() * 4);
+        v.counts = counts.data();
+        acc.addRecord(v);
+    }
+    acc.endFile();
+    return true;
+}
+
+} // namespace
+
+void loadHistograms(const std::string& folder, HistogramTables& tables, ReportStatistics& stats,
+                    const ActivitySeries& series, int lastBin, const ReportLayout& layout, int binSize,
+                    Prompter& prompter) {
+    tables = HistogramTables{};
+    const std::vector<std::string> files = listFiles(folder, "histo*.bin");
+    if (files.empty()) {
+        prompter.show("Error getting Histogram.bin data");
+        return;
+    }
+    try {
+        // The number of the last file in name order; numbers missing below
+        // it are skipped.
+        const std::string& lastName = files.back();
+        const double last = leadingNumber(lastName.substr(5, lastName.size() - 5 - 4));
+        const int N = last > 9999 ? 9999 : last < 0 ? 0 : static_cast<int>(last);
+        HistogramAccumulator acc(tables, stats, binSize);
+        for (int v = 0; v <= N; ++v) {
+            const std::string path = joinPath(folder, "histo" + zeroPadded(v, 4) + ".bin");
+            if (fileExists(path) && !readHistogramFile(path, acc)) throw std::runtime_error("unreadable");
+        }
+        combineHistograms(tables, stats, series, lastBin, layout, binSize);
+    } catch (...) {
+        prompter.show("Report Calculation Error");
     }
 }
 
