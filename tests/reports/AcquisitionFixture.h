@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,16 +40,20 @@ inline std::string sixWellPlateText() {
     return s;
 }
 
-// Appends one counts.bin record: minutes, 384 counts, temperature.
-inline void appendCountsRecord(const std::string& path, int32_t minutes, const std::vector<int16_t>& values) {
+// One counts.bin record: minutes, 384 counts, temperature (little-endian).
+inline std::string countsRecordBytes(int32_t minutes, const std::vector<int16_t>& values) {
     std::string rec(774, '\0');
-    auto put16 = [&](size_t at, int16_t v) {
-        rec[at] = static_cast<char>(v & 0xFF);
-        rec[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-    };
-    for (int b = 0; b < 4; ++b) rec[static_cast<size_t>(b)] = static_cast<char>((static_cast<uint32_t>(minutes) >> (8 * b)) & 0xFF);
-    for (size_t i = 0; i < 385 && i < values.size(); ++i) put16(4 + 2 * i, values[i]);
-    appendDurable(path, rec.data(), rec.size());
+    for (int b = 0; b < 4; ++b)
+        rec[static_cast<size_t>(b)] = static_cast<char>((static_cast<uint32_t>(minutes) >> (8 * b)) & 0xFF);
+    for (size_t i = 0; i < 385 && i < values.size(); ++i) {
+        rec[4 + 2 * i] = static_cast<char>(values[i] & 0xFF);
+        rec[5 + 2 * i] = static_cast<char>((values[i] >> 8) & 0xFF);
+    }
+    return rec;
+}
+
+inline void appendCountsRecord(const std::string& path, int32_t minutes, const std::vector<int16_t>& values) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << countsRecordBytes(minutes, values);
 }
 
 // Appends one histogram record: minutes, seconds per sample, counts[bin][beam].
@@ -62,7 +67,7 @@ inline void appendHistogramRecord(const std::string& path, double minutes, doubl
             int32_t v = count(bin, beam);
             std::memcpy(rec.data() + 16 + (static_cast<size_t>(bin) * 385 + static_cast<size_t>(beam)) * 4, &v, 4);
         }
-    appendDurable(path, rec.data(), rec.size());
+    std::ofstream(path, std::ios::binary | std::ios::app) << rec;
 }
 
 struct AcquisitionFixture {
@@ -109,13 +114,14 @@ struct AcquisitionFixture {
     // counts.bin with records at the given stored minutes.
     static void writeCounts(const std::string& folder, const std::vector<int32_t>& minutes,
                             const std::function<int(int, int)>& count, const std::function<int(int)>& temperature) {
-        const std::string path = joinPath(folder, "counts.bin");
+        std::string bytes;
         for (size_t i = 0; i < minutes.size(); ++i) {
             std::vector<int16_t> v(385, 0);
             for (int ch = 0; ch < 384; ++ch) v[static_cast<size_t>(ch)] = static_cast<int16_t>(count(ch, static_cast<int>(i)));
             v[384] = static_cast<int16_t>(temperature(static_cast<int>(i)));
-            appendCountsRecord(path, minutes[i], v);
+            bytes += countsRecordBytes(minutes[i], v);
         }
+        std::ofstream(joinPath(folder, "counts.bin"), std::ios::binary | std::ios::app) << bytes;
     }
 };
 
