@@ -213,7 +213,7 @@ int runReportCommand(const std::vector<std::string>& args, const std::string& pr
     if (o.separator) {
         rq.options.separator = *o.separator;
     } else if (rq.options.fileType == 1) {
-        rq.options.separator = " ";
+        rq.options.separator.assign(1, ' ');
     } else {
         std::string list = locale.listSeparator();
         rq.options.separator = list.empty() ? "," : list;

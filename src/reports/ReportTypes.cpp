@@ -13,7 +13,12 @@ int ReportLayout::maxGroup() const {
 
 std::string ReportLayout::groupLabel(int group) const {
     if (group < 0 || group >= kSlots) return freeLabel();
-    return "\"" + zeroPadded(group, 3) + "_" + channels.Group_Name[static_cast<size_t>(group)] + "\"";
+    std::string label(1, '"');
+    label += zeroPadded(group, 3);
+    label += '_';
+    label += channels.Group_Name[static_cast<size_t>(group)];
+    label += '"';
+    return label;
 }
 
 } // namespace trv
