@@ -8,12 +8,14 @@
 
 namespace trv {
 
-bool isAcquisitionFolderName(const std::string& name) { return name.size() == 13 && name[8] == '_'; }
+bool isAcquisitionFolderName(const std::string& name) {
+    return name.size() == 13 && name[8] == '_';
+}
 
 std::string subprojFileText(const std::string& name, const std::string& comments) {
     RecordWriter w;
     w.text(singleLineName(name)).end();
-    w.text(comments).end();
+    w.text(storeText(comments)).end();
     return w.str();
 }
 
@@ -22,7 +24,7 @@ std::string createAcquisitionFolder(SharedState& s, const LocalDateTime& start,
     const std::string folderName = acquisitionFolderName(start);
     const std::string projectFolder = s.Project_Folder;
     const std::string folder = joinPath(projectFolder, folderName);
-    if (!makeFolder(folder)) return "";
+    if (projectFolder.empty() || !makeFolder(folder)) return "";
     s.Project_Folder = folder;
     bool ok = saveProject(s);
     s.Project_Folder = projectFolder;

@@ -53,7 +53,8 @@ std::string calibrationFileText(const CalibrationTable& t) {
 }
 
 bool saveCalibration(const CalibrationTable& table, const std::string& programFolder) {
-    return writeFileAtomic(joinPath(programFolder, kCalibrationFileName), calibrationFileText(table));
+    return writeFileAtomic(joinPath(programFolder, kCalibrationFileName),
+                           calibrationFileText(table));
 }
 
 bool resetAndSaveCalibration(CalibrationTable& table, const std::string& programFolder) {

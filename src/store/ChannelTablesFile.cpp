@@ -4,6 +4,7 @@
 #include "common/Numeric.h"
 #include "common/Prompter.h"
 #include "common/TextRecord.h"
+#include "store/ConfigFile.h"
 #include "store/StoreText.h"
 
 namespace trv {
@@ -13,7 +14,7 @@ namespace {
 struct TableInfo {
     const char* name;
     const char* header;
-    const char* fallback;   // end of the error message
+    const char* fallback; // end of the error message
 };
 
 TableInfo info(ChannelTableFile f) {
@@ -32,10 +33,18 @@ TableInfo info(ChannelTableFile f) {
 
 void setDefaults(ChannelTables& t, ChannelTableFile f) {
     switch (f) {
-    case ChannelTableFile::Status: t.setDefaultEnabled(); break;
-    case ChannelTableFile::Threshold: t.setDefaultThresholds(); break;
-    case ChannelTableFile::Groups: t.setDefaultGroupNames(); break;
-    case ChannelTableFile::ChannelGroups: t.setDefaultChannelGroups(); break;
+    case ChannelTableFile::Status:
+        t.setDefaultEnabled();
+        break;
+    case ChannelTableFile::Threshold:
+        t.setDefaultThresholds();
+        break;
+    case ChannelTableFile::Groups:
+        t.setDefaultGroupNames();
+        break;
+    case ChannelTableFile::ChannelGroups:
+        t.setDefaultChannelGroups();
+        break;
     }
 }
 
@@ -44,10 +53,18 @@ void readRecords(ChannelTables& t, RecordReader& r, ChannelTableFile f) {
     for (size_t i = 0; r.hasData() && i < kSlots; ++i) {
         r.item(); // channel or group number: the position counts
         switch (f) {
-        case ChannelTableFile::Status: t.Channel_Enabled[i] = r.int16(); break;
-        case ChannelTableFile::Threshold: t.Channel_Threshold[i] = r.real(); break;
-        case ChannelTableFile::Groups: t.Group_Name[i] = r.item(); break;
-        case ChannelTableFile::ChannelGroups: t.Channel_Group[i] = r.int16(); break;
+        case ChannelTableFile::Status:
+            t.Channel_Enabled[i] = r.int16();
+            break;
+        case ChannelTableFile::Threshold:
+            t.Channel_Threshold[i] = r.real();
+            break;
+        case ChannelTableFile::Groups:
+            t.Group_Name[i] = r.item();
+            break;
+        case ChannelTableFile::ChannelGroups:
+            t.Channel_Group[i] = r.int16();
+            break;
         }
     }
     if (f == ChannelTableFile::Status) {
@@ -59,7 +76,9 @@ void readRecords(ChannelTables& t, RecordReader& r, ChannelTableFile f) {
 
 } // namespace
 
-const char* channelTableFileName(ChannelTableFile file) { return info(file).name; }
+const char* channelTableFileName(ChannelTableFile file) {
+    return info(file).name;
+}
 
 std::string channelTableErrorMessage(ChannelTableFile file, int projectNumber) {
     TableInfo ti = info(file);
@@ -98,13 +117,19 @@ std::string channelTableText(const ChannelTables& t, ChannelTableFile f) {
     for (size_t k = 0; k < kChannels; ++k) {
         w.integer(static_cast<long long>(k));
         switch (f) {
-        case ChannelTableFile::Status: w.integer(t.Channel_Enabled[k] != 0 ? 1 : 0); break;
+        case ChannelTableFile::Status:
+            w.integer(t.Channel_Enabled[k] != 0 ? 1 : 0);
+            break;
         case ChannelTableFile::Threshold:
             // At most three decimals in the file: 2.34567 -> 2.346, 4.0004 -> 4.
             w.real(leadingNumber(fixedDecimals(t.Channel_Threshold[k], 3)));
             break;
-        case ChannelTableFile::Groups: w.text(t.Group_Name[k]); break;
-        case ChannelTableFile::ChannelGroups: w.integer(t.Channel_Group[k]); break;
+        case ChannelTableFile::Groups:
+            w.text(singleLineName(t.Group_Name[k]));
+            break;
+        case ChannelTableFile::ChannelGroups:
+            w.integer(t.Channel_Group[k]);
+            break;
         }
         w.end();
     }

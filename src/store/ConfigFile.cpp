@@ -1,6 +1,7 @@
 #include "store/ConfigFile.h"
 
 #include "common/Files.h"
+#include "common/Numeric.h"
 #include "common/Prompter.h"
 #include "common/TextRecord.h"
 #include "store/StoreText.h"
@@ -12,8 +13,13 @@ namespace trv {
 std::string programFolder() {
     const char* home = std::getenv("TRELVANE_HOME");
     std::string folder = (home && *home) ? std::string(home) : executableFolder();
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
     return folder;
+}
+
+std::string projectFolderName(int number) {
+    return "p" + zeroPadded(number, 5);
 }
 
 std::string projectFolderPath(const std::string& programFolder, int number) {
@@ -52,8 +58,11 @@ void loadConfig(SharedState& s, Prompter& prompter) {
 std::string configFileText(const AppConfig& c) {
     RecordWriter w;
     w.header(kConfigHeader);
-    w.integer(c.Actual_Project_Number).integer(c.Last_Project).integer(c.Serial_COM)
-        .integer(c.Restart_Time).end();
+    w.integer(c.Actual_Project_Number)
+        .integer(c.Last_Project)
+        .integer(c.Serial_COM)
+        .integer(c.Restart_Time)
+        .end();
     return w.str();
 }
 

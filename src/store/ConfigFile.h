@@ -22,6 +22,9 @@ inline constexpr const char* kConfigMissing =
 // $TRELVANE_HOME when set, else the folder of the executable; no trailing "/".
 std::string programFolder();
 
+// "p00003": the folder name of project n.
+std::string projectFolderName(int number);
+
 // Folder of project n below the program folder ("<program>/p00003"); the
 // program folder itself for project 0.
 std::string projectFolderPath(const std::string& programFolder, int number);

@@ -36,15 +36,17 @@ std::string plateFilePath(const std::string& programFolder, const std::string& p
 }
 
 void buildWellChannel(PlateLayout& p) {
-    p.Well_Channel.assign(static_cast<size_t>(std::max<int>(p.Max_Well, 0)) + 1,
-                          std::vector<int16_t>(static_cast<size_t>(std::max<int>(p.Max_Beam, 0)) + 1, -1));
+    p.Well_Channel.assign(
+        static_cast<size_t>(std::max<int>(p.Max_Well, 0)) + 1,
+        std::vector<int16_t>(static_cast<size_t>(std::max<int>(p.Max_Beam, 0)) + 1, -1));
     for (int c = 0; c < kChannels; ++c) {
         int well = p.Channel_Well[static_cast<size_t>(c)];
         int beam = p.Channel_Beam[static_cast<size_t>(c)];
         if (well < 0) continue;
         // Only a layout built by hand can hold a pair beyond the maxima.
         if (well > p.Max_Well || beam < 0 || beam > p.Max_Beam) continue;
-        p.Well_Channel[static_cast<size_t>(well)][static_cast<size_t>(beam)] = static_cast<int16_t>(c);
+        p.Well_Channel[static_cast<size_t>(well)][static_cast<size_t>(beam)] =
+            static_cast<int16_t>(c);
     }
 }
 
@@ -107,7 +109,8 @@ void applyBuiltinPlate(PlateLayout& p, const std::string& name) {
         p.Plate_Columns = 24;
         p.Column_Pitch = 1.0;
         p.Column_Offset = 0;
-        for (int c = 0; c < kChannels; ++c) p.Channel_Well[static_cast<size_t>(c)] = static_cast<int16_t>(c);
+        for (int c = 0; c < kChannels; ++c)
+            p.Channel_Well[static_cast<size_t>(c)] = static_cast<int16_t>(c);
         p.Max_Well = 383;
         p.Max_Beam = 0;
     } else {
@@ -132,13 +135,30 @@ void applyBuiltinPlate(PlateLayout& p, const std::string& name) {
     buildWellChannel(p);
 }
 
+std::string plateFileText(const PlateLayout& p, const std::string& title1,
+                          const std::string& title2) {
+    RecordWriter w;
+    w.header(title1).header(title2);
+    w.integer(p.Plate_Rows)
+        .real(p.Row_Pitch)
+        .real(p.Row_Offset)
+        .integer(p.Plate_Columns)
+        .real(p.Column_Pitch)
+        .real(p.Column_Offset)
+        .end();
+    w.header("<Channel>, <Well>, <Beam>");
+    for (size_t c = 0; c < kChannels; ++c)
+        w.text(std::to_string(c)).integer(p.Channel_Well[c]).integer(p.Channel_Beam[c]).end();
+    return w.str();
+}
+
 std::string plateErrorMessage(const std::string& plateFormat, int stage) {
     return "Error [\\" + plateFormat + ".dat] ID#" + std::to_string(stage) +
            " => Loading plate format from default: 384,96f or 96u...";
 }
 
-bool loadPlateFormat(PlateLayout& plate, const std::string& programFolder,
-                     std::string& plateFormat, Prompter& prompter) {
+bool loadPlateFormat(PlateLayout& plate, const std::string& programFolder, std::string& plateFormat,
+                     Prompter& prompter) {
     int stage = 1;
     std::string path = plateFilePath(programFolder, plateFormat);
     if (!path.empty()) stage = readPlateFile(plate, path);

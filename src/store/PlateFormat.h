@@ -30,6 +30,12 @@ bool isBuiltinPlate(const std::string& name);
 // Any other name gives w96f.
 void applyBuiltinPlate(PlateLayout& plate, const std::string& name);
 
+// The text of a plate format file for a layout: two title records, the
+// geometry record, the channel list header and one record per channel 0..383
+// (channel number as text, well, beam).
+std::string plateFileText(const PlateLayout& plate, const std::string& title1,
+                          const std::string& title2);
+
 // Path of the plate file "<plateFormat>.dat" in the program folder (matched
 // without regard to case when the exact name is missing); empty when the name
 // is not a plain file name.
@@ -41,8 +47,8 @@ std::string plateErrorMessage(const std::string& plateFormat, int stage);
 // Loads "<programFolder>/<plateFormat>.dat". On failure shows the error
 // message and applies the built-in layout of that name; a name that is not
 // built in becomes "w96f" (plateFormat is updated). True when the file loaded.
-bool loadPlateFormat(PlateLayout& plate, const std::string& programFolder,
-                     std::string& plateFormat, Prompter& prompter);
+bool loadPlateFormat(PlateLayout& plate, const std::string& programFolder, std::string& plateFormat,
+                     Prompter& prompter);
 
 // The current project's plate (s.setup.Plate_format from s.Program_Folder).
 bool loadPlateFormat(SharedState& s, Prompter& prompter);

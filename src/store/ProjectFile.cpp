@@ -6,6 +6,7 @@
 #include "common/TextRecord.h"
 #include "store/AcquisitionRecord.h"
 #include "store/ChannelTablesFile.h"
+#include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
 #include "store/StoreText.h"
 
@@ -25,7 +26,8 @@ const char* const kMnHeaders[6] = {
 };
 
 void readSix(RecordReader& r, int16_t* const (&fields)[6]) {
-    for (int16_t* f : fields) *f = r.int16();
+    for (int16_t* f : fields)
+        *f = r.int16();
 }
 
 // Splits a record at the commas outside quotes, keeping each field's text
@@ -59,28 +61,46 @@ std::string setupFileText(const ProjectSetup& st, int numProj) {
         .text(singleLineName(st.Plate_format))
         .end();
     w.header("<Aq_mode>,<Aq_lapse>,<Sample_Rate>,<RT_Buffer>,<DSP_Method>,<DSP_Interval>");
-    w.integer(st.Aq_mode).integer(st.Aq_lapse).integer(st.Sample_Rate).integer(st.RT_Buffer)
-        .integer(st.DSP_Method).integer(st.DSP_Interval).end();
+    w.integer(st.Aq_mode)
+        .integer(st.Aq_lapse)
+        .integer(st.Sample_Rate)
+        .integer(st.RT_Buffer)
+        .integer(st.DSP_Method)
+        .integer(st.DSP_Interval)
+        .end();
     w.header("<Binary_Acq>,<Threshold_Counter>,<Cal_value>,<Cal_mode>,<Save_counts>,<Save_real>");
-    w.integer(st.Binary_Acq).integer(st.Threshold_Counter).integer(st.Cal_value).integer(st.Cal_mode)
-        .integer(st.Save_counts).integer(st.Save_real).end();
+    w.integer(st.Binary_Acq)
+        .integer(st.Threshold_Counter)
+        .integer(st.Cal_value)
+        .integer(st.Cal_mode)
+        .integer(st.Save_counts)
+        .integer(st.Save_real)
+        .end();
     w.header("Tools: <Menu1:Cal>, <Menu2:Light>, <Menu3:Temp>, <Menu4>, <Menu5>, <Menu6>");
-    w.integer(st.Menu1).integer(st.Menu2).integer(st.Menu3).integer(st.Menu4).integer(st.Menu5)
-        .integer(st.Menu6).end();
+    w.integer(st.Menu1)
+        .integer(st.Menu2)
+        .integer(st.Menu3)
+        .integer(st.Menu4)
+        .integer(st.Menu5)
+        .integer(st.Menu6)
+        .end();
     for (size_t row = 0; row < 6; ++row) {
         w.header(kMnHeaders[row]);
-        for (int16_t v : st.Mn[row]) w.integer(v);
+        for (int16_t v : st.Mn[row])
+            w.integer(v);
         w.end();
     }
     return w.str();
 }
 
-int readSetupFile(const std::string& path, ProjectSetup& st) {
+SetupRead readSetupFile(const std::string& path, ProjectSetup& st) {
     int lines = countLines(path);
     int stage = 1;
+    // Without the setting lines nothing was read, whatever the stage says.
+    auto failed = [&] { return SetupRead{stage, lines > 5 ? stage : 1}; };
     try {
         auto content = readStoreFile(path);
-        if (!content) return stage;
+        if (!content) return failed();
         RecordReader r(std::move(*content));
         std::string numText;
         if (lines > 5) {
@@ -105,17 +125,18 @@ int readSetupFile(const std::string& path, ProjectSetup& st) {
             stage = 5;
             for (auto& row : st.Mn) {
                 r.line();
-                for (int16_t& v : row) v = r.int16();
+                for (int16_t& v : row)
+                    v = r.int16();
                 ++stage;
             }
         }
-        if (!isNumber(numText)) return stage;
+        if (!isNumber(numText)) return failed();
         double num = leadingNumber(numText);
-        if (!(num > -32768.5 && num < 32767.5)) return stage;
+        if (!(num > -32768.5 && num < 32767.5)) return failed();
         st.Num_proj = static_cast<int16_t>(roundHalfEven(num));
-        return 0;
+        return SetupRead{};
     } catch (const RecordError&) {
-        return stage;
+        return failed();
     }
 }
 
@@ -160,8 +181,9 @@ void loadProject(SharedState& s, int n, Prompter& prompter, StatusView& status) 
     const std::string fileText = "Error [\\" + projectFolderName(n) + "\\setup.dat] ID#";
     bool recoveryTried = false;
     for (;;) {
-        int stage = readSetupFile(setupPath, s.setup);
-        if (stage == 0) {
+        SetupRead read = readSetupFile(setupPath, s.setup);
+        int stage = read.stage;
+        if (read.ok()) {
             if (s.setup.Num_proj != n) {
                 std::string warning = "Warning: Project ID# <> Folder Name [p00" +
                                       std::to_string(s.config.Actual_Project_Number) + "]";
@@ -185,24 +207,28 @@ void loadProject(SharedState& s, int n, Prompter& prompter, StatusView& status) 
                     source = acq;
             }
             if (source) {
-                prompter.show(fileText + std::to_string(stage) + " => Loading values from: " +
-                              projectFolderName(n) + "\\" + *source);
+                prompter.show(fileText + std::to_string(stage) +
+                              " => Loading values from: " + projectFolderName(n) + "\\" + *source);
                 prompter.show(kRecheckSetupWarning);
                 continue;
             }
         }
         prompter.show(fileText + std::to_string(stage) + " => Loading default values...");
         prompter.show(kRecheckSetupWarning);
-        applySetupDefaults(s.setup, stage, s.Program_Folder, n);
+        applySetupDefaults(s.setup, read.readUpTo, s.Program_Folder, n);
         break;
     }
     loadChannelTables(s.channels, s.Project_Folder, n, prompter);
     loadPlateFormat(s, prompter);
 }
 
-void loadProject(SharedState& s, int n, Ports& ports) { loadProject(s, n, ports.prompter, ports.status); }
+void loadProject(SharedState& s, int n, Ports& ports) {
+    loadProject(s, n, ports.prompter, ports.status);
+}
 
 bool saveProject(const SharedState& s) {
+    // An unresolved folder would put the files wherever the program was started.
+    if (s.Project_Folder.empty()) return false;
     const std::string setupPath = joinPath(s.Project_Folder, kSetupFileName);
     copyFile(setupPath, joinPath(s.Project_Folder, kSetupBackupName));
     bool ok = writeFileAtomic(setupPath, setupFileText(s.setup, s.config.Actual_Project_Number));
@@ -242,7 +268,8 @@ std::string describeProject(const std::string& folder, Prompter& prompter) {
     }
 }
 
-std::string renameProject(const std::string& folder, const std::string& newName, Prompter& prompter) {
+std::string renameProject(const std::string& folder, const std::string& newName,
+                          Prompter& prompter) {
     const std::string setupPath = joinPath(folder, kSetupFileName);
     const std::string backup = joinPath(folder, kSetupBackupName);
     if (!fileExists(setupPath)) return newName;
@@ -259,10 +286,12 @@ std::string renameProject(const std::string& folder, const std::string& newName,
     if (!fields || fields->size() > 11) return "";
     const std::string stored = singleLineName(newName);
     std::string line = (*fields)[0] + ",\"" + stored + "\"";
-    for (size_t i = 2; i < fields->size(); ++i) line += "," + (*fields)[i];
+    for (size_t i = 2; i < fields->size(); ++i)
+        line += "," + (*fields)[i];
     lines[1] = line;
     RecordWriter w;
-    for (const auto& l : lines) w.printed(l);
+    for (const auto& l : lines)
+        w.printed(l);
     if (!writeFileAtomic(setupPath, w.str())) return "";
     return stored;
 }

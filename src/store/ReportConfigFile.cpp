@@ -23,7 +23,8 @@ std::string reportConfigPath(const SharedState& s) {
 void readListSeparator(SharedState& s, Locale& locale) {
     std::string sep = locale.listSeparator();
     // A terminating character from a C interface is not part of it.
-    while (!sep.empty() && sep.back() == '\0') sep.pop_back();
+    while (!sep.empty() && sep.back() == '\0')
+        sep.pop_back();
     s.List_Separator = sep.empty() ? "," : sep;
 }
 
@@ -36,9 +37,19 @@ void resetReportConfig(SharedState& s, Locale& locale) {
 std::string reportConfigText(const ReportConfig& c, int userDefined) {
     RecordWriter w;
     w.header(kReportConfigHeader);
-    w.integer(userDefined).integer(c.Bin).integer(c.filetype).text(c.spacer).integer(c.stdError)
-        .integer(c.stdDev).integer(c.n).integer(c.out_format).integer(c.organism).integer(c.method)
-        .integer(c.threshold).integer(c.rawexport).end();
+    w.integer(userDefined)
+        .integer(c.Bin)
+        .integer(c.filetype)
+        .text(storeText(c.spacer))
+        .integer(c.stdError)
+        .integer(c.stdDev)
+        .integer(c.n)
+        .integer(c.out_format)
+        .integer(c.organism)
+        .integer(c.method)
+        .integer(c.threshold)
+        .integer(c.rawexport)
+        .end();
     return w.str();
 }
 

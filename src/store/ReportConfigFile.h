@@ -15,8 +15,10 @@ inline constexpr const char* kReportConfigFileName = "repoconf.dat";
 inline constexpr const char* kReportConfigHeader =
     "<User_defined>, <Bin>, <filetype>, <spacer>, <stdError>, <stdDev>, <n>, <out_format>, "
     "<organism>, <method>, <threshold>, <rawexport>";
-inline constexpr const char* kReportConfigLoadError = "Error loading repoconf.dat -> Using Default values";
-inline constexpr const char* kReportConfigSaveError = "Error Writing Report Configuration (repoconf.dat)";
+inline constexpr const char* kReportConfigLoadError =
+    "Error loading repoconf.dat -> Using Default values";
+inline constexpr const char* kReportConfigSaveError =
+    "Error Writing Report Configuration (repoconf.dat)";
 
 // List_Separator from the locale; "," when the locale gives nothing.
 void readListSeparator(SharedState& s, Locale& locale);

@@ -1,7 +1,6 @@
 #include "store/StoreText.h"
 
 #include "common/Files.h"
-#include "common/Numeric.h"
 #include "common/TextRecord.h"
 
 namespace trv {
@@ -34,13 +33,20 @@ std::vector<std::string> splitLines(const std::string& s) {
     return lines;
 }
 
+std::string storeText(std::string_view text) {
+    std::string out = safeTextItem(text);
+    for (char& ch : out) {
+        auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7f) ch = ' ';
+    }
+    return out;
+}
+
 std::string singleLineName(std::string_view name) {
-    std::string out = safeTextItem(name);
+    std::string out = storeText(name);
     for (char& c : out)
         if (c == '\r' || c == '\n') c = ' ';
     return out;
 }
-
-std::string projectFolderName(int number) { return "p" + zeroPadded(number, 5); }
 
 } // namespace trv

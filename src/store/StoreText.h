@@ -23,12 +23,13 @@ bool isStoreText(std::string_view content);
 // line without a line end counts, as countLines counts them.
 std::vector<std::string> splitLines(const std::string& content);
 
-// A name that goes into a one-line item: double quotes become single quotes
-// (a text item cannot hold them) and line breaks become blanks (the readers
-// find the items of setup.dat and subproj.dat by line).
-std::string singleLineName(std::string_view name);
+// A text a user typed, made safe for a text item: double quotes become
+// single quotes (a text item cannot hold them) and control characters other
+// than TAB, CR and LF become blanks (the readers refuse files holding them).
+std::string storeText(std::string_view text);
 
-// "p00003": the folder name of project n.
-std::string projectFolderName(int number);
+// A name that goes into a one-line item: storeText, and line breaks become
+// blanks too (the readers find the items of setup.dat and subproj.dat by line).
+std::string singleLineName(std::string_view name);
 
 } // namespace trv

@@ -1,0 +1,143 @@
+#include "store/AcquisitionRecord.h"
+
+#include "StoreTestSupport.h"
+#include "store/ProjectFile.h"
+#include "support/Fakes.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace trv {
+namespace {
+
+using test::FakePrompter;
+using test::StoreFixture;
+
+TEST(AcquisitionRecord, SubprojWrittenAndReadBackByteForByte) {
+    const std::string text =
+        subprojFileText("Dose \"A\",\r\n10 uM", "first line\x1b\r\n\r\nthird, with \"quotes\"");
+    EXPECT_EQ(text, "\"Dose 'A',  10 uM\"\r\n\"first line \r\n\r\nthird, with 'quotes'\"\r\n");
+    StoreFixture f;
+    f.dir.write("subproj.dat", text);
+    EXPECT_EQ(readAcquisitionName(f.dir.path()), "Dose 'A',  10 uM");
+    // The empty line inside the comments is not shown.
+    EXPECT_EQ(readAcquisitionComments(f.dir.path()), "first line \r\nthird, with 'quotes'");
+}
+
+TEST(AcquisitionRecord, CreateSavesTheProjectIntoTheFolderAndComesBack) {
+    StoreFixture f;
+    std::string project = f.useProject(3);
+    f.s.setup.Name = "Larvae";
+    f.s.channels.Channel_Group[0] = 4;
+    std::string name = createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 12, 0}, "Run 1", "note");
+    EXPECT_EQ(name, "20240315_0930");
+    EXPECT_EQ(f.s.Project_Folder, project);
+    std::string acq = joinPath(project, name);
+    EXPECT_EQ(f.dir.read("p00003/20240315_0930/setup.dat"), setupFileText(f.s.setup, 3));
+    for (const char* file : {"status.dat", "threshld.dat", "groups.dat", "chgroup.dat"})
+        EXPECT_TRUE(fileExists(joinPath(acq, file))) << file;
+    EXPECT_EQ(f.dir.read("p00003/20240315_0930/subproj.dat"), "\"Run 1\"\r\n\"note\"\r\n");
+    EXPECT_FALSE(fileExists(joinPath(project, "setup.dat"))); // the project itself is not saved
+
+    // A second start in the same minute shares the folder and replaces the snapshot.
+    f.s.setup.Name = "Larvae 2";
+    EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 55, 0}, "Run 2", ""), name);
+    EXPECT_EQ(readAcquisitionName(acq), "Run 2");
+    EXPECT_EQ(readAcquisitionComments(acq), "");
+    ProjectSetup first = f.s.setup;
+    first.Name = "Larvae";
+    EXPECT_EQ(f.dir.read("p00003/20240315_0930/setup.bak"), setupFileText(first, 3));
+    ProjectSetup snap;
+    ASSERT_TRUE(readSetupFile(joinPath(acq, "setup.dat"), snap).ok());
+    EXPECT_EQ(snap.Name, "Larvae 2");
+    EXPECT_EQ(f.s.Project_Folder, project);
+}
+
+TEST(AcquisitionRecord, CreateFailsVisiblyWhenTheFolderCannotBeMade) {
+    StoreFixture f;
+    f.s.Project_Folder = f.dir / "gone";
+    EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 0, 0}, "x", ""), "");
+    EXPECT_EQ(f.s.Project_Folder, f.dir / "gone");
+    f.s.Project_Folder.clear();
+    EXPECT_FALSE(saveProject(f.s));
+    EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 0, 0}, "x", ""), "");
+    EXPECT_FALSE(folderExists("20240315_0930"));
+}
+
+TEST(AcquisitionRecord, RenameKeepsCommentsAndTheBackup) {
+    StoreFixture f;
+    FakePrompter p;
+    f.dir.write("subproj.dat", subprojFileText("old", "line 1\r\nline 2"));
+    EXPECT_EQ(renameAcquisition(f.dir.path(), "new, \"better\"", p), "new, 'better'");
+    EXPECT_EQ(f.dir.read("subproj.dat"), "\"new, 'better'\"\r\n\"line 1\r\nline 2\"\r\n");
+    EXPECT_EQ(f.dir.read("subproj.bak"), subprojFileText("old", "line 1\r\nline 2"));
+    EXPECT_EQ(setAcquisitionComments(f.dir.path(), "only this", p), "OK");
+    EXPECT_EQ(f.dir.read("subproj.dat"), "\"new, 'better'\"\r\n\"only this\"\r\n");
+    EXPECT_TRUE(p.messages.empty());
+}
+
+TEST(AcquisitionRecord, UpdatesWithoutSubprojDoNothing) {
+    StoreFixture f;
+    FakePrompter p;
+    EXPECT_EQ(renameAcquisition(f.dir.path(), "new", p), "new");
+    EXPECT_EQ(setAcquisitionComments(f.dir.path(), "c", p), "OK");
+    EXPECT_FALSE(fileExists(f.dir / "subproj.dat"));
+    EXPECT_FALSE(fileExists(f.dir / "subproj.bak"));
+    EXPECT_EQ(readAcquisitionName(f.dir.path()), "");
+    EXPECT_EQ(readAcquisitionComments(f.dir.path()), "");
+}
+
+TEST(AcquisitionRecord, UpdatesOfDamagedFiles) {
+    StoreFixture f;
+    FakePrompter p;
+    // Comments can be set on an empty file: the name stays empty.
+    f.dir.write("subproj.dat", "");
+    EXPECT_EQ(setAcquisitionComments(f.dir.path(), "c", p), "OK");
+    EXPECT_EQ(f.dir.read("subproj.dat"), "\"\"\r\n\"c\"\r\n");
+    // A rename needs the comments it keeps.
+    f.dir.write("subproj.dat", "\"name only\"\r\n");
+    EXPECT_EQ(renameAcquisition(f.dir.path(), "x", p), "");
+    EXPECT_EQ(f.dir.read("subproj.dat"), "\"name only\"\r\n");
+    f.dir.write("subproj.dat", std::string("\"a\x00\x01\"\r\n", 7));
+    EXPECT_EQ(readAcquisitionName(f.dir.path()), "");
+    EXPECT_EQ(renameAcquisition(f.dir.path(), "x", p), "");
+    // The backup cannot be written: "error" and the file stays.
+    f.dir.write("subproj.dat", subprojFileText("a", "b"));
+    ::unlink((f.dir / "subproj.bak").c_str());
+    ASSERT_TRUE(makeFolder(f.dir / "subproj.bak"));
+    EXPECT_EQ(renameAcquisition(f.dir.path(), "x", p), "");
+    EXPECT_EQ(p.texts(), std::vector<std::string>{"error"});
+    EXPECT_EQ(readAcquisitionName(f.dir.path()), "a");
+}
+
+TEST(AcquisitionRecord, Tags) {
+    StoreFixture f;
+    EXPECT_EQ(tagTextOf(f.dir.path(), "20240315_0930"), "");
+    EXPECT_EQ(keysTaggedWith(f.dir.path(), "[K1]"), "");
+    f.dir.write("tags_id.dat",
+                "20240315_0930 [K1][K3]\r\n"
+                "20240316_1000\r\n"       // no blank: never matched
+                " [K1] leading blank\r\n" // blank first: skipped
+                "20240317_1100 [K2] two words\r\n"
+                "20240318_1200 [K3][K1]\r\n");
+    EXPECT_EQ(tagTextOf(f.dir.path(), "20240315_0930"), "[K1][K3]");
+    EXPECT_EQ(tagTextOf(f.dir.path(), "20240317_1100"), "[K2] two words");
+    EXPECT_EQ(tagTextOf(f.dir.path(), "20240316_1000"), "");
+    EXPECT_EQ(tagTextOf(f.dir.path(), "20240315"), "");
+    EXPECT_EQ(keysTaggedWith(f.dir.path(), "[K1]"), "20240315_0930 20240318_1200");
+    EXPECT_EQ(keysTaggedWith(f.dir.path(), "[K2]"), "20240317_1100");
+    // The text is looked for from the second character on.
+    EXPECT_EQ(keysTaggedWith(f.dir.path(), "2024031"), "");
+    EXPECT_EQ(keysTaggedWith(f.dir.path(), "0240315"), "20240315_0930");
+    EXPECT_EQ(keysTaggedWith(f.dir.path(), "[K4]"), "");
+}
+
+TEST(AcquisitionRecord, FolderNameShape) {
+    EXPECT_TRUE(isAcquisitionFolderName("20240315_0930"));
+    EXPECT_FALSE(isAcquisitionFolderName("2024010_1200"));
+    EXPECT_FALSE(isAcquisitionFolderName("20240101-1200"));
+    EXPECT_FALSE(isAcquisitionFolderName("20240315_0930_old"));
+}
+
+} // namespace
+} // namespace trv
