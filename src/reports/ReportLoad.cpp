@@ -16,8 +16,8 @@ bool readAcquisitionSetup(const std::string& folder, ProjectSetup& setup, bool& 
     const std::string path = joinPath(folder, kSetupFileName);
     exists = fileExists(path);
     if (!exists) return false;
-    int stage = readSetupFile(path, setup);
-    return stage == 0 || stage >= 2;
+    SetupRead read = readSetupFile(path, setup);
+    return read.ok() || read.readUpTo >= 2;
 }
 
 } // namespace
