@@ -94,10 +94,10 @@ void regularBinSums(const ActivitySeries& series, int32_t tmax, int lastIndex, i
 
 void irregularBinSums(const ActivitySeries& series, int lastIndex, int binSize, int binLimit,
                       BinSums& out) {
-    // The bin advances at most once per record.
-    out.reset(std::max(binLimit, lastIndex + 1) + 2);
+    // Bins past binLimit + 1 are never used.
+    out.reset(binLimit + 2);
     int bin = 0;
-    for (int i = 0; i <= lastIndex; ++i) {
+    for (int i = 0; i <= lastIndex && bin < out.bins; ++i) {
         const int16_t* c = &series.counts[static_cast<size_t>(i) * kChannels];
         double* s = &out.sum[static_cast<size_t>(bin) * kChannels];
         for (int ch = 0; ch < kChannels; ++ch) s[ch] += c[ch];
@@ -129,9 +129,29 @@ int resampleSeries(ActivitySeries& series, int32_t& tmax, int lastIndex, int bin
         series.resize(0);
         return kNoWholeBin;
     }
-    const int bins = static_cast<int>(K);
     int reached = 0;
     try {
+        // Bin ends are 16-bit minutes: the first bin ending past 32767 fails.
+        // Knowing it up front keeps a damaged time (days or years late) from
+        // walking and storing bins that can never be reported.
+        const long long firstFailing = 32767 / B;
+        if (K > firstFailing) {
+            // The bins before it are still checked first, in order.
+            const int limit = static_cast<int>(firstFailing);
+            BinSums sums;
+            if (isIrregular(series.time, lastIndex))
+                irregularBinSums(series, lastIndex, B, limit, sums);
+            else
+                regularBinSums(series, tmax, lastIndex, B, limit, sums);
+            for (int i = 0; i < limit; ++i) {
+                reached = i;
+                roundToInt16(sums.temperature[static_cast<size_t>(i)]);
+                for (int ch = 0; ch < kChannels; ++ch)
+                    roundToInt16(sums.sum[static_cast<size_t>(i) * kChannels + static_cast<size_t>(ch)]);
+            }
+            throw ResampleError{limit};
+        }
+        const int bins = static_cast<int>(K);
         BinSums sums;
         if (isIrregular(series.time, lastIndex))
             irregularBinSums(series, lastIndex, B, bins, sums);
@@ -142,9 +162,7 @@ int resampleSeries(ActivitySeries& series, int32_t& tmax, int lastIndex, int bin
         binned.resize(bins);
         for (int i = 0; i < bins; ++i) {
             reached = i;
-            long long end = static_cast<long long>(B) * (i + 1);
-            if (!fitsInt16(end)) throw ResampleError{i};
-            binned.time[static_cast<size_t>(i)] = static_cast<int32_t>(end);
+            binned.time[static_cast<size_t>(i)] = B * (i + 1);
             binned.temperature[static_cast<size_t>(i)] =
                 roundToInt16(sums.temperature[static_cast<size_t>(i)]);
             const double* s = &sums.sum[static_cast<size_t>(i) * kChannels];

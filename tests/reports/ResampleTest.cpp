@@ -139,3 +139,39 @@ TEST(Resample, OverflowsEndWithTheCalculationMessage) {
 
 } // namespace
 } // namespace trv
+
+namespace trv {
+namespace {
+
+TEST(Resample, DamagedTimesFailWithoutWalkingYears) {
+    test::FakePrompter p;
+    // A record dated two million minutes late: the failure is known at the
+    // first bin ending past 32767 (bin 1092 with B = 30), found at once.
+    ActivitySeries s = test::makeSeries({0, 1, 2, 2000000}, [](int, int) { return 1; });
+    int32_t tmax = 2000000;
+    EXPECT_EQ(resampleSeries(s, tmax, s.lastIndex(), 30, p), kResampleFailed);
+    EXPECT_EQ(p.texts(), (std::vector<std::string>{"Resampling Calculation Error1092"}));
+
+    // A count overflow in an earlier bin is still reported first.
+    p.clear();
+    s = test::makeSeries({0, 0, 1, 2000000}, [](int ch, int i) { return ch == 3 && i < 2 ? 30000 : 0; });
+    tmax = 2000000;
+    EXPECT_EQ(resampleSeries(s, tmax, s.lastIndex(), 30, p), kResampleFailed);
+    EXPECT_EQ(p.texts(), (std::vector<std::string>{"Resampling Calculation Error0"}));
+
+    // Whole-record binning of few records over a long time keeps every bin.
+    p.clear();
+    s = test::makeSeries({0, 1, 2, 100}, [](int ch, int i) { return ch == 0 ? i + 1 : 0; });
+    tmax = 100;
+    EXPECT_EQ(resampleSeries(s, tmax, s.lastIndex(), 1, p), 99);
+    // Each record goes to the bin current when it is read: 1 + 2, 3, then
+    // the record at minute 100 in bin 2.
+    EXPECT_EQ(s.count(0, 0), 3);
+    EXPECT_EQ(s.count(0, 1), 3);
+    EXPECT_EQ(s.count(0, 2), 4);
+    EXPECT_EQ(s.count(0, 50), 0);
+    EXPECT_TRUE(p.messages.empty());
+}
+
+} // namespace
+} // namespace trv
