@@ -1,9 +1,10 @@
 #include "reports/ActivityFile.h"
 
+#include "acquisition/DataFiles.h"
 #include "common/Files.h"
 
 #include <algorithm>
-#include <cstring>
+#include <optional>
 #include <stdexcept>
 
 namespace trv {
@@ -57,41 +58,28 @@ int lastRisingRecord(const std::vector<int32_t>& stored) {
 
 namespace {
 
-constexpr size_t kRecordBytes = 774;
-
-struct CountsRecords {
-    std::vector<int32_t> time;
-    std::string bytes;  // the whole file; record i starts at i * kRecordBytes
-};
-
-// Whole records only: a last record cut short by a full disk is ignored.
-std::optional<CountsRecords> readCountsRecords(const std::string& path) {
-    auto content = readWholeFile(path, size_t(1) << 31);
-    if (!content) return std::nullopt;
-    CountsRecords r;
-    r.bytes = std::move(*content);
-    const size_t n = r.bytes.size() / kRecordBytes;
-    r.time.resize(n);
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(r.bytes.data()) + i * kRecordBytes;
-        uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-        r.time[i] = static_cast<int32_t>(v);
-    }
-    return r;
+// The records of counts.bin; nothing when the file is missing or cannot be
+// read (a file of no whole record reads as empty).
+std::optional<std::vector<CountsRecord>> readActivityRecords(const std::string& path) {
+    if (!fileExists(path)) return std::nullopt;
+    std::vector<CountsRecord> records = readCounts(path);
+    if (records.empty() && countsRecordCount(path) > 0) return std::nullopt;
+    return records;
 }
 
-int16_t valueAt(const std::string& bytes, size_t record, int slot) {
-    const unsigned char* p =
-        reinterpret_cast<const unsigned char*>(bytes.data()) + record * kRecordBytes + 4 + size_t(slot) * 2;
-    return static_cast<int16_t>(uint16_t(p[0]) | uint16_t(p[1]) << 8);
+std::vector<int32_t> storedTimes(const std::vector<CountsRecord>& records) {
+    std::vector<int32_t> t;
+    t.reserve(records.size());
+    for (const CountsRecord& r : records) t.push_back(r.minutes);
+    return t;
 }
 
 } // namespace
 
 int32_t measureDuration(const std::string& path, Prompter& prompter) {
     try {
-        auto r = readCountsRecords(path);
-        if (r) return durationOfStoredTimes(r->time);
+        auto r = readActivityRecords(path);
+        if (r) return durationOfStoredTimes(storedTimes(*r));
     } catch (const std::exception&) {
     }
     prompter.show("Error reading " + path);
@@ -100,16 +88,19 @@ int32_t measureDuration(const std::string& path, Prompter& prompter) {
 
 int loadActivityFile(const std::string& path, ActivitySeries& series, Prompter& prompter) {
     try {
-        auto r = readCountsRecords(path);
+        auto r = readActivityRecords(path);
         if (r) {
-            const int last = lastRisingRecord(r->time);
-            std::vector<int32_t> stored(r->time.begin(), r->time.begin() + (last + 1));
-            std::vector<int32_t> corrected = dayCorrectedTimes(stored);
+            std::vector<int32_t> stored = storedTimes(*r);
+            const int last = lastRisingRecord(stored);
+            stored.resize(static_cast<size_t>(last + 1));
+            const std::vector<int32_t> corrected = dayCorrectedTimes(stored);
             series.resize(last + 1);
             for (int i = 0; i <= last; ++i) {
-                series.time[size_t(i)] = corrected[size_t(i)];
-                for (int ch = 0; ch < kChannels; ++ch) series.count(ch, i) = valueAt(r->bytes, size_t(i), ch);
-                series.temperature[size_t(i)] = valueAt(r->bytes, size_t(i), kChannels);
+                const CountsRecord& rec = (*r)[static_cast<size_t>(i)];
+                series.time[static_cast<size_t>(i)] = corrected[static_cast<size_t>(i)];
+                std::copy(rec.counts.begin(), rec.counts.begin() + kChannels,
+                          series.counts.begin() + static_cast<ptrdiff_t>(i) * kChannels);
+                series.temperature[static_cast<size_t>(i)] = rec.counts[kChannels];
             }
             return std::max(last, 0);
         }

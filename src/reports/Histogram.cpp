@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace trv {
 
@@ -33,7 +32,7 @@ void HistogramAccumulator::beginFile() {
     records_ = 0;
 }
 
-void HistogramAccumulator::addRecord(const HistogramRecordView& record) {
+void HistogramAccumulator::addRecord(const HistogramRecord& record) {
     secondsSum_ += record.secondsPerSample;
     ++records_;
     // A damaged time cannot move the boundary (nor loop for ever).
@@ -49,8 +48,7 @@ void HistogramAccumulator::addRecord(const HistogramRecordView& record) {
     const int c = static_cast<int>(column);
     for (int bin = 0; bin < kUsedBins; ++bin)
         for (int ch = 0; ch < kChannels; ++ch)
-            tables_.channelHistogram.at(bin, ch, c) = record.counts[static_cast<size_t>(bin) * kSlots +
-                                                                    static_cast<size_t>(ch)];
+            tables_.channelHistogram.at(bin, ch, c) = record.bins[static_cast<size_t>(ch)][static_cast<size_t>(bin)];
     stats_.columnPresent[static_cast<size_t>(c)] = true;
 }
 
@@ -120,23 +118,15 @@ void combineHistograms(HistogramTables& t, ReportStatistics& stats, const Activi
 
 namespace {
 
-constexpr size_t kHistogramRecordBytes = 16 + 51 * 385 * 4;
-
-// The records of one histogram file, whole records only.
+// Feeds the records of one histogram file to the accumulator; false when a
+// record cannot be read.
 bool readHistogramFile(const std::string& path, HistogramAccumulator& acc) {
-    auto content = readWholeFile(path, size_t(1) << 31);
-    if (!content) return false;
-    const size_t n = content->size() / kHistogramRecordBytes;
-    std::vector<int32_t> counts(static_cast<size_t>(HistogramTable::kBins) * kSlots);
+    HistogramRecord record;
+    const long long n = histogramRecordCount(path);
     acc.beginFile();
-    for (size_t i = 0; i < n; ++i) {
-        const char* p = content->data() + i * kHistogramRecordBytes;
-        HistogramRecordView v;
-        std::memcpy(&v.minutes, p, 8);
-        std::memcpy(&v.secondsPerSample, p + 8, 8);
-        std::memcpy(counts.data(), p + 16, counts.size() * 4);
-        v.counts = counts.data();
-        acc.addRecord(v);
+    for (long long i = 0; i < n; ++i) {
+        if (!readHistogramRecord(path, i, record)) return false;
+        acc.addRecord(record);
     }
     acc.endFile();
     return true;
@@ -161,7 +151,7 @@ void loadHistograms(const std::string& folder, HistogramTables& tables, ReportSt
         const int N = last > 9999 ? 9999 : last < 0 ? 0 : static_cast<int>(last);
         HistogramAccumulator acc(tables, stats, binSize);
         for (int v = 0; v <= N; ++v) {
-            const std::string path = joinPath(folder, "histo" + zeroPadded(v, 4) + ".bin");
+            const std::string path = joinPath(folder, histogramFileName(v));
             if (fileExists(path) && !readHistogramFile(path, acc)) throw std::runtime_error("unreadable");
         }
         combineHistograms(tables, stats, series, lastBin, layout, binSize);

@@ -2,6 +2,7 @@
 // cumulative histogram records of the acquisition's histo files.
 #pragma once
 
+#include "acquisition/DataFiles.h"
 #include "common/Prompter.h"
 #include "reports/ReportTypes.h"
 
@@ -10,21 +11,13 @@
 
 namespace trv {
 
-// One histogram record as stored: elapsed minutes, mean seconds per sample of
-// the block, and counts[bin * 385 + beam] for bins 0..50.
-struct HistogramRecordView {
-    double minutes = 0;
-    double secondsPerSample = 0;
-    const int32_t* counts = nullptr;
-};
-
 // Walks the records of the histogram files in order and keeps, per channel
 // and report column, the last record that falls in the column.
 class HistogramAccumulator {
 public:
     HistogramAccumulator(HistogramTables& tables, ReportStatistics& stats, int binSize);
     void beginFile();
-    void addRecord(const HistogramRecordView& record);
+    void addRecord(const HistogramRecord& record);
     void endFile();
 
 private:

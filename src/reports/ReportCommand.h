@@ -1,6 +1,6 @@
-// The headless report: "trelvane-cli report ACQFOLDER [options]" with every
-// choice the report window offers, and a Prompter that answers the window's
-// questions from those options.
+// Reports without a window (trelvane-cli report): a Prompter that answers
+// the report's questions from the command's options, and a run with the
+// system's clock and locale.
 #pragma once
 
 #include "common/Prompter.h"
@@ -10,24 +10,12 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace trv {
 
-struct ReportCommandOptions {
-    std::string acquisition;
-    std::string bin = "30";
-    std::optional<std::string> separator;
-    std::string basal;                    // folder name or path; empty: none
-    std::optional<int> basalMinutes;
-    std::optional<ZeroBasalRule> zeroBasal;
-    std::string outputFolder;
-    ReportOptions report;
-};
-
 // Answers the report's questions without a window: the basal minutes from
-// --basal-minutes (else the question's default), the zero-basal questions
-// from --zero-basal (without it the generation ends). Every message and
+// the given value (else the question's default), the zero-basal questions
+// from the given rule (without one the generation ends). Every message and
 // question is printed to the error stream; any other question is cancelled.
 class AnsweringPrompter : public Prompter {
 public:
@@ -44,18 +32,14 @@ private:
     bool answered_ = false;
 };
 
-// Parses the arguments after "report". Nothing, with the reason in `error`,
-// when they are not usable.
-std::optional<ReportCommandOptions> parseReportArguments(const std::vector<std::string>& args,
-                                                         std::string& error);
+struct HeadlessReport {
+    ReportRequest request;
+    std::optional<int> basalMinutes;
+    std::optional<ZeroBasalRule> zeroBasal;
+};
 
-// The usage text of the command.
-std::string reportCommandUsage();
-
-// Runs the command: prints the report's path on `out` and returns 0 when it
-// was written; messages go to `err`; 1 when the generation ended or failed,
-// 2 for unusable arguments. programFolder holds the plate-format files.
-int runReportCommand(const std::vector<std::string>& args, const std::string& programFolder,
-                     std::ostream& out, std::ostream& err);
+// Generates the report (never opened in a viewer), prints its path on `out`
+// and returns true when it was written; messages go to `err`.
+bool runHeadlessReport(const HeadlessReport& job, std::ostream& out, std::ostream& err);
 
 } // namespace trv

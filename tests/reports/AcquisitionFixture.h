@@ -3,6 +3,7 @@
 // setup.dat, the channel tables, subproj.dat, counts.bin and histo files.
 #pragma once
 
+#include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "store/AcquisitionRecord.h"
 #include "store/ChannelTablesFile.h"
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,9 @@ inline std::string sixWellPlateText() {
 }
 
 // One counts.bin record: minutes, 384 counts, temperature (little-endian).
+// Long fixtures are written in one go with these bytes rather than one
+// durable append per record; a test checks they equal what AppendCounts
+// writes.
 inline std::string countsRecordBytes(int32_t minutes, const std::vector<int16_t>& values) {
     std::string rec(774, '\0');
     for (int b = 0; b < 4; ++b)
@@ -52,22 +57,14 @@ inline std::string countsRecordBytes(int32_t minutes, const std::vector<int16_t>
     return rec;
 }
 
-inline void appendCountsRecord(const std::string& path, int32_t minutes, const std::vector<int16_t>& values) {
-    std::ofstream(path, std::ios::binary | std::ios::app) << countsRecordBytes(minutes, values);
-}
-
-// Appends one histogram record: minutes, seconds per sample, counts[bin][beam].
-inline void appendHistogramRecord(const std::string& path, double minutes, double secondsPerSample,
-                                  const std::function<int32_t(int, int)>& count) {
-    std::string rec(16 + 51 * 385 * 4, '\0');
-    std::memcpy(rec.data(), &minutes, 8);
-    std::memcpy(rec.data() + 8, &secondsPerSample, 8);
-    for (int bin = 0; bin < 51; ++bin)
-        for (int beam = 0; beam < 385; ++beam) {
-            int32_t v = count(bin, beam);
-            std::memcpy(rec.data() + 16 + (static_cast<size_t>(bin) * 385 + static_cast<size_t>(beam)) * 4, &v, 4);
-        }
-    std::ofstream(path, std::ios::binary | std::ios::app) << rec;
+// Appends one histogram record as the acquisition writes it, with
+// count(bin, beam) for every bin and beam.
+inline void appendHistogramRecord(const std::string& folder, int fileNumber, double minutes,
+                                  double secondsPerSample, const std::function<int32_t(int, int)>& count) {
+    auto table = std::make_unique<BodyBendTable>();
+    for (int beam = 0; beam < 385; ++beam)
+        for (int bin = 0; bin < 51; ++bin) (*table)[static_cast<size_t>(beam)][static_cast<size_t>(bin)] = count(bin, beam);
+    AppendHistogram(folder, fileNumber, minutes, secondsPerSample, *table);
 }
 
 struct AcquisitionFixture {

@@ -31,15 +31,15 @@ TEST(DayCorrection, MidnightCases) {
 }
 
 
+// counts.bin written by the acquisition's writer.
 std::string countsFile(const test::TempDir& d, const std::vector<int32_t>& minutes) {
-    const std::string path = d / "counts.bin";
     for (size_t i = 0; i < minutes.size(); ++i) {
-        std::vector<int16_t> v(385, 0);
+        ChannelArray<int16_t> v{};
         v[7] = static_cast<int16_t>(10 * (i + 1));
         v[384] = static_cast<int16_t>(250 + i);
-        test::appendCountsRecord(path, minutes[i], v);
+        AppendCounts(d.path(), minutes[i], v);
     }
-    return path;
+    return d / "counts.bin";
 }
 
 TEST(ActivityFile, LoadsRisingRecordsWithDayCorrection) {
@@ -65,6 +65,21 @@ TEST(ActivityFile, LoadsRisingRecordsWithDayCorrection) {
     e.write("counts.bin", bytes + std::string(100, '\x01'));
     EXPECT_EQ(loadActivityFile(path2, s, p), 2);
     EXPECT_EQ(measureDuration(path2, p), 3940);
+}
+
+TEST(ActivityFile, FixtureWriterWritesWhatTheAcquisitionWrites) {
+    test::TempDir a, b;
+    auto count = [](int ch, int i) { return ch * 3 - i * 1000; };
+    auto temp = [](int i) { return 245 + i; };
+    test::AcquisitionFixture::writeCounts(a.path(), {0, 1, 1500}, count, temp);
+    for (int i = 0; i < 3; ++i) {
+        ChannelArray<int16_t> v{};
+        for (int ch = 0; ch < 384; ++ch) v[static_cast<size_t>(ch)] = static_cast<int16_t>(count(ch, i));
+        v[384] = static_cast<int16_t>(temp(i));
+        AppendCounts(b.path(), i == 2 ? 1500 : i, v);
+    }
+    EXPECT_EQ(a.read("counts.bin"), b.read("counts.bin"));
+    EXPECT_EQ(a.read("counts.bin").size(), 3u * 774);
 }
 
 TEST(ActivityFile, UnreadableFilesGiveTheirMessages) {

@@ -139,10 +139,10 @@ TEST(Generate, HistogramReportFromHistoFiles) {
     auto counts = [](int scale) {
         return [scale](int bin, int beam) { return test::sixWellChannel(beam) && bin >= 2 && bin < 50 ? scale * (bin + beam % 5) : 0; };
     };
-    test::appendHistogramRecord(g.acq + "/histo0000.bin", 20.0, 0.5, counts(1));
-    test::appendHistogramRecord(g.acq + "/histo0000.bin", 50.0, 0.5, counts(2));
-    test::appendHistogramRecord(g.acq + "/histo0002.bin", 110.0, 0.5, counts(3));
-    test::appendHistogramRecord(g.acq + "/histo0002.bin", 170.0, 0.5, counts(4));
+    test::appendHistogramRecord(g.acq, 0, 20.0, 0.5, counts(1));
+    test::appendHistogramRecord(g.acq, 0, 50.0, 0.5, counts(2));
+    test::appendHistogramRecord(g.acq, 2, 110.0, 0.5, counts(3));
+    test::appendHistogramRecord(g.acq, 2, 170.0, 0.5, counts(4));
     ReportOutcome o = g.run();
     ASSERT_EQ(o.status, ReportStatus::Written);
     expectFixture(readFile(o.path), g.acq, "histogram.csv");

@@ -12,9 +12,13 @@ namespace trv {
 namespace {
 
 struct Record {
-    std::vector<int32_t> counts = std::vector<int32_t>(static_cast<size_t>(HistogramTable::kBins) * kSlots, 0);
-    HistogramRecordView view(double minutes, double sps) const { return {minutes, sps, counts.data()}; }
-    void set(int bin, int beam, int32_t v) { counts[static_cast<size_t>(bin) * kSlots + static_cast<size_t>(beam)] = v; }
+    HistogramRecord r;
+    const HistogramRecord& view(double minutes, double sps) {
+        r.minutes = minutes;
+        r.secondsPerSample = sps;
+        return r;
+    }
+    void set(int bin, int beam, int32_t v) { r.bins[static_cast<size_t>(beam)][static_cast<size_t>(bin)] = v; }
 };
 
 TEST(Histogram, LastRecordOfAColumnWinsAndTheBoundaryNeverGoesBack) {

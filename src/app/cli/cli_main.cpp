@@ -1,40 +1,61 @@
-// trelvane-cli: headless work on stored acquisitions, one subcommand per
-// task.
-#include "Commands.h"
+// trelvane-cli: headless work on stored acquisitions. The first argument
+// names the command; the rest belongs to it.
+#include "app/cli/CliCommands.h"
 
 #include <cstring>
 #include <iostream>
-#include <string>
-#include <vector>
 
 namespace {
 
-struct Command {
-    const char* name;
-    int (*run)(const std::vector<std::string>& args);
-    const char* summary;
-};
+using namespace trv::cli;
 
+// One line per command; a new command adds its cmd_<name>.cpp and a line here.
 const Command kCommands[] = {
-    {"report", trv::cli::cmdReport, "write the report of an acquisition"},
+    {"detect", kDetectUsage, "count the activity events of one channel in one stored raw block",
+     runDetect},
+    {"report", kReportUsage, "write the report of a stored acquisition and print its path", runReport},
 };
 
-int usage(std::ostream& os) {
-    os << "usage: trelvane-cli COMMAND [arguments]\n\ncommands:\n";
-    for (const Command& c : kCommands) os << "  " << c.name << "    " << c.summary << "\n";
-    return 2;
+void printUsage(std::ostream& os) {
+    os << "usage: trelvane-cli COMMAND [ARGUMENTS]\n\ncommands:\n";
+    for (const Command& c : kCommands)
+        os << "  " << c.name << " " << c.usage << "\n      " << c.summary << "\n";
+    os << "  help [COMMAND]\n";
+}
+
+const Command* findCommand(const char* name) {
+    for (const Command& c : kCommands)
+        if (std::strcmp(c.name, name) == 0) return &c;
+    return nullptr;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage(std::cerr);
-    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        usage(std::cout);
-        return 0;
+    if (argc < 2) {
+        printUsage(std::cerr);
+        return kExitUsage;
     }
-    for (const Command& c : kCommands)
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(std::vector<std::string>(argv + 2, argv + argc));
-    std::cerr << "trelvane-cli: unknown command: " << argv[1] << "\n";
-    return usage(std::cerr);
+    const char* name = argv[1];
+    if (std::strcmp(name, "help") == 0 || std::strcmp(name, "--help") == 0 ||
+        std::strcmp(name, "-h") == 0) {
+        if (argc > 2) {
+            if (const Command* c = findCommand(argv[2])) {
+                std::cout << "usage: trelvane-cli " << c->name << " " << c->usage << "\n"
+                          << c->summary << "\n";
+                return kExitOk;
+            }
+            std::cerr << "trelvane-cli: unknown command \"" << argv[2] << "\"\n";
+            return kExitUsage;
+        }
+        printUsage(std::cout);
+        return kExitOk;
+    }
+    const Command* command = findCommand(name);
+    if (!command) {
+        std::cerr << "trelvane-cli: unknown command \"" << name << "\"\n";
+        printUsage(std::cerr);
+        return kExitUsage;
+    }
+    return command->run(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 }
