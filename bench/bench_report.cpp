@@ -27,7 +27,7 @@ namespace trv {
 namespace {
 
 class QuietPrompter : public Prompter {
-public:
+  public:
     Answer message(const std::string&, Buttons, const std::string&) override { return Answer::Yes; }
     InputResult input(const std::string&, const std::string&, const std::string& preset) override {
         return {false, preset};
@@ -35,7 +35,7 @@ public:
 };
 
 class NoDesktop : public Desktop {
-public:
+  public:
     bool openDocument(const std::string&) override { return true; }
     bool openFolder(const std::string&) override { return true; }
     bool showInFolder(const std::string&) override { return true; }
@@ -50,11 +50,14 @@ struct Synthetic {
     std::string acq24h, acq7d;
 
     Synthetic() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "trelvane-bench-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "trelvane-bench-XXXXXX").string();
         if (!::mkdtemp(tmpl.data())) std::abort();
         root = tmpl;
-        std::string plate = "\"384 wells\",\"bench\"\r\n16,1.0,0,24,1.0,0\r\n\"<Channel>,<Well>,<Beam>\"\r\n";
-        for (int c = 0; c < 384; ++c) plate += "\"" + std::to_string(c) + "\"," + std::to_string(c) + ",0\r\n";
+        std::string plate =
+            "\"384 wells\",\"bench\"\r\n16,1.0,0,24,1.0,0\r\n\"<Channel>,<Well>,<Beam>\"\r\n";
+        for (int c = 0; c < 384; ++c)
+            plate += "\"" + std::to_string(c) + "\"," + std::to_string(c) + ",0\r\n";
         writeFileAtomic(joinPath(root, "w384.dat"), plate);
         makeFolder(joinPath(root, "p00001"));
         acq24h = acquisition("20240315_0930", 24 * 60);
@@ -79,8 +82,9 @@ struct Synthetic {
         for (long i = 0;; ++i) {
             long seconds = i * 35;
             if (seconds > minutes * 60L) break;
-            int32_t stored = static_cast<int32_t>(seconds / 60);  // elapsed whole minutes
-            for (int b = 0; b < 4; ++b) rec[static_cast<size_t>(b)] = static_cast<char>((stored >> (8 * b)) & 0xFF);
+            int32_t stored = static_cast<int32_t>(seconds / 60); // elapsed whole minutes
+            for (int b = 0; b < 4; ++b)
+                rec[static_cast<size_t>(b)] = static_cast<char>((stored >> (8 * b)) & 0xFF);
             for (int ch = 0; ch < 385; ++ch) {
                 int v = ch == 384 ? 245 : activity(rng);
                 rec[4 + 2 * static_cast<size_t>(ch)] = static_cast<char>(v & 0xFF);
@@ -118,8 +122,12 @@ void generate(benchmark::State& state, const std::string& folder) {
     }
 }
 
-void BM_Report24h(benchmark::State& state) { generate(state, data().acq24h); }
-void BM_Report7d(benchmark::State& state) { generate(state, data().acq7d); }
+void BM_Report24h(benchmark::State& state) {
+    generate(state, data().acq24h);
+}
+void BM_Report7d(benchmark::State& state) {
+    generate(state, data().acq7d);
+}
 
 // The spreading alone on the loaded series (bin 30).
 struct Loaded {
@@ -133,7 +141,8 @@ Loaded load(const std::string& folder) {
     QuietPrompter p;
     Loaded l;
     l.n = loadActivityFile(joinPath(folder, "counts.bin"), l.series, p);
-    for (int32_t t : l.series.time) l.tmax = std::max(l.tmax, t);
+    for (int32_t t : l.series.time)
+        l.tmax = std::max(l.tmax, t);
     l.K = static_cast<int>(std::nearbyint(l.tmax / 30.0));
     return l;
 }
@@ -150,10 +159,18 @@ void spread(benchmark::State& state, const std::string& folder, bool literal) {
     }
 }
 
-void BM_Spread24h_Fast(benchmark::State& state) { spread(state, data().acq24h, false); }
-void BM_Spread24h_Literal(benchmark::State& state) { spread(state, data().acq24h, true); }
-void BM_Spread7d_Fast(benchmark::State& state) { spread(state, data().acq7d, false); }
-void BM_Spread7d_Literal(benchmark::State& state) { spread(state, data().acq7d, true); }
+void BM_Spread24h_Fast(benchmark::State& state) {
+    spread(state, data().acq24h, false);
+}
+void BM_Spread24h_Literal(benchmark::State& state) {
+    spread(state, data().acq24h, true);
+}
+void BM_Spread7d_Fast(benchmark::State& state) {
+    spread(state, data().acq7d, false);
+}
+void BM_Spread7d_Literal(benchmark::State& state) {
+    spread(state, data().acq7d, true);
+}
 
 BENCHMARK(BM_Report24h)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Report7d)->Unit(benchmark::kMillisecond);

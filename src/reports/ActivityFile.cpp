@@ -38,7 +38,9 @@ int32_t durationOfStoredTimes(const std::vector<int32_t>& stored) {
     long long day = 0, largest = 0;
     for (size_t i = 0; i < stored.size(); ++i) {
         largest = std::max(largest, day * kDayMinutes + stored[i]);
-        if (i > 0 && static_cast<long long>(stored[i]) < static_cast<long long>(stored[i - 1]) - kNewDayDrop) ++day;
+        if (i > 0 &&
+            static_cast<long long>(stored[i]) < static_cast<long long>(stored[i - 1]) - kNewDayDrop)
+            ++day;
     }
     return fits32(largest);
 }
@@ -55,7 +57,6 @@ int lastRisingRecord(const std::vector<int32_t>& stored) {
     return last;
 }
 
-
 namespace {
 
 // The records of counts.bin; nothing when the file is missing or cannot be
@@ -70,7 +71,8 @@ std::optional<std::vector<CountsRecord>> readActivityRecords(const std::string& 
 std::vector<int32_t> storedTimes(const std::vector<CountsRecord>& records) {
     std::vector<int32_t> t;
     t.reserve(records.size());
-    for (const CountsRecord& r : records) t.push_back(r.minutes);
+    for (const CountsRecord& r : records)
+        t.push_back(r.minutes);
     return t;
 }
 

@@ -8,7 +8,7 @@
 namespace trv {
 
 namespace {
-constexpr size_t kFolderNameLength = 13;  // yyyymmdd_hhmm
+constexpr size_t kFolderNameLength = 13; // yyyymmdd_hhmm
 
 int typedMinutes(const std::string& text) {
     double v = leadingNumber(commaAsPoint(text));
@@ -28,9 +28,10 @@ bool basalRequested(const std::string& basalChoice) {
 }
 
 std::string basalFolderOf(const std::string& acquisitionPath, const std::string& basalChoice) {
-    std::string project = acquisitionPath.size() >= kFolderNameLength
-                              ? acquisitionPath.substr(0, acquisitionPath.size() - kFolderNameLength)
-                              : std::string();
+    std::string project =
+        acquisitionPath.size() >= kFolderNameLength
+            ? acquisitionPath.substr(0, acquisitionPath.size() - kFolderNameLength)
+            : std::string();
     return project + basalChoice.substr(0, kFolderNameLength);
 }
 
@@ -38,9 +39,10 @@ std::optional<int> askBasalMinutes(int basalMinutes, int binSize, Prompter& prom
     const int B = binSize, BD = basalMinutes;
     if (1.5 * B >= BD) return B;
     const std::string title = "Basal Calculation";
-    const std::string question = "Basal acquisition is " + std::to_string(BD) + "min long, and BinSize=" +
-                                 std::to_string(B) + "min. " + "\r\n\r\n" +
-                                 "How many minutes do you want to use to calculate Basal Meassurement?";
+    const std::string question =
+        "Basal acquisition is " + std::to_string(BD) +
+        "min long, and BinSize=" + std::to_string(B) + "min. " + "\r\n\r\n" +
+        "How many minutes do you want to use to calculate Basal Meassurement?";
     const int preset = BD < 2 * B ? B : 2 * B;
     auto inRange = [&](int m) { return m >= B && m <= BD; };
     for (;;) {
@@ -89,15 +91,19 @@ BasalResult applyBasal(ActivitySeries& series, int lastBin, const ActivitySeries
         if (chans.empty()) continue;
         const double n = static_cast<double>(chans.size());
         long long basalSum = 0;
-        for (int ch : chans) basalSum += basal[static_cast<size_t>(ch)];
+        for (int ch : chans)
+            basalSum += basal[static_cast<size_t>(ch)];
         const long long wellBasal = roundHalfEven(static_cast<double>(basalSum) / n);
         for (int k = 0; k <= last; ++k) {
             long long s = 0;
-            for (int ch : chans) s += series.count(ch, k);
+            for (int ch : chans)
+                s += series.count(ch, k);
             const int16_t v = roundToInt16(static_cast<double>(s) / n);
-            for (int ch : chans) series.count(ch, k) = v;
+            for (int ch : chans)
+                series.count(ch, k) = v;
         }
-        for (int ch : chans) basal[static_cast<size_t>(ch)] = wellBasal;
+        for (int ch : chans)
+            basal[static_cast<size_t>(ch)] = wellBasal;
     }
 
     // Grouped wells without basal activity: ask once for a rule for all.
@@ -113,13 +119,13 @@ BasalResult applyBasal(ActivitySeries& series, int lastBin, const ActivitySeries
             result.proceed = false;
             return result;
         }
-        Answer a = prompter.message(
-            "For ZERO Activity Basal Wells:\r\n"
-            "[YES] to replace <BASAL Well> with <MAX Well Activity>\r\n"
-            "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
-            "[CANCEL] to DISCARD Well in Calculation\r\n\r\n"
-            "TO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs",
-            Buttons::YesNoCancel);
+        Answer a =
+            prompter.message("For ZERO Activity Basal Wells:\r\n"
+                             "[YES] to replace <BASAL Well> with <MAX Well Activity>\r\n"
+                             "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
+                             "[CANCEL] to DISCARD Well in Calculation\r\n\r\n"
+                             "TO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs",
+                             Buttons::YesNoCancel);
         result.rule = a == Answer::Yes  ? ZeroBasalRule::Maximum
                       : a == Answer::No ? ZeroBasalRule::PlateAverage
                                         : ZeroBasalRule::Discard;
@@ -132,7 +138,8 @@ BasalResult applyBasal(ActivitySeries& series, int lastBin, const ActivitySeries
             switch (result.rule) {
             case ZeroBasalRule::Maximum: {
                 long long mx = 0;
-                for (int k = 0; k <= last; ++k) mx = std::max<long long>(mx, series.count(ch, k));
+                for (int k = 0; k <= last; ++k)
+                    mx = std::max<long long>(mx, series.count(ch, k));
                 b = mx;
                 break;
             }
@@ -158,12 +165,14 @@ BasalResult applyBasal(ActivitySeries& series, int lastBin, const ActivitySeries
         }
         if (b < 1) {
             layout.channels.Channel_Group[static_cast<size_t>(ch)] = -1;
-            for (int k = 0; k <= last; ++k) series.count(ch, k) = -999;
+            for (int k = 0; k <= last; ++k)
+                series.count(ch, k) = -999;
             ++result.discardedChannels;
             continue;
         }
         for (int k = 0; k <= last; ++k) {
-            double pct = std::min(static_cast<double>(series.count(ch, k)) * 100 / static_cast<double>(b), 10000.0);
+            double pct = std::min(
+                static_cast<double>(series.count(ch, k)) * 100 / static_cast<double>(b), 10000.0);
             series.count(ch, k) = roundToInt16(pct);
         }
     }

@@ -29,7 +29,7 @@ std::optional<int> askBasalMinutes(int basalMinutes, int binSize, Prompter& prom
 enum class ZeroBasalRule { None, Maximum, PlateAverage, Discard };
 
 struct BasalResult {
-    bool proceed = true;  // false: the user refused; no report
+    bool proceed = true; // false: the user refused; no report
     int discardedChannels = 0;
     ZeroBasalRule rule = ZeroBasalRule::None;
 };

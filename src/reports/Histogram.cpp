@@ -10,7 +10,7 @@
 namespace trv {
 
 namespace {
-constexpr int kUsedBins = 50;  // bins 0..49 carry intervals; 50 is never written
+constexpr int kUsedBins = 50; // bins 0..49 carry intervals; 50 is never written
 constexpr int kAllBins = HistogramTable::kBins;
 
 int32_t rounded32(double v) {
@@ -19,7 +19,8 @@ int32_t rounded32(double v) {
 }
 } // namespace
 
-HistogramAccumulator::HistogramAccumulator(HistogramTables& tables, ReportStatistics& stats, int binSize)
+HistogramAccumulator::HistogramAccumulator(HistogramTables& tables, ReportStatistics& stats,
+                                           int binSize)
     : tables_(tables), stats_(stats), binSize_(binSize < 1 ? 1 : binSize) {
     tables_.channelHistogram.reset(stats.columnCount);
     tables_.wellHistogram.reset(stats.columnCount);
@@ -40,15 +41,18 @@ void HistogramAccumulator::addRecord(const HistogramRecord& record) {
     // The boundary moves by whole bins until it reaches the record's time;
     // it never moves back.
     if (static_cast<double>(boundary_) * binSize_ < record.minutes)
-        boundary_ = std::max(boundary_, static_cast<long long>(std::ceil(record.minutes / binSize_)));
-    while (static_cast<double>(boundary_) * binSize_ < record.minutes) ++boundary_;
+        boundary_ =
+            std::max(boundary_, static_cast<long long>(std::ceil(record.minutes / binSize_)));
+    while (static_cast<double>(boundary_) * binSize_ < record.minutes)
+        ++boundary_;
     const long long column = boundary_;
     // Records past the acquisition's last column have no place in a report.
     if (column >= tables_.channelHistogram.columnSlots()) return;
     const int c = static_cast<int>(column);
     for (int bin = 0; bin < kUsedBins; ++bin)
         for (int ch = 0; ch < kChannels; ++ch)
-            tables_.channelHistogram.at(bin, ch, c) = record.bins[static_cast<size_t>(ch)][static_cast<size_t>(bin)];
+            tables_.channelHistogram.at(bin, ch, c) =
+                record.bins[static_cast<size_t>(ch)][static_cast<size_t>(bin)];
     stats_.columnPresent[static_cast<size_t>(c)] = true;
 }
 
@@ -107,14 +111,14 @@ void combineHistograms(HistogramTables& t, ReportStatistics& stats, const Activi
             if (!t.wellHistogram.hasColumn(c)) continue;
             for (int bin = 0; bin < kAllBins; ++bin) {
                 long long sum = 0;
-                for (int w : mw) sum += t.wellHistogram.at(bin, w, c);
+                for (int w : mw)
+                    sum += t.wellHistogram.at(bin, w, c);
                 int32_t& cell = t.groupHistogram.at(bin, g, c);
                 cell = rounded32(static_cast<double>(sum) / m + cell);
             }
         }
     }
 }
-
 
 namespace {
 
@@ -135,8 +139,8 @@ bool readHistogramFile(const std::string& path, HistogramAccumulator& acc) {
 } // namespace
 
 void loadHistograms(const std::string& folder, HistogramTables& tables, ReportStatistics& stats,
-                    const ActivitySeries& series, int lastBin, const ReportLayout& layout, int binSize,
-                    Prompter& prompter) {
+                    const ActivitySeries& series, int lastBin, const ReportLayout& layout,
+                    int binSize, Prompter& prompter) {
     tables = HistogramTables{};
     const std::vector<std::string> files = listFiles(folder, "histo*.bin");
     if (files.empty()) {
@@ -152,7 +156,8 @@ void loadHistograms(const std::string& folder, HistogramTables& tables, ReportSt
         HistogramAccumulator acc(tables, stats, binSize);
         for (int v = 0; v <= N; ++v) {
             const std::string path = joinPath(folder, histogramFileName(v));
-            if (fileExists(path) && !readHistogramFile(path, acc)) throw std::runtime_error("unreadable");
+            if (fileExists(path) && !readHistogramFile(path, acc))
+                throw std::runtime_error("unreadable");
         }
         combineHistograms(tables, stats, series, lastBin, layout, binSize);
     } catch (...) {

@@ -24,11 +24,13 @@ std::string terminalText(const std::string& s) {
 
 } // namespace
 
-Answer AnsweringPrompter::message(const std::string& text, Buttons buttons, const std::string& title) {
+Answer AnsweringPrompter::message(const std::string& text, Buttons buttons,
+                                  const std::string& title) {
     err_ << (title.empty() ? "" : title + ": ") << terminalText(text) << "\n";
     switch (buttons) {
     case Buttons::Ok:
-    case Buttons::OkCancel: return Answer::Ok;
+    case Buttons::OkCancel:
+        return Answer::Ok;
     case Buttons::YesNo:
         // The one yes/no question of a report: proceed with wells whose basal
         // activity is 0.
@@ -38,9 +40,12 @@ Answer AnsweringPrompter::message(const std::string& text, Buttons buttons, cons
     case Buttons::YesNoCancel:
         if (!zeroBasal_) return Answer::Cancel;
         switch (*zeroBasal_) {
-        case ZeroBasalRule::Maximum: return Answer::Yes;
-        case ZeroBasalRule::PlateAverage: return Answer::No;
-        default: return Answer::Cancel;
+        case ZeroBasalRule::Maximum:
+            return Answer::Yes;
+        case ZeroBasalRule::PlateAverage:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
         }
     }
     return Answer::Cancel;

@@ -18,14 +18,15 @@ namespace trv {
 // from the given rule (without one the generation ends). Every message and
 // question is printed to the error stream; any other question is cancelled.
 class AnsweringPrompter : public Prompter {
-public:
+  public:
     AnsweringPrompter(std::ostream& err, std::optional<int> basalMinutes,
                       std::optional<ZeroBasalRule> zeroBasal)
         : err_(err), basalMinutes_(basalMinutes), zeroBasal_(zeroBasal) {}
     Answer message(const std::string& text, Buttons buttons, const std::string& title) override;
-    InputResult input(const std::string& prompt, const std::string& title, const std::string& preset) override;
+    InputResult input(const std::string& prompt, const std::string& title,
+                      const std::string& preset) override;
 
-private:
+  private:
     std::ostream& err_;
     std::optional<int> basalMinutes_;
     std::optional<ZeroBasalRule> zeroBasal_;

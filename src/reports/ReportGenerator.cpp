@@ -20,11 +20,14 @@ const char* kActivityFile = "counts.bin";
 
 int32_t largestTime(const ActivitySeries& s) {
     int32_t t = 0;
-    for (int32_t v : s.time) t = std::max(t, v);
+    for (int32_t v : s.time)
+        t = std::max(t, v);
     return t;
 }
 
-std::string lastChars(const std::string& s, size_t n) { return s.size() > n ? s.substr(s.size() - n) : s; }
+std::string lastChars(const std::string& s, size_t n) {
+    return s.size() > n ? s.substr(s.size() - n) : s;
+}
 } // namespace
 
 int reportBinSize(const std::string& binText, int32_t D) {
@@ -58,13 +61,16 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
         }
 
         switch (loadReportLayout(folder, rq.programFolder, layout, prompter)) {
-        case LayoutLoad::Loaded: break;
+        case LayoutLoad::Loaded:
+            break;
         case LayoutLoad::NoSetup:
             if (!layout.loaded) return failed();
             break;
-        case LayoutLoad::PlateMissing: return ended();  // its message was shown
+        case LayoutLoad::PlateMissing:
+            return ended(); // its message was shown
         case LayoutLoad::SetupDamaged:
-        case LayoutLoad::PlateDamaged: return failed();
+        case LayoutLoad::PlateDamaged:
+            return failed();
         }
         const std::string setting =
             rq.setting ? *rq.setting : reportSettingText(folder, ports.locale.decimalSeparator());
@@ -84,9 +90,10 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
         }
 
         if (basalRequested(rq.basalChoice)) {
-            prompter.message("Using Groups Selected in Experiment: " + lastChars(folder, 20), Buttons::Ok,
-                             "<BASAL CALCULATION>");
-            const std::string basalCounts = joinPath(basalFolderOf(folder, rq.basalChoice), kActivityFile);
+            prompter.message("Using Groups Selected in Experiment: " + lastChars(folder, 20),
+                             Buttons::Ok, "<BASAL CALCULATION>");
+            const std::string basalCounts =
+                joinPath(basalFolderOf(folder, rq.basalChoice), kActivityFile);
             ActivitySeries basal;
             const int bn = loadActivityFile(basalCounts, basal, prompter);
             int32_t btmax = largestTime(basal);

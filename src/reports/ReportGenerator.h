@@ -14,10 +14,10 @@
 namespace trv {
 
 struct ReportRequest {
-    std::string acquisitionPath;   // the acquisition folder, no trailing separator
-    std::string programFolder;     // where the plate-format files are
-    std::string binText = "30";    // the bin-size box as typed
-    std::string basalChoice;       // "" or "-": none; else starts with the basal folder name
+    std::string acquisitionPath; // the acquisition folder, no trailing separator
+    std::string programFolder;   // where the plate-format files are
+    std::string binText = "30";  // the bin-size box as typed
+    std::string basalChoice;     // "" or "-": none; else starts with the basal folder name
     ReportOptions options;
     // The setting text when raw-data reprocessing supplies it; otherwise it
     // is built from the acquisition's setup.dat.
@@ -25,15 +25,15 @@ struct ReportRequest {
 };
 
 enum class ReportStatus {
-    Written,   // the report file exists
-    Ended,     // ended with its own message, or by the user's answer
-    Failed,    // "Report Error" was shown
+    Written, // the report file exists
+    Ended,   // ended with its own message, or by the user's answer
+    Failed,  // "Report Error" was shown
 };
 
 struct ReportOutcome {
     ReportStatus status = ReportStatus::Failed;
-    std::string path;   // the report written
-    int binSize = 0;    // the bin size used (the window's box shows it)
+    std::string path; // the report written
+    int binSize = 0;  // the bin size used (the window's box shows it)
     bool basal = false;
 };
 

@@ -67,13 +67,20 @@ std::string reportSettingText(const std::string& folder, const std::string& deci
     if (snr < 5) snr = 18;
     std::string organism;
     switch (setup.Organism()) {
-    case 0: organism = "C.elegans"; break;
-    case 1: organism = "Zebrafish"; break;
-    case 2: organism = "Echinococcus"; break;
-    default: break;
+    case 0:
+        organism = "C.elegans";
+        break;
+    case 1:
+        organism = "Zebrafish";
+        break;
+    case 2:
+        organism = "Echinococcus";
+        break;
+    default:
+        break;
     }
-    return "Mode" + std::to_string(setup.DSP_Method) + " " + organism + "[snr=" +
-           withDecimalMark(fixedDecimals(snr / 10.0, 1), decimalMark) + "]";
+    return "Mode" + std::to_string(setup.DSP_Method) + " " + organism +
+           "[snr=" + withDecimalMark(fixedDecimals(snr / 10.0, 1), decimalMark) + "]";
 }
 
 } // namespace trv

@@ -12,10 +12,10 @@ namespace trv {
 
 enum class LayoutLoad {
     Loaded,
-    NoSetup,         // no setup.dat: nothing loaded, the previous layout stays
-    SetupDamaged,    // setup.dat without a readable plate-format name
-    PlateMissing,    // "Multiwell Configuration File ... not found" was shown
-    PlateDamaged,    // the plate file exists but cannot be read
+    NoSetup,      // no setup.dat: nothing loaded, the previous layout stays
+    SetupDamaged, // setup.dat without a readable plate-format name
+    PlateMissing, // "Multiwell Configuration File ... not found" was shown
+    PlateDamaged, // the plate file exists but cannot be read
 };
 
 // Fills the layout from the acquisition folder: group names (groups.dat),

@@ -14,7 +14,7 @@ namespace trv {
 // The report window's own copy of the channel tables and plate layout, read
 // from the acquisition folder rather than taken from the current project.
 struct ReportLayout {
-    ChannelTables channels;  // Group_Name and Channel_Group are used
+    ChannelTables channels; // Group_Name and Channel_Group are used
     PlateLayout plate;
     bool loaded = false;
 
@@ -44,8 +44,8 @@ struct ReportLayout {
 // the activity file.
 struct ActivitySeries {
     std::vector<int32_t> time;
-    std::vector<int16_t> temperature;  // tenths of a degree
-    std::vector<int16_t> counts;       // counts[i * kChannels + channel]
+    std::vector<int16_t> temperature; // tenths of a degree
+    std::vector<int16_t> counts;      // counts[i * kChannels + channel]
 
     int size() const { return static_cast<int>(time.size()); }
     int lastIndex() const { return size() - 1; }
@@ -68,7 +68,7 @@ enum class OutputFormat { Rows = 0, List = 1, WArray = 2, ChArray = 3, Histogram
 // 0..columns+1.
 struct ColumnTable {
     int items = 0;
-    int columns = 0;  // columnCount; columns 0..columnCount+1 exist
+    int columns = 0; // columnCount; columns 0..columnCount+1 exist
     std::vector<int32_t> values;
 
     void reset(int itemCount, int columnCount) {
@@ -88,15 +88,15 @@ struct ColumnTable {
 
 struct ReportStatistics {
     int columnCount = 1;
-    int maxGroup = 0;                     // G
-    std::vector<bool> columnPresent;      // [0..columnCount+1]
-    std::vector<int32_t> samples;         // bins per column
-    std::vector<int32_t> columnTemperature;  // tenths of a degree, 0 = none
-    ColumnTable channelValue;             // [channel 0..384]
-    ColumnTable wellValue;                // [well 0..Max_Well]
-    ColumnTable groupMean;                // [group 0..384]
+    int maxGroup = 0;                       // G
+    std::vector<bool> columnPresent;        // [0..columnCount+1]
+    std::vector<int32_t> samples;           // bins per column
+    std::vector<int32_t> columnTemperature; // tenths of a degree, 0 = none
+    ColumnTable channelValue;               // [channel 0..384]
+    ColumnTable wellValue;                  // [well 0..Max_Well]
+    ColumnTable groupMean;                  // [group 0..384]
     ColumnTable groupStdDev;
-    std::vector<int32_t> groupWellCount;  // [group 0..384]
+    std::vector<int32_t> groupWellCount; // [group 0..384]
 
     bool present(int column) const {
         return column >= 0 && column < static_cast<int>(columnPresent.size()) &&
@@ -108,14 +108,13 @@ struct ReportStatistics {
 // without records take no memory (a week of 5-minute columns would
 // otherwise need hundreds of megabytes).
 class HistogramTable {
-public:
+  public:
     static constexpr int kBins = 51;
-    void reset(int columnCount) {
-        columns_.assign(static_cast<size_t>(columnCount + 2), {});
-    }
+    void reset(int columnCount) { columns_.assign(static_cast<size_t>(columnCount + 2), {}); }
     int columnSlots() const { return static_cast<int>(columns_.size()); }
     bool hasColumn(int column) const {
-        return column >= 0 && column < columnSlots() && !columns_[static_cast<size_t>(column)].empty();
+        return column >= 0 && column < columnSlots() &&
+               !columns_[static_cast<size_t>(column)].empty();
     }
     int32_t at(int bin, int item, int column) const {
         if (!hasColumn(column)) return 0;
@@ -127,7 +126,7 @@ public:
         return c[index(bin, item)];
     }
 
-private:
+  private:
     static size_t index(int bin, int item) {
         return static_cast<size_t>(bin) * kSlots + static_cast<size_t>(item);
     }
@@ -135,7 +134,7 @@ private:
 };
 
 struct HistogramTables {
-    bool loaded = false;  // false: no histogram files were found
+    bool loaded = false; // false: no histogram files were found
     double meanSecondsPerSample = 0.0;
     HistogramTable channelHistogram;
     HistogramTable wellHistogram;

@@ -16,13 +16,16 @@ namespace {
 const std::string Q = "\"";
 const std::string EOL = "\r\n";
 
-std::string quoted(const std::string& s) { return Q + s + Q; }
+std::string quoted(const std::string& s) {
+    return Q + s + Q;
+}
 
 // Builds the report text with the conventions shared by every section.
 class Renderer {
-public:
+  public:
     Renderer(const ReportContent& c, const ReportOptions& o, std::string decimalMark)
-        : c_(c), o_(o), L_(*c.layout), S_(*c.stats), sp_(o.separator), mark_(std::move(decimalMark)) {
+        : c_(c), o_(o), L_(*c.layout), S_(*c.stats), sp_(o.separator),
+          mark_(std::move(decimalMark)) {
         G_ = S_.maxGroup;
     }
 
@@ -56,7 +59,7 @@ public:
         return std::move(out_);
     }
 
-private:
+  private:
     bool list() const { return o_.format == OutputFormat::List; }
     void line(const std::string& s) { out_ += s + EOL; }
     void empty() { out_ += EOL; }
@@ -133,23 +136,27 @@ private:
     }
 
     void groupSections() {
-        groupSection("<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>",
-                     [&](int g, int c) { return num(S_.groupMean.at(g, c)); }, "100");
+        groupSection(
+            "<<<<<< Group Activity: Average Activity Counts per Data Interval>>>>>>",
+            [&](int g, int c) { return num(S_.groupMean.at(g, c)); }, "100");
         if (o_.stdError)
-            groupSection("<<<<<< Group Activity: Standard Error >>>>>>",
-                         [&](int g, int c) {
-                             int32_t sd = S_.groupStdDev.at(g, c), m = wellCount(g);
-                             if (sd < 1 || m < 1) return one(0);
-                             return one(sd / std::sqrt(static_cast<double>(m)));
-                         },
-                         one(0));
+            groupSection(
+                "<<<<<< Group Activity: Standard Error >>>>>>",
+                [&](int g, int c) {
+                    int32_t sd = S_.groupStdDev.at(g, c), m = wellCount(g);
+                    if (sd < 1 || m < 1) return one(0);
+                    return one(sd / std::sqrt(static_cast<double>(m)));
+                },
+                one(0));
         if (o_.stdDev)
-            groupSection("<<<<<< Group Activity: Standard Deviation >>>>>>",
-                         [&](int g, int c) { return one(S_.groupStdDev.at(g, c)); }, one(0));
+            groupSection(
+                "<<<<<< Group Activity: Standard Deviation >>>>>>",
+                [&](int g, int c) { return one(S_.groupStdDev.at(g, c)); }, one(0));
         // An empty time-0 value stands for the well count itself.
         if (o_.wellCount)
-            groupSection("<<<<<< Group Activity: Number of wells/group >>>>>>",
-                         [&](int g, int) { return num(wellCount(g)); }, "");
+            groupSection(
+                "<<<<<< Group Activity: Number of wells/group >>>>>>",
+                [&](int g, int) { return num(wellCount(g)); }, "");
     }
 
     void samples() {
@@ -173,14 +180,17 @@ private:
             empty();
             if (c_.basal) line("0" + sp_ + num(B));
             for (int c = 1; c <= columns(); ++c)
-                if (present(c)) line(timeLabel(c) + sp_ + num(B * S_.samples[static_cast<size_t>(c)]));
+                if (present(c))
+                    line(timeLabel(c) + sp_ + num(B * S_.samples[static_cast<size_t>(c)]));
         }
         empty();
     }
 
     void temperature(bool listForm) {
         line(quoted("<<<<<< Average Temperature [\u00B0C] >>>>>>"));
-        auto value = [&](int c) { return one(S_.columnTemperature[static_cast<size_t>(c)] / 10.0); };
+        auto value = [&](int c) {
+            return one(S_.columnTemperature[static_cast<size_t>(c)] / 10.0);
+        };
         if (!listForm) {
             std::string t = "Time[m]" + sp_, v = "Temp[\u00B0C]" + sp_;
             if (c_.basal) {
@@ -229,7 +239,8 @@ private:
                 const std::string item = L_.plate.wellLabel(w) + sp_ + wellGroupLabel(w);
                 if (c_.basal) line("0" + sp_ + item + sp_ + "100");
                 for (int c = 1; c <= columns(); ++c)
-                    if (present(c)) line(timeLabel(c) + sp_ + item + sp_ + num(S_.wellValue.at(w, c)));
+                    if (present(c))
+                        line(timeLabel(c) + sp_ + item + sp_ + num(S_.wellValue.at(w, c)));
                 empty();
             }
         }
@@ -248,8 +259,8 @@ private:
         }
         for (int ch = 0; ch < kChannels; ++ch) {
             if (L_.wellOf(ch) < 0) continue;
-            const std::string item = "CH" + num(ch) + sp_ + L_.plate.channelLabel(ch) + sp_ +
-                                     channelGroupLabel(ch);
+            const std::string item =
+                "CH" + num(ch) + sp_ + L_.plate.channelLabel(ch) + sp_ + channelGroupLabel(ch);
             if (!list()) {
                 std::string l = item;
                 for (int c = 1; c <= columns(); ++c)
@@ -257,7 +268,8 @@ private:
                 line(l);
             } else {
                 for (int c = 1; c <= columns(); ++c)
-                    if (present(c)) line(timeLabel(c) + sp_ + item + sp_ + num(S_.channelValue.at(ch, c)));
+                    if (present(c))
+                        line(timeLabel(c) + sp_ + item + sp_ + num(S_.channelValue.at(ch, c)));
                 empty();
             }
         }
@@ -267,7 +279,8 @@ private:
 
     std::string columnHeader(int plateColumns) const {
         std::string h = "Row/Column" + sp_;
-        for (int i = 1; i <= plateColumns; ++i) h += num(i) + sp_;
+        for (int i = 1; i <= plateColumns; ++i)
+            h += num(i) + sp_;
         return h;
     }
     static std::string rowLetter(int r) { return std::string(1, static_cast<char>('A' + r)); }
@@ -297,7 +310,8 @@ private:
             line(columnHeader(cols));
             for (int r = 0; r < rows; ++r) {
                 std::string l = quoted(rowLetter(r));
-                for (int i = 0; i < cols; ++i) l += sp_ + (wellUsed(plateWell(r, i)) ? "100" : "-");
+                for (int i = 0; i < cols; ++i)
+                    l += sp_ + (wellUsed(plateWell(r, i)) ? "100" : "-");
                 line(l);
             }
             empty();
@@ -347,7 +361,8 @@ private:
                 std::string l = rowLetter(r);
                 for (int i = 0; i < 24; ++i) {
                     int ch = i * 16 + r;
-                    l += sp_ + (L_.wellOf(ch) < 0 ? std::string("-") : num(S_.channelValue.at(ch, c)));
+                    l += sp_ +
+                         (L_.wellOf(ch) < 0 ? std::string("-") : num(S_.channelValue.at(ch, c)));
                 }
                 line(l);
             }
@@ -357,17 +372,19 @@ private:
 
     // ---- Histograms ----
 
-    static constexpr int kWrittenBins = 31;  // bins 0..30 are reported
+    static constexpr int kWrittenBins = 31; // bins 0..30 are reported
 
     std::string frequencyLabels() const {
         const double msps = c_.histograms ? c_.histograms->meanSecondsPerSample : 0.0;
         std::string s;
-        for (int k = 0; k < kWrittenBins; ++k) s += sp_ + one(k * msps);
+        for (int k = 0; k < kWrittenBins; ++k)
+            s += sp_ + one(k * msps);
         return s;
     }
 
     void groupHistogram() {
-        line(quoted("<<<<<< Group Histogram: Average Number of Frequency Counts per Data Interval>>>>>>"));
+        line(quoted(
+            "<<<<<< Group Histogram: Average Number of Frequency Counts per Data Interval>>>>>>"));
         line("Time[m]" + sp_ + "Group/Frequency:" + frequencyLabels());
         for (int c = 1; c <= columns(); ++c) {
             if (!present(c)) continue;
@@ -382,7 +399,8 @@ private:
     }
 
     void wellHistogram() {
-        line(quoted("<<<<<< Well Histogram: Average Number of Frequency Counts per Data Interval>>>>>>"));
+        line(quoted(
+            "<<<<<< Well Histogram: Average Number of Frequency Counts per Data Interval>>>>>>"));
         line("Time[m]" + sp_ + "Well" + sp_ + "Group/Frequency:" + frequencyLabels());
         const int wells = L_.wellCount();
         for (int c = 1; c <= columns(); ++c) {
@@ -392,7 +410,8 @@ private:
                 std::string l = t + sp_ + L_.plate.wellLabel(w) + sp_ + wellGroupLabel(w);
                 if (present(c))
                     for (int k = 0; k < kWrittenBins; ++k)
-                        l += sp_ + num(c_.histograms ? c_.histograms->wellHistogram.at(k, w, c) : 0);
+                        l +=
+                            sp_ + num(c_.histograms ? c_.histograms->wellHistogram.at(k, w, c) : 0);
                 line(l);
             }
         }
@@ -426,7 +445,9 @@ bool canOpenForWriting(const std::string& path) {
 
 } // namespace
 
-std::string reportExtension(int fileType) { return fileType == 1 ? ".txt" : ".csv"; }
+std::string reportExtension(int fileType) {
+    return fileType == 1 ? ".txt" : ".csv";
+}
 
 std::string renderReport(const ReportContent& content, const ReportOptions& options,
                          const std::string& dateText, const std::string& decimalMark) {
@@ -457,7 +478,8 @@ std::string titleCopyName(const std::string& title) {
     constexpr size_t kMaxBytes = 200;
     if (out.size() > kMaxBytes) {
         size_t cut = kMaxBytes;
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80)
+            --cut;
         out.resize(cut);
     }
     if (out.find_first_not_of('.') == std::string::npos) return "";
@@ -466,14 +488,16 @@ std::string titleCopyName(const std::string& title) {
 
 std::optional<std::string> writeReport(const ReportContent& content, const ReportOptions& options,
                                        Ports& ports) {
-    const std::string folder = options.outputFolder.empty() ? content.acquisitionPath : options.outputFolder;
+    const std::string folder =
+        options.outputFolder.empty() ? content.acquisitionPath : options.outputFolder;
     const std::string ext = reportExtension(options.fileType);
     const std::string base = chooseReportName(folder, ext);
     if (base.empty()) return std::nullopt;
     const std::string path = joinPath(folder, base + ext);
 
-    std::string text = renderReport(content, options, ports.locale.formatDateTime(ports.clock.now()),
-                                    ports.locale.decimalSeparator());
+    std::string text =
+        renderReport(content, options, ports.locale.formatDateTime(ports.clock.now()),
+                     ports.locale.decimalSeparator());
     if (!writeFileAtomic(path, text)) return std::nullopt;
 
     ports.pump.processEvents(1000);

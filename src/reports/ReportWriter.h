@@ -13,28 +13,28 @@ namespace trv {
 // What the report window's options say about the file.
 struct ReportOptions {
     OutputFormat format = OutputFormat::Rows;
-    int fileType = 0;              // 0 ".csv", 1 ".txt"
-    std::string separator = ",";   // used as is between fields (may be empty)
+    int fileType = 0;            // 0 ".csv", 1 ".txt"
+    std::string separator = ","; // used as is between fields (may be empty)
     bool stdError = true;
     bool stdDev = false;
-    bool wellCount = true;         // the "N" box
-    bool autoreport = false;       // automatic report: never opened for the user
-    std::string outputFolder;      // where the report goes; empty: the acquisition folder
+    bool wellCount = true;    // the "N" box
+    bool autoreport = false;  // automatic report: never opened for the user
+    std::string outputFolder; // where the report goes; empty: the acquisition folder
 };
 
 // The results of one generation.
 struct ReportContent {
-    std::string acquisitionPath;  // folder, no trailing separator
-    std::string title;            // acquisition title (subproj.dat), may be empty
-    std::string setting;          // the setting text
+    std::string acquisitionPath; // folder, no trailing separator
+    std::string title;           // acquisition title (subproj.dat), may be empty
+    std::string setting;         // the setting text
     bool basal = false;
-    std::string basalChoice;      // the basal choice text, shown in the header
-    int32_t tmax = 0;             // largest bin end time, minutes
+    std::string basalChoice; // the basal choice text, shown in the header
+    int32_t tmax = 0;        // largest bin end time, minutes
     int lastBin = 0;
     int binSize = 1;
     const ReportLayout* layout = nullptr;
     const ReportStatistics* stats = nullptr;
-    const HistogramTables* histograms = nullptr;  // histogram format only
+    const HistogramTables* histograms = nullptr; // histogram format only
 };
 
 std::string reportExtension(int fileType);

@@ -14,7 +14,8 @@ bool isIrregular(const std::vector<int32_t>& time, int lastIndex) {
     long long previous = static_cast<long long>(time[1]) - time[0];
     for (int i = 1; i <= lastIndex; ++i) {
         if (time[static_cast<size_t>(i)] < time[static_cast<size_t>(i - 1)]) continue;
-        long long d = static_cast<long long>(time[static_cast<size_t>(i)]) - time[static_cast<size_t>(i - 1)];
+        long long d =
+            static_cast<long long>(time[static_cast<size_t>(i)]) - time[static_cast<size_t>(i - 1)];
         if (d > 2 * previous && d != 0 && previous != 0) return true;
         previous = d;
     }
@@ -31,7 +32,7 @@ struct StepRun {
     int steps;
 };
 
-constexpr int kBlock = 16;  // channels accumulated together (fits the registers)
+constexpr int kBlock = 16; // channels accumulated together (fits the registers)
 static_assert(kChannels % kBlock == 0);
 
 } // namespace
@@ -41,8 +42,8 @@ void regularBinSums(const ActivitySeries& series, int32_t tmax, int lastIndex, i
     out.reset(binLimit + 2);
     const int n = lastIndex;
     if (n < 1) return;
-    const double r = static_cast<double>(tmax) / n;  // minutes per record
-    const double stepShare = r * 50;                  // steps per record
+    const double r = static_cast<double>(tmax) / n; // minutes per record
+    const double stepShare = r * 50;                // steps per record
 
     // The schedule: which record feeds which bin at every step. The step
     // accumulators are the same double additions as the per-channel walk.
@@ -56,7 +57,8 @@ void regularBinSums(const ActivitySeries& series, int32_t tmax, int lastIndex, i
             else
                 runs.push_back({record, bin, 1});
             if (series.temperature[static_cast<size_t>(record)] >= 1)
-                out.temperature[static_cast<size_t>(bin)] = series.temperature[static_cast<size_t>(record)];
+                out.temperature[static_cast<size_t>(bin)] =
+                    series.temperature[static_cast<size_t>(record)];
             if (aRec >= r) {
                 ++record;
                 aRec = 0;
@@ -78,7 +80,8 @@ void regularBinSums(const ActivitySeries& series, int32_t tmax, int lastIndex, i
         double* s = &out.sum[static_cast<size_t>(run.bin) * kChannels];
         for (int ch0 = 0; ch0 < kChannels; ch0 += kBlock) {
             bool silent = true;
-            for (int k = 0; k < kBlock; ++k) silent = silent && c[ch0 + k] == 0;
+            for (int k = 0; k < kBlock; ++k)
+                silent = silent && c[ch0 + k] == 0;
             if (silent) continue;
             double v[kBlock], acc[kBlock];
             for (int k = 0; k < kBlock; ++k) {
@@ -86,8 +89,10 @@ void regularBinSums(const ActivitySeries& series, int32_t tmax, int lastIndex, i
                 acc[k] = s[ch0 + k];
             }
             for (int j = 0; j < run.steps; ++j)
-                for (int k = 0; k < kBlock; ++k) acc[k] += v[k];
-            for (int k = 0; k < kBlock; ++k) s[ch0 + k] = acc[k];
+                for (int k = 0; k < kBlock; ++k)
+                    acc[k] += v[k];
+            for (int k = 0; k < kBlock; ++k)
+                s[ch0 + k] = acc[k];
         }
     }
 }
@@ -100,10 +105,12 @@ void irregularBinSums(const ActivitySeries& series, int lastIndex, int binSize, 
     for (int i = 0; i <= lastIndex && bin < out.bins; ++i) {
         const int16_t* c = &series.counts[static_cast<size_t>(i) * kChannels];
         double* s = &out.sum[static_cast<size_t>(bin) * kChannels];
-        for (int ch = 0; ch < kChannels; ++ch) s[ch] += c[ch];
+        for (int ch = 0; ch < kChannels; ++ch)
+            s[ch] += c[ch];
         if (series.temperature[static_cast<size_t>(i)] >= 1)
             out.temperature[static_cast<size_t>(bin)] = series.temperature[static_cast<size_t>(i)];
-        if (std::floor(static_cast<double>(series.time[static_cast<size_t>(i)]) / binSize) > bin) ++bin;
+        if (std::floor(static_cast<double>(series.time[static_cast<size_t>(i)]) / binSize) > bin)
+            ++bin;
     }
 }
 
@@ -147,7 +154,8 @@ int resampleSeries(ActivitySeries& series, int32_t& tmax, int lastIndex, int bin
                 reached = i;
                 roundToInt16(sums.temperature[static_cast<size_t>(i)]);
                 for (int ch = 0; ch < kChannels; ++ch)
-                    roundToInt16(sums.sum[static_cast<size_t>(i) * kChannels + static_cast<size_t>(ch)]);
+                    roundToInt16(
+                        sums.sum[static_cast<size_t>(i) * kChannels + static_cast<size_t>(ch)]);
             }
             throw ResampleError{limit};
         }
@@ -166,7 +174,8 @@ int resampleSeries(ActivitySeries& series, int32_t& tmax, int lastIndex, int bin
             binned.temperature[static_cast<size_t>(i)] =
                 roundToInt16(sums.temperature[static_cast<size_t>(i)]);
             const double* s = &sums.sum[static_cast<size_t>(i) * kChannels];
-            for (int ch = 0; ch < kChannels; ++ch) binned.count(ch, i) = roundToInt16(s[ch]);
+            for (int ch = 0; ch < kChannels; ++ch)
+                binned.count(ch, i) = roundToInt16(s[ch]);
         }
 
         // The last bin, when the acquisition covers only part of it.

@@ -10,8 +10,8 @@
 namespace trv {
 
 // Results of resampleSeries besides the index of the last bin.
-constexpr int kNoWholeBin = -1;      // the series is shorter than half a bin
-constexpr int kResampleFailed = -2;  // a calculation failed; its message was shown
+constexpr int kNoWholeBin = -1;     // the series is shorter than half a bin
+constexpr int kResampleFailed = -2; // a calculation failed; its message was shown
 
 // Replaces the series (records 0..lastIndex, largest time tmax) by its binned
 // form: bins 0..result, time = end of each bin. tmax becomes the end of the

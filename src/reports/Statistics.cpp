@@ -82,8 +82,8 @@ ReportStatistics computeStatistics(const ActivitySeries& series, const ReportLay
             int c = columnOf(i);
             if (c < 0) continue;
             for (int ch = 0; ch < kChannels; ++ch)
-                st.channelValue.at(ch, c) = checked32(static_cast<long long>(st.channelValue.at(ch, c)) +
-                                                      series.count(ch, i));
+                st.channelValue.at(ch, c) = checked32(
+                    static_cast<long long>(st.channelValue.at(ch, c)) + series.count(ch, i));
             st.columnPresent[static_cast<size_t>(c)] = true;
             st.samples[static_cast<size_t>(c)] += 1;
 
@@ -91,8 +91,8 @@ ReportStatistics computeStatistics(const ActivitySeries& series, const ReportLay
                 for (int w = 0; w < wells; ++w) {
                     int ch = layout.beam0Channel(w);
                     if (ch < 0 || ch >= kChannels) continue;
-                    st.wellValue.at(w, c) =
-                        checked32(static_cast<long long>(st.wellValue.at(w, c)) + series.count(ch, i));
+                    st.wellValue.at(w, c) = checked32(
+                        static_cast<long long>(st.wellValue.at(w, c)) + series.count(ch, i));
                 }
             } else {
                 for (int w = 0; w < wells; ++w) {
@@ -105,7 +105,8 @@ ReportStatistics computeStatistics(const ActivitySeries& series, const ReportLay
                         ++m;
                     }
                     if (m == 0) continue;
-                    st.wellValue.at(w, c) = rounded32(static_cast<double>(sum) / m + st.wellValue.at(w, c));
+                    st.wellValue.at(w, c) =
+                        rounded32(static_cast<double>(sum) / m + st.wellValue.at(w, c));
                 }
             }
         }
@@ -125,7 +126,8 @@ ReportStatistics computeStatistics(const ActivitySeries& series, const ReportLay
             st.groupWellCount[static_cast<size_t>(g)] = m;
             for (int c = 1; c <= columns; ++c) {
                 long long sum = 0;
-                for (int w : mw) sum += st.wellValue.at(w, c);
+                for (int w : mw)
+                    sum += st.wellValue.at(w, c);
                 int32_t mean = rounded32(static_cast<double>(checked32(sum)) / m);
                 st.groupMean.at(g, c) = mean;
                 if (m == 1) continue;

@@ -20,23 +20,27 @@ struct CliResult {
 
 // Runs the built trelvane-cli (no shell) with TRELVANE_HOME set to the
 // program folder; its output goes to files of the temporary folder.
-CliResult runCli(const test::TempDir& dir, const std::string& home, const std::vector<std::string>& args,
-                 const std::string& lang = "C") {
+CliResult runCli(const test::TempDir& dir, const std::string& home,
+                 const std::vector<std::string>& args, const std::string& lang = "C") {
     const std::string program = std::string(TRELVANE_BINARY_DIR) + "/trelvane-cli";
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
+    for (auto& a : all)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<std::string> envText = {"TRELVANE_HOME=" + home, "LANG=" + lang};
     std::vector<char*> envp;
-    for (auto& e : envText) envp.push_back(e.data());
+    for (auto& e : envText)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
     const std::string outPath = dir / "cli.out", errPath = dir / "cli.err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     CliResult r;
     pid_t pid = 0;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
@@ -60,9 +64,11 @@ struct CliFixture {
         acq = fx.acquisition("20240315_0930", "Dose test 2");
         basal = fx.acquisition("20240315_0600", "Basal");
         std::vector<int32_t> minutes;
-        for (int i = 0; i <= 360; ++i) minutes.push_back(i / 2);
+        for (int i = 0; i <= 360; ++i)
+            minutes.push_back(i / 2);
         test::AcquisitionFixture::writeCounts(
-            acq, minutes, [](int ch, int i) { return test::sixWellChannel(ch) ? 1 + (i + ch) % 5 : 0; },
+            acq, minutes,
+            [](int ch, int i) { return test::sixWellChannel(ch) ? 1 + (i + ch) % 5 : 0; },
             [](int) { return 250; });
         test::AcquisitionFixture::writeCounts(
             basal, minutes, [](int ch, int) { return test::sixWellChannel(ch) && ch != 3 ? 2 : 0; },
@@ -80,7 +86,8 @@ struct CliFixture {
 
 TEST(ReportCommand, WritesAndPrintsThePath) {
     CliFixture f;
-    EXPECT_EQ(f.run({f.acq + "/", "--bin", "60", "--separator=;", "--format", "list", "--std-dev"}), 0)
+    EXPECT_EQ(f.run({f.acq + "/", "--bin", "60", "--separator=;", "--format", "list", "--std-dev"}),
+              0)
         << f.err;
     EXPECT_EQ(f.out, f.acq + "/report.csv\n");
     const std::string text = f.fx.dir.read("p00003/20240315_0930/report.csv");
@@ -94,7 +101,9 @@ TEST(ReportCommand, WritesAndPrintsThePath) {
     // folder.
     const std::string out = f.fx.dir / "out";
     makeFolder(out);
-    EXPECT_EQ(f.run({f.acq, "--type", "txt", "--no-std-error", "--no-n", "--output", out, "--bin", "30"}), 0)
+    EXPECT_EQ(
+        f.run({f.acq, "--type", "txt", "--no-std-error", "--no-n", "--output", out, "--bin", "30"}),
+        0)
         << f.err;
     EXPECT_EQ(f.out, out + "/report.txt\n");
     const std::string txt = f.fx.dir.read("out/report.txt");
@@ -131,33 +140,41 @@ TEST(ReportCommand, BasalQuestionsAreAnsweredFromTheOptions) {
     CliFixture f;
     // Without a zero-basal rule the question is answered No: no report.
     EXPECT_EQ(f.run({f.acq, "--bin", "60", "--basal", "20240315_0600"}), 1);
-    EXPECT_NE(f.err.find("Basal Calculation: Basal acquisition is 180min long, and BinSize=60min. \n\n"
-                               "How many minutes do you want to use to calculate Basal Meassurement?\n> 120\n"),
-              std::string::npos)
+    EXPECT_NE(
+        f.err.find("Basal Calculation: Basal acquisition is 180min long, and BinSize=60min. \n\n"
+                   "How many minutes do you want to use to calculate Basal Meassurement?\n> 120\n"),
+        std::string::npos)
         << f.err;
-    EXPECT_NE(f.err.find("You have 1 BASAL WELLS with 0 activity. Proceed anyway??\n"), std::string::npos);
+    EXPECT_NE(f.err.find("You have 1 BASAL WELLS with 0 activity. Proceed anyway??\n"),
+              std::string::npos);
     EXPECT_FALSE(fileExists(f.acq + "/report.csv"));
 
     // Discard, with 90 basal minutes, the basal given as a sibling path.
-    EXPECT_EQ(f.run({f.acq, "--bin", "60", "--basal", f.basal, "--basal-minutes", "90", "--zero-basal", "discard"}),
+    EXPECT_EQ(f.run({f.acq, "--bin", "60", "--basal", f.basal, "--basal-minutes", "90",
+                     "--zero-basal", "discard"}),
               0)
         << f.err;
     EXPECT_NE(f.err.find("> 90\n"), std::string::npos);
-    EXPECT_NE(f.err.find("ERROR in 1 BASAL channels.\nChannels were discarded and transferred to Free Group\n"),
-              std::string::npos);
+    EXPECT_NE(
+        f.err.find(
+            "ERROR in 1 BASAL channels.\nChannels were discarded and transferred to Free Group\n"),
+        std::string::npos);
     const std::string text = f.fx.dir.read("p00003/20240315_0930/report.csv");
     EXPECT_NE(text.find("\"TIME0(BASAL MEASSURE):\",\"20240315_0600\""), std::string::npos);
     EXPECT_NE(text.find("B2,\"999_Free\",100,-999,-999,-999\r\n"), std::string::npos);
 
     // Maximum: B2's largest bin is its basal.
-    EXPECT_EQ(f.run({f.acq, "--bin", "60", "--basal", "20240315_0600", "--zero-basal", "max"}), 0) << f.err;
-    EXPECT_NE(f.fx.dir.read("p00003/20240315_0930/report.csv").find("\nB2,\"001_Dose\",100,"), std::string::npos);
+    EXPECT_EQ(f.run({f.acq, "--bin", "60", "--basal", "20240315_0600", "--zero-basal", "max"}), 0)
+        << f.err;
+    EXPECT_NE(f.fx.dir.read("p00003/20240315_0930/report.csv").find("\nB2,\"001_Dose\",100,"),
+              std::string::npos);
 
     // Minutes outside the basal: the range reminder is not answered.
     EXPECT_EQ(f.run({f.acq, "--bin", "60", "--basal", "20240315_0600", "--basal-minutes", "500",
                      "--zero-basal", "max"}),
               1);
-    EXPECT_NE(f.err.find("Basal Calculation: Enter a value between 60 and 180\n"), std::string::npos);
+    EXPECT_NE(f.err.find("Basal Calculation: Enter a value between 60 and 180\n"),
+              std::string::npos);
 }
 
 } // namespace

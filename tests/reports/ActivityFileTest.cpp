@@ -1,5 +1,5 @@
-#include "reports/AcquisitionFixture.h"
 #include "reports/ActivityFile.h"
+#include "reports/AcquisitionFixture.h"
 #include "reports/ReportLoad.h"
 #include "reports/SeriesBuilder.h"
 #include "support/Fakes.h"
@@ -29,7 +29,6 @@ TEST(DayCorrection, MidnightCases) {
     EXPECT_EQ(lastRisingRecord({}), -1);
     EXPECT_EQ(durationOfStoredTimes({}), 0);
 }
-
 
 // counts.bin written by the acquisition's writer.
 std::string countsFile(const test::TempDir& d, const std::vector<int32_t>& minutes) {
@@ -74,7 +73,8 @@ TEST(ActivityFile, FixtureWriterWritesWhatTheAcquisitionWrites) {
     test::AcquisitionFixture::writeCounts(a.path(), {0, 1, 1500}, count, temp);
     for (int i = 0; i < 3; ++i) {
         ChannelArray<int16_t> v{};
-        for (int ch = 0; ch < 384; ++ch) v[static_cast<size_t>(ch)] = static_cast<int16_t>(count(ch, i));
+        for (int ch = 0; ch < 384; ++ch)
+            v[static_cast<size_t>(ch)] = static_cast<int16_t>(count(ch, i));
         v[384] = static_cast<int16_t>(temp(i));
         AppendCounts(b.path(), i == 2 ? 1500 : i, v);
     }
@@ -90,7 +90,8 @@ TEST(ActivityFile, UnreadableFilesGiveTheirMessages) {
     ActivitySeries s = test::makeSeries({1}, [](int, int) { return 1; });
     EXPECT_EQ(loadActivityFile(path, s, p), 0);
     EXPECT_EQ(s.size(), 0);
-    EXPECT_EQ(p.texts(), (std::vector<std::string>{"Error reading " + path, "Error loading " + path}));
+    EXPECT_EQ(p.texts(),
+              (std::vector<std::string>{"Error reading " + path, "Error loading " + path}));
 }
 
 TEST(ReportLoad, LayoutAndSettingFromTheAcquisitionFolder) {
@@ -115,7 +116,8 @@ TEST(ReportLoad, LayoutAndSettingFromTheAcquisitionFolder) {
     // A missing chgroup.dat: the store's message and default groups.
     ::unlink((acq + "/chgroup.dat").c_str());
     EXPECT_EQ(loadReportLayout(acq, fx.program, L, p), LayoutLoad::Loaded);
-    EXPECT_EQ(p.texts(), (std::vector<std::string>{"Error [\\p00003\\chgroup.dat] => Loading default groups..."}));
+    EXPECT_EQ(p.texts(), (std::vector<std::string>{
+                             "Error [\\p00003\\chgroup.dat] => Loading default groups..."}));
     EXPECT_EQ(L.groupOf(16), 1);
 
     // No setup.dat: nothing changes.
@@ -137,7 +139,7 @@ TEST(ReportLoad, SettingTextOrganismsAndThreshold) {
         writeFileAtomic(d / "setup.dat", setupFileText(s, 1));
         return reportSettingText(d.path(), ",");
     };
-    EXPECT_EQ(setting(1, 0, 0), "Mode1 C.elegans[snr=1,8]");  // below 5 reads as 18
+    EXPECT_EQ(setting(1, 0, 0), "Mode1 C.elegans[snr=1,8]"); // below 5 reads as 18
     EXPECT_EQ(setting(2, 2, 5), "Mode2 Echinococcus[snr=0,5]");
     EXPECT_EQ(setting(0, 3, 30), "Mode0 [snr=3,0]");
 }

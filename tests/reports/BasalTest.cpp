@@ -1,5 +1,5 @@
-#include "common/Numeric.h"
 #include "reports/Basal.h"
+#include "common/Numeric.h"
 #include "reports/SeriesBuilder.h"
 #include "support/Fakes.h"
 
@@ -15,25 +15,25 @@ const std::string kQuestion =
 TEST(BasalMinutes, ShortBasalUsesOneBinWithoutAsking) {
     test::FakePrompter p;
     EXPECT_EQ(askBasalMinutes(60, 60, p), 60);
-    EXPECT_EQ(askBasalMinutes(90, 60, p), 60);  // 1.5 bins
+    EXPECT_EQ(askBasalMinutes(90, 60, p), 60); // 1.5 bins
     EXPECT_TRUE(p.prompts.empty());
 }
 
 TEST(BasalMinutes, LongBasalAsksWithItsDefault) {
     test::FakePrompter p;
-    p.type("");  // keeps nothing: the default is only a preset
+    p.type(""); // keeps nothing: the default is only a preset
     p.type("150");
     EXPECT_EQ(askBasalMinutes(180, 60, p), 150);
     ASSERT_EQ(p.prompts.size(), 2u);
     EXPECT_EQ(p.prompts[0].prompt, kQuestion);
     EXPECT_EQ(p.prompts[0].title, "Basal Calculation");
-    EXPECT_EQ(p.prompts[0].preset, "120");  // two bins
+    EXPECT_EQ(p.prompts[0].preset, "120"); // two bins
     EXPECT_EQ(p.prompts[1].prompt, "Enter a value between 60 and 180");
     EXPECT_EQ(p.prompts[1].preset, "60");
 
     // Under two bins long the default is one bin.
     test::FakePrompter q;
-    q.type("100,4");  // a comma as decimal mark; rounded
+    q.type("100,4"); // a comma as decimal mark; rounded
     EXPECT_EQ(askBasalMinutes(110, 60, q), 100);
     EXPECT_EQ(q.prompts[0].preset, "60");
 }
@@ -78,7 +78,8 @@ TEST(BasalApply, PercentOfBasalCappedAt10000) {
     ActivitySeries basal = test::makeSeries({60}, [](int ch, int) {
         return ch == 0 ? 50 : ch == 1 ? 1 : ch == 2 ? 200 : ch == 3 ? 7 : 0;
     });
-    ActivitySeries s = test::makeSeries({60, 120}, [](int ch, int i) { return ch < 4 ? 400 * (i + 1) : 0; });
+    ActivitySeries s =
+        test::makeSeries({60, 120}, [](int ch, int i) { return ch < 4 ? 400 * (i + 1) : 0; });
     test::FakePrompter p;
     BasalResult r = applyBasal(s, 1, basal, 0, 60, 60, f.L, p);
     EXPECT_TRUE(r.proceed);
@@ -87,15 +88,16 @@ TEST(BasalApply, PercentOfBasalCappedAt10000) {
     EXPECT_EQ(s.count(0, 1), 1600);
     EXPECT_EQ(s.count(1, 0), 10000);
     EXPECT_EQ(s.count(2, 1), 400);
-    EXPECT_EQ(s.count(3, 0), 400);  // free: left as it is
+    EXPECT_EQ(s.count(3, 0), 400); // free: left as it is
     EXPECT_TRUE(p.messages.empty());
 }
 
 TEST(BasalApply, SeveralBinsAreScaledToOneBinAndWellsAveraged) {
     // Well 0 = channels 0 (beam 0) and 16 (beam 1), group 0.
-    ReportLayout L = test::makeLayout(1, 1, {0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0},
-                                      {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
-                                      {0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0});
+    ReportLayout L =
+        test::makeLayout(1, 1, {0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0},
+                         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+                         {0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0});
     // Basal of 3 bins of 30 minutes; M = 60 uses bins ending 30 and 60:
     // channel 0: 10 + 20 = 30 -> x 30/60 = 15; channel 16: 25 + 25 = 50 -> 25.
     // Well basal (15 + 25) / 2 = 20.
@@ -104,7 +106,9 @@ TEST(BasalApply, SeveralBinsAreScaledToOneBinAndWellsAveraged) {
         if (ch == 16) return 25;
         return 0;
     });
-    ActivitySeries s = test::makeSeries({30}, [](int ch, int) { return ch == 0 ? 30 : ch == 16 ? 15 : 0; });
+    ActivitySeries s = test::makeSeries({30}, [](int ch, int) {
+        return ch == 0 ? 30 : ch == 16 ? 15 : 0;
+    });
     test::FakePrompter p;
     BasalResult r = applyBasal(s, 0, basal, 2, 60, 30, L, p);
     EXPECT_TRUE(r.proceed);
@@ -116,11 +120,12 @@ TEST(BasalApply, SeveralBinsAreScaledToOneBinAndWellsAveraged) {
 TEST(BasalApply, ZeroBasalWellsRefusedOrDiscarded) {
     ActivitySeries basal = test::makeSeries({60}, [](int ch, int) { return ch == 0 ? 40 : 0; });
     auto main = [] {
-        return test::makeSeries({60, 120}, [](int ch, int i) { return ch < 4 ? 10 * (ch + 1) + i : 0; });
+        return test::makeSeries({60, 120},
+                                [](int ch, int i) { return ch < 4 ? 10 * (ch + 1) + i : 0; });
     };
     const std::string proceedText = "You have 2 BASAL WELLS with 0 activity. Proceed anyway??";
 
-    {  // No: no report.
+    { // No: no report.
         Plate4 f;
         ActivitySeries s = main();
         test::FakePrompter p;
@@ -131,7 +136,7 @@ TEST(BasalApply, ZeroBasalWellsRefusedOrDiscarded) {
         EXPECT_EQ(p.messages[0].text, proceedText);
         EXPECT_EQ(p.messages[0].buttons, Buttons::YesNo);
     }
-    {  // Yes, then Cancel: discard; channels 1 and 2 become free with -999.
+    { // Yes, then Cancel: discard; channels 1 and 2 become free with -999.
         Plate4 f;
         ActivitySeries s = main();
         test::FakePrompter p;
@@ -146,8 +151,8 @@ TEST(BasalApply, ZeroBasalWellsRefusedOrDiscarded) {
         EXPECT_EQ(f.L.groupOf(0), 0);
         EXPECT_EQ(s.count(1, 0), -999);
         EXPECT_EQ(s.count(2, 1), -999);
-        EXPECT_EQ(s.count(0, 0), 25);   // 10 of 40
-        EXPECT_EQ(s.count(3, 1), 41);   // free channel untouched
+        EXPECT_EQ(s.count(0, 0), 25); // 10 of 40
+        EXPECT_EQ(s.count(3, 1), 41); // free channel untouched
         ASSERT_EQ(p.messages.size(), 3u);
         EXPECT_EQ(p.messages[1].buttons, Buttons::YesNoCancel);
         EXPECT_EQ(p.messages[1].text,
@@ -156,10 +161,11 @@ TEST(BasalApply, ZeroBasalWellsRefusedOrDiscarded) {
                   "[NO] to replace <BASAL Well> with <BASAL Microplate Average>\r\n"
                   "[CANCEL] to DISCARD Well in Calculation\r\n\r\n"
                   "TO BE APPLIED TO ALL 0 ACTIVITY BASAL WELLs");
-        EXPECT_EQ(p.messages[2].text,
-                  "ERROR in 2 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
+        EXPECT_EQ(
+            p.messages[2].text,
+            "ERROR in 2 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
     }
-    {  // Yes, Yes: the channel's largest bin becomes its basal.
+    { // Yes, Yes: the channel's largest bin becomes its basal.
         Plate4 f;
         ActivitySeries s = main();
         test::FakePrompter p;
@@ -167,11 +173,11 @@ TEST(BasalApply, ZeroBasalWellsRefusedOrDiscarded) {
         p.answer(Answer::Yes);
         BasalResult r = applyBasal(s, 1, basal, 0, 60, 60, f.L, p);
         EXPECT_EQ(r.discardedChannels, 0);
-        EXPECT_EQ(s.count(1, 0), 95);   // 20 of 21 -> 95.2
+        EXPECT_EQ(s.count(1, 0), 95); // 20 of 21 -> 95.2
         EXPECT_EQ(s.count(1, 1), 100);
-        EXPECT_EQ(s.count(2, 0), 97);   // 30 of 31 -> 96.8
+        EXPECT_EQ(s.count(2, 0), 97); // 30 of 31 -> 96.8
     }
-    {  // Yes, No: the plate average of the basal values at that moment:
+    { // Yes, No: the plate average of the basal values at that moment:
         // channel 1: (40 + 0 + 0) / 3 = 13.3 -> 13; channel 2: (40 + 13 + 0) / 3
         // = 17.7 -> 18.
         Plate4 f;
@@ -180,14 +186,15 @@ TEST(BasalApply, ZeroBasalWellsRefusedOrDiscarded) {
         p.answer(Answer::Yes);
         p.answer(Answer::No);
         applyBasal(s, 1, basal, 0, 60, 60, f.L, p);
-        EXPECT_EQ(s.count(1, 0), 154);  // 20 / 13 = 153.8
-        EXPECT_EQ(s.count(2, 0), 167);  // 30 / 18 = 166.7
+        EXPECT_EQ(s.count(1, 0), 154); // 20 / 13 = 153.8
+        EXPECT_EQ(s.count(2, 0), 167); // 30 / 18 = 166.7
     }
 }
 
 TEST(BasalApply, BasalSumsAreSixteenBit) {
     Plate4 f;
-    ActivitySeries basal = test::makeSeries({30, 60}, [](int ch, int) { return ch == 0 ? 20000 : 1; });
+    ActivitySeries basal =
+        test::makeSeries({30, 60}, [](int ch, int) { return ch == 0 ? 20000 : 1; });
     ActivitySeries s = test::makeSeries({30}, [](int, int) { return 1; });
     test::FakePrompter p;
     EXPECT_THROW(applyBasal(s, 0, basal, 1, 60, 30, f.L, p), Overflow16);

@@ -30,7 +30,8 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
 }
 
 // The report with the acquisition's path replaced, compared with a fixture.
-void expectFixture(const std::string& report, const std::string& acquisition, const std::string& name) {
+void expectFixture(const std::string& report, const std::string& acquisition,
+                   const std::string& name) {
     const std::string text = replaceAll(report, acquisition, "<ACQ>");
     const char* update = std::getenv("TRELVANE_UPDATE_FIXTURES");
     if (update && std::string(update) == "1") {
@@ -45,19 +46,24 @@ void expectFixture(const std::string& report, const std::string& acquisition, co
 // Three hours, a record every 30 s (stored minutes 0, 0, 1, 1, ...).
 void writeMain(const std::string& folder) {
     std::vector<int32_t> minutes;
-    for (int i = 0; i <= 360; ++i) minutes.push_back(i / 2);
+    for (int i = 0; i <= 360; ++i)
+        minutes.push_back(i / 2);
     test::AcquisitionFixture::writeCounts(
         folder, minutes,
-        [](int ch, int i) { return test::sixWellChannel(ch) ? (ch % 5 + 1) * ((i * 3 + ch) % 7) + i / 120 : 0; },
+        [](int ch, int i) {
+            return test::sixWellChannel(ch) ? (ch % 5 + 1) * ((i * 3 + ch) % 7) + i / 120 : 0;
+        },
         [](int i) { return 240 + (i / 7) % 13; });
 }
 
 // Two hours of basal activity, never zero in a well.
 void writeBasal(const std::string& folder) {
     std::vector<int32_t> minutes;
-    for (int i = 0; i <= 240; ++i) minutes.push_back(i / 2);
+    for (int i = 0; i <= 240; ++i)
+        minutes.push_back(i / 2);
     test::AcquisitionFixture::writeCounts(
-        folder, minutes, [](int ch, int i) { return test::sixWellChannel(ch) ? (ch * 5 + i) % 7 + 1 : 0; },
+        folder, minutes,
+        [](int ch, int i) { return test::sixWellChannel(ch) ? (ch * 5 + i) % 7 + 1 : 0; },
         [](int) { return 0; });
 }
 
@@ -137,7 +143,10 @@ TEST(Generate, HistogramReportFromHistoFiles) {
     // histo0000.bin and histo0002.bin, no histo0001.bin: two records in the
     // first hour (the second is reported), one in each later hour.
     auto counts = [](int scale) {
-        return [scale](int bin, int beam) { return test::sixWellChannel(beam) && bin >= 2 && bin < 50 ? scale * (bin + beam % 5) : 0; };
+        return [scale](int bin, int beam) {
+            return test::sixWellChannel(beam) && bin >= 2 && bin < 50 ? scale * (bin + beam % 5)
+                                                                      : 0;
+        };
     };
     test::appendHistogramRecord(g.acq, 0, 20.0, 0.5, counts(1));
     test::appendHistogramRecord(g.acq, 0, 50.0, 0.5, counts(2));
@@ -175,13 +184,15 @@ TEST(Generate, MissingFilesEndWithTheirMessages) {
     }
     {
         Generation g;
-        std::string other = g.fx.acquisition("20240316_1000", "x", test::AcquisitionFixture::tables(), "w48");
+        std::string other =
+            g.fx.acquisition("20240316_1000", "x", test::AcquisitionFixture::tables(), "w48");
         writeMain(other);
         g.rq.acquisitionPath = other;
         ReportOutcome o = g.run();
         EXPECT_EQ(o.status, ReportStatus::Ended);
-        EXPECT_EQ(g.fp.prompter.texts(),
-                  (std::vector<std::string>{"Multiwell Configuration File w48.dat or .bak not found"}));
+        EXPECT_EQ(
+            g.fp.prompter.texts(),
+            (std::vector<std::string>{"Multiwell Configuration File w48.dat or .bak not found"}));
         EXPECT_FALSE(g.layout.loaded);
     }
     {
@@ -209,7 +220,7 @@ TEST(Generate, BinSizeFollowsTheAcquisitionLength) {
     EXPECT_EQ(reportBinSize("0", 180), 1);
     EXPECT_EQ(reportBinSize("abc", 180), 1);
     EXPECT_EQ(reportBinSize("30 min", 180), 30);
-    EXPECT_EQ(reportBinSize("60", 30), 30);   // 30 minutes or less: all of it
+    EXPECT_EQ(reportBinSize("60", 30), 30); // 30 minutes or less: all of it
     EXPECT_EQ(reportBinSize("99999", 200), 195);
 
     Generation g;
@@ -233,12 +244,14 @@ TEST(Generate, BasalQuestionsAndZeroBasalDiscard) {
     // A 180-minute basal in which well B2 (channel 3) never moved.
     std::string basal = fx.acquisition("20240315_0600", "Basal");
     std::vector<int32_t> minutes;
-    for (int i = 0; i <= 360; ++i) minutes.push_back(i / 2);
+    for (int i = 0; i <= 360; ++i)
+        minutes.push_back(i / 2);
     test::AcquisitionFixture::writeCounts(
-        basal, minutes, [](int ch, int) { return test::sixWellChannel(ch) && ch != 3 ? 2 : 0; }, [](int) { return 0; });
+        basal, minutes, [](int ch, int) { return test::sixWellChannel(ch) && ch != 3 ? 2 : 0; },
+        [](int) { return 0; });
 
     test::FakePorts fp;
-    fp.prompter.type("120");           // the basal minutes
+    fp.prompter.type("120");            // the basal minutes
     fp.prompter.answer(Answer::Ok);     // "Using Groups Selected ..."
     fp.prompter.answer(Answer::Yes);    // proceed anyway
     fp.prompter.answer(Answer::Cancel); // discard
@@ -257,7 +270,9 @@ TEST(Generate, BasalQuestionsAndZeroBasalDiscard) {
     EXPECT_EQ(m[0].text, "Using Groups Selected in Experiment: " + acq.substr(acq.size() - 20));
     EXPECT_EQ(m[0].title, "<BASAL CALCULATION>");
     EXPECT_EQ(m[1].text, "You have 1 BASAL WELLS with 0 activity. Proceed anyway??");
-    EXPECT_EQ(m[3].text, "ERROR in 1 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
+    EXPECT_EQ(
+        m[3].text,
+        "ERROR in 1 BASAL channels.\r\nChannels were discarded and transferred to Free Group");
     const std::string text = readFile(o.path);
     // Well B2 is now free with -999 in every column, after its time-0 100.
     EXPECT_NE(text.find("B2,\"999_Free\",100,-999,-999,-999\r\n"), std::string::npos);

@@ -18,7 +18,9 @@ struct Record {
         r.secondsPerSample = sps;
         return r;
     }
-    void set(int bin, int beam, int32_t v) { r.bins[static_cast<size_t>(beam)][static_cast<size_t>(bin)] = v; }
+    void set(int bin, int beam, int32_t v) {
+        r.bins[static_cast<size_t>(beam)][static_cast<size_t>(bin)] = v;
+    }
 };
 
 TEST(Histogram, LastRecordOfAColumnWinsAndTheBoundaryNeverGoesBack) {
@@ -34,11 +36,11 @@ TEST(Histogram, LastRecordOfAColumnWinsAndTheBoundaryNeverGoesBack) {
     d.set(5, 7, 44);
     acc.beginFile();
     acc.addRecord(a.view(10, 0.4));
-    acc.addRecord(b.view(25, 0.6));   // same column 1: replaces
+    acc.addRecord(b.view(25, 0.6)); // same column 1: replaces
     acc.endFile();
     EXPECT_DOUBLE_EQ(t.meanSecondsPerSample, 0.5);
     acc.beginFile();
-    acc.addRecord(c.view(61, 0.25));  // column 3
+    acc.addRecord(c.view(61, 0.25)); // column 3
     // An earlier time after a later one stays in the column reached.
     acc.addRecord(d.view(5, 0.25));
     EXPECT_EQ(t.channelHistogram.at(5, 7, 3), 44);
@@ -55,7 +57,7 @@ TEST(Histogram, LastRecordOfAColumnWinsAndTheBoundaryNeverGoesBack) {
     acc.addRecord(bad.view(std::numeric_limits<double>::infinity(), 0.25));
     acc.addRecord(bad.view(5000, 0.25));
     acc.endFile();
-    EXPECT_DOUBLE_EQ(t.meanSecondsPerSample, 0.25);  // of the last file only
+    EXPECT_DOUBLE_EQ(t.meanSecondsPerSample, 0.25); // of the last file only
     EXPECT_EQ(t.channelHistogram.at(5, 7, 1), 22);
     EXPECT_FALSE(t.channelHistogram.hasColumn(2));
     EXPECT_EQ(t.channelHistogram.at(5, 7, 3), 55);
@@ -69,9 +71,13 @@ TEST(Histogram, LastRecordOfAColumnWinsAndTheBoundaryNeverGoesBack) {
 TEST(Histogram, WellsAverageTheirBeamsAndGroupsTheirWells) {
     // Well 0: channels 0 and 16; well 1: channel 1; both in group 0.
     std::vector<int> wellOf(17, -1), beamOf(17, 0), groupOf(17, -1);
-    wellOf[0] = 0; groupOf[0] = 0;
-    wellOf[16] = 0; beamOf[16] = 1; groupOf[16] = 0;
-    wellOf[1] = 1; groupOf[1] = 0;
+    wellOf[0] = 0;
+    groupOf[0] = 0;
+    wellOf[16] = 0;
+    beamOf[16] = 1;
+    groupOf[16] = 0;
+    wellOf[1] = 1;
+    groupOf[1] = 0;
     ReportLayout L = test::makeLayout(2, 1, wellOf, beamOf, groupOf);
     ActivitySeries s = test::makeSeries({30}, [](int, int) { return 0; });
     test::FakePrompter p;
@@ -80,8 +86,8 @@ TEST(Histogram, WellsAverageTheirBeamsAndGroupsTheirWells) {
     HistogramAccumulator acc(t, st, 30);
     Record r;
     r.set(3, 0, 3);
-    r.set(3, 16, 4);   // well 0: 3.5 -> 4
-    r.set(3, 1, 7);    // well 1: 7; group: (4 + 7) / 2 = 5.5 -> 6
+    r.set(3, 16, 4); // well 0: 3.5 -> 4
+    r.set(3, 1, 7);  // well 1: 7; group: (4 + 7) / 2 = 5.5 -> 6
     acc.beginFile();
     acc.addRecord(r.view(12, 0.5));
     acc.endFile();

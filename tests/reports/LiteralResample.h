@@ -17,9 +17,11 @@ inline void literalRegularBinSums(const ActivitySeries& series, int32_t tmax, in
         double aRec = 0, aBin = 0;
         out.sum[static_cast<size_t>(bin) * kChannels + ch] = 0;
         while (bin <= K && record < n) {
-            out.sum[static_cast<size_t>(bin) * kChannels + ch] += series.count(ch, record) / (r * 50);
+            out.sum[static_cast<size_t>(bin) * kChannels + ch] +=
+                series.count(ch, record) / (r * 50);
             if (series.temperature[static_cast<size_t>(record)] >= 1)
-                out.temperature[static_cast<size_t>(bin)] = series.temperature[static_cast<size_t>(record)];
+                out.temperature[static_cast<size_t>(bin)] =
+                    series.temperature[static_cast<size_t>(record)];
             if (aRec >= r) {
                 record += 1;
                 aRec = 0;

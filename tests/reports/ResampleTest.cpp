@@ -1,6 +1,6 @@
+#include "reports/Resample.h"
 #include "reports/LiteralResample.h"
 #include "reports/SeriesBuilder.h"
-#include "reports/Resample.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,8 @@ TEST(Resample, FastSpreadingMatchesTheLiteralWalkBitForBit) {
         double secondsPerRecord;
         int bin;
     };
-    const Case cases[] = {{180, 35, 30}, {130, 60, 60}, {97, 35, 7}, {45, 120, 1}, {600, 35, 17}, {61, 10, 60}};
+    const Case cases[] = {{180, 35, 30}, {130, 60, 60}, {97, 35, 7},
+                          {45, 120, 1},  {600, 35, 17}, {61, 10, 60}};
     for (const Case& cs : cases) {
         std::vector<int32_t> times;
         for (int i = 0;; ++i) {
@@ -51,7 +52,8 @@ TEST(Resample, FastSpreadingMatchesTheLiteralWalkBitForBit) {
         // Spreading keeps the total of every used record (up to the steps'
         // rounding): not a trivially empty result.
         double total = 0;
-        for (double v : fast.sum) total += v;
+        for (double v : fast.sum)
+            total += v;
         EXPECT_GT(total, 0.0);
     }
 }
@@ -60,7 +62,8 @@ TEST(Resample, RemainderBelowThreeQuartersIsDroppedAboveIsScaled) {
     test::FakePrompter p;
     // 130 minutes, one record a minute, bin 60: two bins, the 10 minutes
     // left over (17 %) are dropped.
-    ActivitySeries s = test::makeSeries(test::everyMinutes(130), [](int ch, int) { return ch == 5 ? 1 : 0; });
+    ActivitySeries s =
+        test::makeSeries(test::everyMinutes(130), [](int ch, int) { return ch == 5 ? 1 : 0; });
     int32_t tmax = 130;
     EXPECT_EQ(resampleSeries(s, tmax, s.lastIndex(), 60, p), 1);
     EXPECT_EQ(tmax, 120);
@@ -76,7 +79,7 @@ TEST(Resample, RemainderBelowThreeQuartersIsDroppedAboveIsScaled) {
     EXPECT_EQ(resampleSeries(s, tmax, s.lastIndex(), 60, p), 1);
     EXPECT_EQ(tmax, 120);
     EXPECT_EQ(s.count(5, 0), 60);
-    EXPECT_EQ(s.count(5, 1), 58);  // 50 x (1 + 16.7 / 100) = 58.3
+    EXPECT_EQ(s.count(5, 1), 58); // 50 x (1 + 16.7 / 100) = 58.3
     EXPECT_TRUE(p.messages.empty());
 }
 
@@ -98,7 +101,7 @@ TEST(Resample, ShortSeriesGiveNoWholeBin) {
 
 TEST(Resample, IntervalJumpSwitchesToWholeRecords) {
     std::vector<int32_t> regular = {0, 1, 2, 3, 4, 5, 6};
-    std::vector<int32_t> jump = {0, 1, 2, 5, 8, 11};  // 1 minute, then 3
+    std::vector<int32_t> jump = {0, 1, 2, 5, 8, 11}; // 1 minute, then 3
     EXPECT_FALSE(resample_detail::isIrregular(regular, 6));
     EXPECT_TRUE(resample_detail::isIrregular(jump, 5));
     // Zero intervals (two records in the same minute) never trigger it.
@@ -107,8 +110,8 @@ TEST(Resample, IntervalJumpSwitchesToWholeRecords) {
     EXPECT_FALSE(resample_detail::isIrregular({0, 1, 3, 5}, 3));
 
     test::FakePrompter p;
-    ActivitySeries s = test::makeSeries(jump, [](int ch, int i) { return ch == 0 ? i + 1 : 0; },
-                                        [](int i) { return 240 + i; });
+    ActivitySeries s = test::makeSeries(
+        jump, [](int ch, int i) { return ch == 0 ? i + 1 : 0; }, [](int i) { return 240 + i; });
     int32_t tmax = 11;
     EXPECT_EQ(resampleSeries(s, tmax, s.lastIndex(), 5, p), 1);
     EXPECT_EQ(tmax, 10);
@@ -154,7 +157,8 @@ TEST(Resample, DamagedTimesFailWithoutWalkingYears) {
 
     // A count overflow in an earlier bin is still reported first.
     p.clear();
-    s = test::makeSeries({0, 0, 1, 2000000}, [](int ch, int i) { return ch == 3 && i < 2 ? 30000 : 0; });
+    s = test::makeSeries({0, 0, 1, 2000000},
+                         [](int ch, int i) { return ch == 3 && i < 2 ? 30000 : 0; });
     tmax = 2000000;
     EXPECT_EQ(resampleSeries(s, tmax, s.lastIndex(), 30, p), kResampleFailed);
     EXPECT_EQ(p.texts(), (std::vector<std::string>{"Resampling Calculation Error0"}));

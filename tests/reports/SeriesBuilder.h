@@ -17,8 +17,10 @@ inline ActivitySeries makeSeries(const std::vector<int32_t>& times,
     s.resize(static_cast<int>(times.size()));
     for (int i = 0; i < s.size(); ++i) {
         s.time[static_cast<size_t>(i)] = times[static_cast<size_t>(i)];
-        s.temperature[static_cast<size_t>(i)] = static_cast<int16_t>(temperature ? temperature(i) : 0);
-        for (int ch = 0; ch < kChannels; ++ch) s.count(ch, i) = static_cast<int16_t>(count(ch, i));
+        s.temperature[static_cast<size_t>(i)] =
+            static_cast<int16_t>(temperature ? temperature(i) : 0);
+        for (int ch = 0; ch < kChannels; ++ch)
+            s.count(ch, i) = static_cast<int16_t>(count(ch, i));
     }
     return s;
 }
@@ -26,7 +28,8 @@ inline ActivitySeries makeSeries(const std::vector<int32_t>& times,
 // Times 0, step, 2 step, ... up to last.
 inline std::vector<int32_t> everyMinutes(int last, int step = 1) {
     std::vector<int32_t> t;
-    for (int m = 0; m <= last; m += step) t.push_back(m);
+    for (int m = 0; m <= last; m += step)
+        t.push_back(m);
     return t;
 }
 
@@ -49,7 +52,8 @@ inline ReportLayout makeLayout(int rows, int columns, const std::vector<int>& we
         if (wellOf[c] > maxWell) maxWell = static_cast<int16_t>(wellOf[c]);
         if (L.plate.Channel_Beam[c] > maxBeam) maxBeam = L.plate.Channel_Beam[c];
     }
-    for (size_t c = 0; c < groupOf.size(); ++c) L.channels.Channel_Group[c] = static_cast<int16_t>(groupOf[c]);
+    for (size_t c = 0; c < groupOf.size(); ++c)
+        L.channels.Channel_Group[c] = static_cast<int16_t>(groupOf[c]);
     L.plate.Max_Well = maxWell;
     L.plate.Max_Beam = maxBeam;
     L.plate.Well_Channel.assign(static_cast<size_t>(maxWell + 1),
@@ -57,8 +61,8 @@ inline ReportLayout makeLayout(int rows, int columns, const std::vector<int>& we
     for (int c = 0; c < kChannels; ++c) {
         int w = L.plate.Channel_Well[static_cast<size_t>(c)];
         if (w >= 0)
-            L.plate.Well_Channel[static_cast<size_t>(w)][static_cast<size_t>(L.plate.Channel_Beam[static_cast<size_t>(c)])] =
-                static_cast<int16_t>(c);
+            L.plate.Well_Channel[static_cast<size_t>(w)][static_cast<size_t>(
+                L.plate.Channel_Beam[static_cast<size_t>(c)])] = static_cast<int16_t>(c);
     }
     return L;
 }

@@ -1,5 +1,5 @@
-#include "reports/SeriesBuilder.h"
 #include "reports/Statistics.h"
+#include "reports/SeriesBuilder.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +8,15 @@ namespace trv {
 namespace {
 
 // Bins of 30 minutes (ends 30, 60, 90).
-ActivitySeries binned(const std::function<int(int, int)>& count, const std::function<int(int)>& temp) {
+ActivitySeries binned(const std::function<int(int, int)>& count,
+                      const std::function<int(int)>& temp) {
     return test::makeSeries({30, 60, 90}, count, temp);
 }
 
 TEST(Statistics, ColumnsFollowBinEnds) {
     EXPECT_EQ(reportColumnCount(90, 30), 3);
-    EXPECT_EQ(reportColumnCount(10, 30), 1);   // at least one
-    EXPECT_EQ(reportColumnCount(75, 30), 2);   // 2.5 goes to the even 2
+    EXPECT_EQ(reportColumnCount(10, 30), 1); // at least one
+    EXPECT_EQ(reportColumnCount(75, 30), 2); // 2.5 goes to the even 2
     EXPECT_EQ(reportColumnOf(30, 30), 1);
     EXPECT_EQ(reportColumnOf(31, 30), 2);
     EXPECT_EQ(reportColumnOf(5, 30), 1);
@@ -64,22 +65,39 @@ TEST(Statistics, SeveralBeamsAverageAndWellsWithoutBeamZeroAreNotMembers) {
     // (beams 0..2); well 2: only channel 2 as beam 1 (no beam 0).
     ReportLayout L;
     std::vector<int> wellOf(40, -1), beamOf(40, 0), groupOf(40, -1);
-    wellOf[0] = 0; beamOf[0] = 0; groupOf[0] = 0;
-    wellOf[16] = 0; beamOf[16] = 1; groupOf[16] = 0;
-    wellOf[1] = 1; beamOf[1] = 0; groupOf[1] = 0;
-    wellOf[17] = 1; beamOf[17] = 1;
-    wellOf[33] = 1; beamOf[33] = 2;
-    wellOf[2] = 2; beamOf[2] = 1; groupOf[2] = 0;
+    wellOf[0] = 0;
+    beamOf[0] = 0;
+    groupOf[0] = 0;
+    wellOf[16] = 0;
+    beamOf[16] = 1;
+    groupOf[16] = 0;
+    wellOf[1] = 1;
+    beamOf[1] = 0;
+    groupOf[1] = 0;
+    wellOf[17] = 1;
+    beamOf[17] = 1;
+    wellOf[33] = 1;
+    beamOf[33] = 2;
+    wellOf[2] = 2;
+    beamOf[2] = 1;
+    groupOf[2] = 0;
     L = test::makeLayout(3, 1, wellOf, beamOf, groupOf);
     ActivitySeries s = test::makeSeries({60}, [](int ch, int) {
         switch (ch) {
-        case 0: return 3;
-        case 16: return 4;    // well 0: 3.5 -> 4 (halves to even)
-        case 1: return 1;
-        case 17: return 2;
-        case 33: return 2;    // well 1: 1.67 -> 2
-        case 2: return 9;     // well 2: 9
-        default: return 0;
+        case 0:
+            return 3;
+        case 16:
+            return 4; // well 0: 3.5 -> 4 (halves to even)
+        case 1:
+            return 1;
+        case 17:
+            return 2;
+        case 33:
+            return 2; // well 1: 1.67 -> 2
+        case 2:
+            return 9; // well 2: 9
+        default:
+            return 0;
         }
     });
     test::FakePrompter p;
@@ -89,7 +107,7 @@ TEST(Statistics, SeveralBeamsAverageAndWellsWithoutBeamZeroAreNotMembers) {
     EXPECT_EQ(st.wellValue.at(2, 1), 9);
     // Group 0 holds wells 0 and 1 (well 2 has no beam-0 channel).
     EXPECT_EQ(st.groupWellCount[0], 2);
-    EXPECT_EQ(st.groupMean.at(0, 1), 3);  // (4 + 2) / 2
+    EXPECT_EQ(st.groupMean.at(0, 1), 3); // (4 + 2) / 2
     // (4-3)^2 + (2-3)^2 = 2; sqrt(2) = 1.41 -> 1
     EXPECT_EQ(st.groupStdDev.at(0, 1), 1);
 }
@@ -98,8 +116,10 @@ TEST(Statistics, TemperatureAveragesValidReadingsPerColumn) {
     ReportLayout L = test::makeLayout(1, 1, {0}, {}, {0});
     // Two bins per 60-minute column? Bins are one per column; use bins of
     // 30 with a column of 30: temperatures 9 (invalid), 245, 501 (invalid).
-    ActivitySeries s = binned([](int, int) { return 0; },
-                              [](int i) { return i == 0 ? 9 : i == 1 ? 245 : 501; });
+    ActivitySeries s =
+        binned([](int, int) { return 0; }, [](int i) { return i == 0   ? 9
+                                                              : i == 1 ? 245
+                                                                       : 501; });
     test::FakePrompter p;
     ReportStatistics st = computeStatistics(s, L, 90, 2, 30, OutputFormat::Histogram, p);
     EXPECT_EQ(st.columnTemperature[1], 0);
@@ -109,10 +129,10 @@ TEST(Statistics, TemperatureAveragesValidReadingsPerColumn) {
     EXPECT_FALSE(st.present(2));
 
     // Two bins in one column (bin ends 10 and 20 with B = 20 map to column 1).
-    ActivitySeries two = test::makeSeries({10, 20}, [](int, int) { return 1; },
-                                          [](int i) { return i == 0 ? 241 : 244; });
+    ActivitySeries two = test::makeSeries(
+        {10, 20}, [](int, int) { return 1; }, [](int i) { return i == 0 ? 241 : 244; });
     st = computeStatistics(two, L, 20, 1, 20, OutputFormat::Rows, p);
-    EXPECT_EQ(st.columnTemperature[1], 242);  // 242.5 -> 242
+    EXPECT_EQ(st.columnTemperature[1], 242); // 242.5 -> 242
     EXPECT_EQ(st.samples[1], 2);
     EXPECT_EQ(st.channelValue.at(0, 1), 2);
 }

@@ -33,8 +33,9 @@ bool hasLine(const std::vector<std::string>& ls, const std::string& l) {
 // group 1 has no wells. Three one-hour bins.
 struct Small {
     ReportLayout layout = test::makeLayout(2, 2, {0, 1, 2, 3}, {}, {0, 0, 2, -1});
-    ActivitySeries series = test::makeSeries({60, 120, 180}, [](int ch, int i) { return ch < 4 ? 10 * ch + i : 0; },
-                                             [](int) { return 245; });
+    ActivitySeries series = test::makeSeries(
+        {60, 120, 180}, [](int ch, int i) { return ch < 4 ? 10 * ch + i : 0; },
+        [](int) { return 245; });
     ReportStatistics stats;
     ReportContent content;
     ReportOptions options;
@@ -139,7 +140,7 @@ TEST(ReportWriter, ListFormWithAGroupWithoutWells) {
         "120,\"000_Control\",6\r\n"
         "180,\"000_Control\",7\r\n"
         "\r\n"
-        "\r\n"  // group 1: only its empty line
+        "\r\n" // group 1: only its empty line
         "0,\"002_Dose\",100\r\n"
         "60,\"002_Dose\",20\r\n"
         "120,\"002_Dose\",21\r\n"
@@ -158,7 +159,8 @@ TEST(ReportWriter, ListFormWithAGroupWithoutWells) {
         "\r\n";
     EXPECT_NE(text.find(expectSamples), std::string::npos);
     EXPECT_NE(text.find("Time,Avrg_Temp[\u00B0C]\r\n\r\n0,?\r\n60,24.5\r\n"), std::string::npos);
-    EXPECT_NE(text.find("0,A1,\"000_Control\",100\r\n60,A1,\"000_Control\",0\r\n"), std::string::npos);
+    EXPECT_NE(text.find("0,A1,\"000_Control\",100\r\n60,A1,\"000_Control\",0\r\n"),
+              std::string::npos);
 }
 
 TEST(ReportWriter, ArraysWithBasal) {
@@ -175,7 +177,8 @@ TEST(ReportWriter, ArraysWithBasal) {
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
     auto ls = lines(text);
     EXPECT_TRUE(hasLine(ls, "\"<<<<<<CHANNEL ARRAY. Group Configuration>>>>>>\""));
-    EXPECT_TRUE(hasLine(ls, "Row/Column,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,"));
+    EXPECT_TRUE(
+        hasLine(ls, "Row/Column,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,"));
     EXPECT_TRUE(hasLine(ls, "\"A\",\"000_Control\",-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-"));
     EXPECT_TRUE(hasLine(ls, "\"D\",\" 999_Free\",-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-,-"));
     EXPECT_FALSE(hasLine(ls, "ARRAY OUTPUT FORMAT"));
@@ -190,8 +193,8 @@ TEST(ReportWriter, ArraysWithBasal) {
     auto at = std::find(ls.begin(), ls.end(), "\"<<<<<<WELL ARRAY. Well Activity>>>>>>\"");
     ASSERT_NE(at, ls.end());
     std::vector<std::string> block(at + 1, at + 6);
-    EXPECT_EQ(block, (std::vector<std::string>{"Time_Block[m],0", "Row/Column,1,2,", "\"A\",100,100",
-                                               "\"B\",100,100", ""}));
+    EXPECT_EQ(block, (std::vector<std::string>{"Time_Block[m],0", "Row/Column,1,2,",
+                                               "\"A\",100,100", "\"B\",100,100", ""}));
     EXPECT_EQ(*(at + 6), "Time_Block[m],60");
     EXPECT_EQ(*(at + 8), "A,0,20");
     EXPECT_EQ(*(at + 9), "B,10,30");
@@ -221,7 +224,7 @@ TEST(ReportWriter, TitleCopyNamesStayInsideTheFolder) {
     EXPECT_EQ(titleCopyName("Larvas día 3"), "Larvas_día_3");
     // Long titles are cut at 200 bytes, never inside a character.
     std::string longTitle(199, 'x');
-    longTitle += "\u00E9\u00E9";  // two 2-byte characters straddle the limit
+    longTitle += "\u00E9\u00E9"; // two 2-byte characters straddle the limit
     std::string cut = titleCopyName(longTitle);
     EXPECT_EQ(cut, std::string(199, 'x'));
 }
@@ -264,7 +267,8 @@ TEST(ReportWriter, WritesCopiesAndOpens) {
     s.content.setting = "second";
     path = writeReport(s.content, s.options, fp.ports);
     ASSERT_TRUE(path.has_value());
-    EXPECT_NE(d.read("20240315_0930/report.txt").find("\"SETTING:\",\"second\""), std::string::npos);
+    EXPECT_NE(d.read("20240315_0930/report.txt").find("\"SETTING:\",\"second\""),
+              std::string::npos);
 
     // Another output folder; nothing written in the acquisition folder.
     const std::string out = d / "out";

@@ -37,7 +37,8 @@ std::string cleanPath(const std::string& p) {
     fs::path abs = fs::absolute(fs::path(p), ec);
     if (ec) abs = fs::path(p);
     std::string s = abs.lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
     return s;
 }
 
@@ -66,7 +67,8 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     };
     std::string error;
     const auto parsed = CliArgs::parse(
-        args, {"bin", "format", "type", "separator", "basal", "basal-minutes", "zero-basal", "output"},
+        args,
+        {"bin", "format", "type", "separator", "basal", "basal-minutes", "zero-basal", "output"},
         {"std-error", "no-std-error", "std-dev", "no-std-dev", "n", "no-n"}, error);
     if (!parsed) return usageError(error);
     if (parsed->positional().size() != 1)
@@ -80,17 +82,26 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     rq.binText = parsed->text("bin", "30");
 
     const std::string format = parsed->text("format", "rows");
-    if (format == "rows") o.format = OutputFormat::Rows;
-    else if (format == "list") o.format = OutputFormat::List;
-    else if (format == "warray") o.format = OutputFormat::WArray;
-    else if (format == "charray") o.format = OutputFormat::ChArray;
-    else if (format == "histogram") o.format = OutputFormat::Histogram;
-    else return usageError("unknown format \"" + format + "\"");
+    if (format == "rows")
+        o.format = OutputFormat::Rows;
+    else if (format == "list")
+        o.format = OutputFormat::List;
+    else if (format == "warray")
+        o.format = OutputFormat::WArray;
+    else if (format == "charray")
+        o.format = OutputFormat::ChArray;
+    else if (format == "histogram")
+        o.format = OutputFormat::Histogram;
+    else
+        return usageError("unknown format \"" + format + "\"");
 
     const std::string type = parsed->text("type", "csv");
-    if (type == "csv") o.fileType = 0;
-    else if (type == "txt") o.fileType = 1;
-    else return usageError("unknown file type \"" + type + "\"");
+    if (type == "csv")
+        o.fileType = 0;
+    else if (type == "txt")
+        o.fileType = 1;
+    else
+        return usageError("unknown file type \"" + type + "\"");
 
     if (parsed->has("separator")) {
         o.separator = parsed->text("separator");
@@ -114,7 +125,8 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (parsed->has("output")) {
         o.outputFolder = cleanPath(parsed->text("output"));
         if (!folderExists(o.outputFolder)) {
-            err << "trelvane-cli report: output folder not found: " << parsed->text("output") << "\n";
+            err << "trelvane-cli report: output folder not found: " << parsed->text("output")
+                << "\n";
             return kExitFailure;
         }
     }
@@ -126,7 +138,8 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         if (basal.find('/') != std::string::npos) {
             basal = cleanPath(basal);
             if (parentOf(basal) != parentOf(rq.acquisitionPath))
-                return usageError("the basal acquisition must be in the project of " + rq.acquisitionPath);
+                return usageError("the basal acquisition must be in the project of " +
+                                  rq.acquisitionPath);
         }
         rq.basalChoice = nameOf(basal);
         if (!basalRequested(rq.basalChoice))
@@ -139,10 +152,14 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     if (parsed->has("zero-basal")) {
         const std::string rule = parsed->text("zero-basal");
-        if (rule == "max") job.zeroBasal = ZeroBasalRule::Maximum;
-        else if (rule == "average") job.zeroBasal = ZeroBasalRule::PlateAverage;
-        else if (rule == "discard") job.zeroBasal = ZeroBasalRule::Discard;
-        else return usageError("unknown --zero-basal rule \"" + rule + "\"");
+        if (rule == "max")
+            job.zeroBasal = ZeroBasalRule::Maximum;
+        else if (rule == "average")
+            job.zeroBasal = ZeroBasalRule::PlateAverage;
+        else if (rule == "discard")
+            job.zeroBasal = ZeroBasalRule::Discard;
+        else
+            return usageError("unknown --zero-basal rule \"" + rule + "\"");
     }
 
     return runHeadlessReport(job, out, err) ? kExitOk : kExitFailure;
