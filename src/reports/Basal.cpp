@@ -1,5 +1,6 @@
 #include "reports/Basal.h"
 
+#include "common/Files.h"
 #include "common/Numeric.h"
 
 #include <algorithm>
@@ -32,7 +33,11 @@ std::string basalFolderOf(const std::string& acquisitionPath, const std::string&
         acquisitionPath.size() >= kFolderNameLength
             ? acquisitionPath.substr(0, acquisitionPath.size() - kFolderNameLength)
             : std::string();
-    return project + basalChoice.substr(0, kFolderNameLength);
+    // The choice names a sibling folder; a text that would lead elsewhere
+    // names none.
+    const std::string name = basalChoice.substr(0, kFolderNameLength);
+    if (!isSafeName(name)) return "";
+    return project + name;
 }
 
 std::optional<int> askBasalMinutes(int basalMinutes, int binSize, Prompter& prompter) {

@@ -16,7 +16,8 @@ namespace trv {
 bool basalRequested(const std::string& basalChoice);
 
 // The basal acquisition folder: the acquisition's project folder followed by
-// the folder name the choice starts with.
+// the folder name the choice starts with; empty when that name is not a
+// plain folder name.
 std::string basalFolderOf(const std::string& acquisitionPath, const std::string& basalChoice);
 
 // How many minutes of the basal acquisition (BD minutes of whole bins) to

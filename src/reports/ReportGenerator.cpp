@@ -92,8 +92,9 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
         if (basalRequested(rq.basalChoice)) {
             prompter.message("Using Groups Selected in Experiment: " + lastChars(folder, 20),
                              Buttons::Ok, "<BASAL CALCULATION>");
-            const std::string basalCounts =
-                joinPath(basalFolderOf(folder, rq.basalChoice), kActivityFile);
+            const std::string basalFolder = basalFolderOf(folder, rq.basalChoice);
+            if (basalFolder.empty()) return failed();
+            const std::string basalCounts = joinPath(basalFolder, kActivityFile);
             ActivitySeries basal;
             const int bn = loadActivityFile(basalCounts, basal, prompter);
             int32_t btmax = largestTime(basal);

@@ -62,6 +62,7 @@ TEST(BasalMinutes, FolderAndChoice) {
     EXPECT_FALSE(basalRequested("-"));
     EXPECT_FALSE(basalRequested("20240101_000"));
     EXPECT_TRUE(basalRequested("20240101_0000"));
+    EXPECT_EQ(basalFolderOf("/data/p00003/20240315_0930", "../../../etc/passwd"), "");
     EXPECT_EQ(basalFolderOf("/data/p00003/20240315_0930", "20240315_0800 Basal larvae"),
               "/data/p00003/20240315_0800");
 }
