@@ -23,6 +23,11 @@ class CliArgs {
     const std::vector<std::string>& positional() const { return positional_; }
     bool flag(const std::string& name) const { return flags_.count(name) > 0; }
     bool has(const std::string& name) const { return values_.count(name) > 0; }
+    // The option's text as given; fallback when absent.
+    std::string text(const std::string& name, const std::string& fallback = "") const {
+        const auto it = values_.find(name);
+        return it == values_.end() ? fallback : it->second;
+    }
 
     // The option as a whole number in [min, max]; fallback when absent (no
     // fallback: the option is required). False with error set otherwise.

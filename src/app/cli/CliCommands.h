@@ -27,4 +27,7 @@ struct Command {
 int runDetect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 extern const char* const kDetectUsage;
 
+int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+extern const char* const kReportUsage;
+
 } // namespace trv::cli

@@ -13,6 +13,7 @@ using namespace trv::cli;
 const Command kCommands[] = {
     {"detect", kDetectUsage, "count the activity events of one channel in one stored raw block",
      runDetect},
+    {"report", kReportUsage, "write the report of a stored acquisition and print its path", runReport},
 };
 
 void printUsage(std::ostream& os) {

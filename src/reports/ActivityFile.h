@@ -1,0 +1,39 @@
+// Reading an acquisition's activity file (counts.bin) for reports: the
+// duration, and the records with their times made continuous across
+// midnight.
+#pragma once
+
+#include "common/Prompter.h"
+#include "reports/ReportTypes.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trv {
+
+// Stored times count minutes of the day's clock; a drop of more than 1000
+// minutes from one record to the next is a new day. Corrected time = day x
+// 1440 + stored time, the day counter raised at the record that shows the
+// drop (compared with the previous corrected time).
+std::vector<int32_t> dayCorrectedTimes(const std::vector<int32_t>& stored);
+
+// The largest time, with the day counter raised after the record whose
+// stored time drops by more than 1000 minutes (it takes effect from the
+// following record).
+int32_t durationOfStoredTimes(const std::vector<int32_t>& stored);
+
+// The index of the last record whose stored time is not smaller than every
+// earlier stored time; -1 for no records.
+int lastRisingRecord(const std::vector<int32_t>& stored);
+
+// Largest corrected time of the file in minutes; 0 after "Error reading " +
+// path when it cannot be read.
+int32_t measureDuration(const std::string& path, Prompter& prompter);
+
+// Loads records 0..lastRisingRecord with corrected times. Returns the index
+// of the last record loaded; 0 with an empty series after "Error loading " +
+// path when the file cannot be read.
+int loadActivityFile(const std::string& path, ActivitySeries& series, Prompter& prompter);
+
+} // namespace trv

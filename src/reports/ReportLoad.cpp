@@ -1,0 +1,86 @@
+#include "reports/ReportLoad.h"
+
+#include "common/Files.h"
+#include "common/Numeric.h"
+#include "store/ChannelTablesFile.h"
+#include "store/PlateFormat.h"
+#include "store/ProjectFile.h"
+
+namespace trv {
+
+namespace {
+
+// setup.dat of the acquisition; false when there is none or the plate-format
+// name could not be read.
+bool readAcquisitionSetup(const std::string& folder, ProjectSetup& setup, bool& exists) {
+    const std::string path = joinPath(folder, kSetupFileName);
+    exists = fileExists(path);
+    if (!exists) return false;
+    SetupRead read = readSetupFile(path, setup);
+    return read.ok() || read.readUpTo >= 2;
+}
+
+} // namespace
+
+LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
+                            ReportLayout& layout, Prompter& prompter) {
+    ProjectSetup setup;
+    bool exists = false;
+    if (!readAcquisitionSetup(folder, setup, exists)) {
+        if (!exists) return LayoutLoad::NoSetup;
+        layout.loaded = false;
+        return LayoutLoad::SetupDamaged;
+    }
+
+    ReportLayout next = layout;
+    next.loaded = false;
+    for (ChannelTableFile f : {ChannelTableFile::Groups, ChannelTableFile::ChannelGroups})
+        if (!readChannelTable(next.channels, folder, f))
+            prompter.show(channelTableErrorMessage(f, setup.Num_proj));
+
+    const std::string& name = setup.Plate_format;
+    std::string path = plateFilePath(programFolder, name);
+    if (path.empty() || !fileExists(path)) {
+        const std::string backup = name + ".bak";
+        path = isSafeName(backup) ? joinPath(programFolder, backup) : std::string();
+    }
+    if (path.empty() || !fileExists(path)) {
+        prompter.show("Multiwell Configuration File " + name + ".dat or .bak not found");
+        layout = std::move(next);
+        return LayoutLoad::PlateMissing;
+    }
+    if (readPlateFile(next.plate, path) != 0) {
+        layout = std::move(next);
+        return LayoutLoad::PlateDamaged;
+    }
+    next.loaded = true;
+    layout = std::move(next);
+    return LayoutLoad::Loaded;
+}
+
+std::string reportSettingText(const std::string& folder, const std::string& decimalMark) {
+    ProjectSetup setup;
+    bool exists = false;
+    readAcquisitionSetup(folder, setup, exists);
+    if (!exists) return "";
+    int snr = setup.SNRx10();
+    if (snr < 5) snr = 18;
+    std::string organism;
+    switch (setup.Organism()) {
+    case 0:
+        organism = "C.elegans";
+        break;
+    case 1:
+        organism = "Zebrafish";
+        break;
+    case 2:
+        organism = "Echinococcus";
+        break;
+    default:
+        break;
+    }
+    return "Mode" + std::to_string(setup.DSP_Method) + " " + organism +
+           "[snr=" + withDecimalMark(fixedDecimals(snr / 10.0, 1), decimalMark) + "]";
+}
+
+} // namespace trv

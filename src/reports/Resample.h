@@ -1,0 +1,58 @@
+// Resampling of an activity series into report bins of a chosen size.
+#pragma once
+
+#include "common/Prompter.h"
+#include "reports/ReportTypes.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace trv {
+
+// Results of resampleSeries besides the index of the last bin.
+constexpr int kNoWholeBin = -1;     // the series is shorter than half a bin
+constexpr int kResampleFailed = -2; // a calculation failed; its message was shown
+
+// Replaces the series (records 0..lastIndex, largest time tmax) by its binned
+// form: bins 0..result, time = end of each bin. tmax becomes the end of the
+// last bin kept. Returns the index of the last bin, kNoWholeBin when no whole
+// bin results, kResampleFailed after "Resampling Calculation Error" + bin.
+int resampleSeries(ActivitySeries& series, int32_t& tmax, int lastIndex, int binSize,
+                   Prompter& prompter);
+
+namespace resample_detail {
+
+// True when one record interval is more than twice the one before it (both
+// non-zero): the acquisition was paused or lost blocks, and time-stepped
+// spreading would smear records over the gap.
+bool isIrregular(const std::vector<int32_t>& time, int lastIndex);
+
+// Sums of counts per bin before rounding, bins 0..K+1, bin-major:
+// sum[bin * kChannels + channel]; temperature is the last valid (>= 1)
+// record temperature seen in each bin.
+struct BinSums {
+    int bins = 0;
+    std::vector<double> sum;
+    std::vector<double> temperature;
+    void reset(int binCount) {
+        bins = binCount;
+        sum.assign(static_cast<size_t>(binCount) * kChannels, 0.0);
+        temperature.assign(static_cast<size_t>(binCount), 0.0);
+    }
+};
+
+// Time-stepped spreading: every record is spread over the bins it overlaps
+// in 0.02-minute steps (the last record is not used). The step schedule is
+// the same for every channel, so it is walked once and the channels are
+// accumulated together, in the same order and with the same values as a
+// channel-by-channel walk would use: the sums are bit for bit the same.
+void regularBinSums(const ActivitySeries& series, int32_t tmax, int lastIndex, int binSize,
+                    int binLimit, BinSums& out);
+
+// Whole records: each record goes to the bin that is current when it is read;
+// the bin advances by at most one per record.
+void irregularBinSums(const ActivitySeries& series, int lastIndex, int binSize, int binLimit,
+                      BinSums& out);
+
+} // namespace resample_detail
+} // namespace trv
