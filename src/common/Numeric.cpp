@@ -9,12 +9,6 @@
 
 namespace trv {
 
-long long roundHalfEven(double x) {
-    // nearbyint honours the current rounding mode, which is round-to-nearest,
-    // ties-to-even unless someone changed it; std::round would round ties away.
-    return static_cast<long long>(std::nearbyint(x));
-}
-
 double roundDecimals(double x, int decimals) {
     double scale = std::pow(10.0, decimals);
     return std::nearbyint(x * scale) / scale;

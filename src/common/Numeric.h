@@ -1,17 +1,33 @@
 // Number helpers used wherever the system rounds, reads or formats a number.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#if defined(__x86_64__) && defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace trv {
 
 // Nearest integer with halves going to the even neighbour (2.5 -> 2, 3.5 -> 4,
 // -2.5 -> -2). Every conversion of a computed real to an integer uses this.
-long long roundHalfEven(double x);
+// Inline because the detection rounds a few thousand values per beam and
+// block: on x86-64 it is the one conversion instruction, which rounds in the
+// current mode (to nearest, ties to even) exactly as nearbyint does, and gives
+// INT64_MIN rather than undefined behaviour for values beyond 64 bits.
+inline long long roundHalfEven(double x) {
+#if defined(__x86_64__) && defined(__SSE2__)
+    return _mm_cvtsd_si64(_mm_set_sd(x));
+#else
+    // nearbyint honours the current rounding mode, which is round-to-nearest,
+    // ties-to-even unless someone changed it; std::round would round ties away.
+    return static_cast<long long>(std::nearbyint(x));
+#endif
+}
 
 // Same rounding, to a number of decimals (12.345 with 2 decimals -> 12.34 or
 // 12.35 depending on the binary value; ties of the scaled value go to even).
