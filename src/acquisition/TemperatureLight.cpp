@@ -2,8 +2,10 @@
 
 #include "common/Numeric.h"
 #include "device/COM_Module.h"
+#include "device/ModCOMM.h"
 
 #include <cmath>
+#include <termios.h>
 
 namespace trv {
 
@@ -32,6 +34,10 @@ void TemperatureLight::changed() {
 
 void TemperatureLight::ApplyOutputs() {
     DeviceSend(port(), op::OutputState, out.value(), 0);
+    // The frame must be on the line before anything purges the port (Stop
+    // purges right after switching the element off); a purge would drop it.
+    if (port() >= 1 && port() <= kCommPorts && CommIsOpen(port()))
+        ::tcdrain(CommPortEntry(port()).handle);
     look.cmd_luz = out.lightOn ? "ON" : "OFF";
     look.shape_light = out.lightOn ? Indicator::Green : Indicator::Red;
     look.cmd_frio = out.heating ? "HEAT" : "COOL";

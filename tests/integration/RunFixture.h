@@ -6,6 +6,7 @@
 
 #include "acquisition/AcquisitionRun.h"
 #include "common/Files.h"
+#include "device/Connection.h"
 #include "device/ModCOMM.h"
 #include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
@@ -15,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,11 @@ struct RunFixture {
         options.port = 1;
         sim = &sims.start(1, options);
         EXPECT_EQ(CommOpen(1, "COM1", kDeviceLineSettings), 0);
+        s.Device_Connected = true;
+        ReadFactoryCalibration(s, fake.ports); // the sensor calibration, as Connect reads it
+        // Window events take some time: long enough for the instrument to
+        // take a frame before the next purge.
+        fake.pump.every = [] { std::this_thread::sleep_for(std::chrono::microseconds(200)); };
 
         run = std::make_unique<AcquisitionRun>(s, fake.ports);
         run->freeDiskMB = [](const std::string&) { return 100000LL; };
