@@ -119,8 +119,8 @@ void BM_BlockEndTick(benchmark::State& state) {
         o.run.realtime.processSample(s, 1000, 0, {1, 30, 500, true}, o.s.channels.Channel_Threshold,
                                      o.s.plate.Channel_Well);
     const SignalBlock block = o.run.realtime.rawBlock;
-    const auto stats = std::make_tuple(o.run.realtime.envSum, o.run.realtime.levelSum,
-                                       o.run.realtime.statCount);
+    const auto stats =
+        std::make_tuple(o.run.realtime.envSum, o.run.realtime.levelSum, o.run.realtime.statCount);
     for (auto _ : state) {
         state.PauseTiming();
         o.run.realtime.rawBlock = block;
@@ -167,7 +167,8 @@ void BM_PacedSampling(benchmark::State& state) {
         const auto t0 = std::chrono::steady_clock::now();
         for (int i = 0; i < ticks; ++i)
             run.AcquisitionTick();
-        const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        const double secs =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         samplesPerSecond = ticks / secs;
         run.Stop();
     }

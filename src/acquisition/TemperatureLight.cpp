@@ -19,9 +19,13 @@ bool readBox(const std::string& text, double& value) {
     return true;
 }
 
-double boxValue(const std::string& text) { return leadingNumber(commaAsPoint(text)); }
+double boxValue(const std::string& text) {
+    return leadingNumber(commaAsPoint(text));
+}
 
-int16_t toInt16(double v) { return saturateInt16(roundHalfEven(v)); }
+int16_t toInt16(double v) {
+    return saturateInt16(roundHalfEven(v));
+}
 
 } // namespace
 
@@ -42,7 +46,7 @@ void TemperatureLight::ApplyOutputs() {
     look.shape_light = out.lightOn ? Indicator::Green : Indicator::Red;
     look.cmd_frio = out.heating ? "HEAT" : "COOL";
     look.cmd_ontemp = out.tempOn ? "ON" : "OFF";
-    look.shape_temp = !out.tempOn ? Indicator::White
+    look.shape_temp = !out.tempOn   ? Indicator::White
                       : out.heating ? Indicator::Red
                                     : Indicator::Blue;
     changed();
@@ -56,7 +60,9 @@ double TemperatureLight::ReadTemperature() {
     return t;
 }
 
-void TemperatureLight::RegulateTemperature() { RegulateTemperature(ReadTemperature()); }
+void TemperatureLight::RegulateTemperature() {
+    RegulateTemperature(ReadTemperature());
+}
 
 void TemperatureLight::RegulateTemperature(double t) {
     if (t <= 10 || t >= 38 || !out.tempControlEnabled) {
@@ -158,7 +164,9 @@ void TemperatureLight::cmd_luz_Click() {
     changed();
 }
 
-void TemperatureLight::Cmd_settemp_Click() { state_.Temp_SetPoint = boxValue(boxes.txttemp); }
+void TemperatureLight::Cmd_settemp_Click() {
+    state_.Temp_SetPoint = boxValue(boxes.txttemp);
+}
 
 void TemperatureLight::Chk_lenabled_Click(bool ticked) {
     boxes.Chk_lenabled = ticked;

@@ -37,7 +37,9 @@ struct Rig {
         run->switches.autoCalibration = false;
         run->switches.autoZero = false;
         run->freeDiskMB = [](const std::string&) { return 100000LL; };
-        auto record = [this](const std::string& what) { return [this, what] { calls.push_back(what); }; };
+        auto record = [this](const std::string& what) {
+            return [this, what] { calls.push_back(what); };
+        };
         run->hooks.openSetup = record("openSetup");
         run->hooks.showReport = [this](bool a) { calls.push_back(a ? "autoreport" : "report"); };
         run->hooks.showMainWindow = record("showMainWindow");
@@ -83,9 +85,9 @@ TEST(RunPlay, RefusalsLeaveEverythingIdle) {
         EXPECT_FALSE(r.play(""));
         r.fake.prompter.cancelInput();
         EXPECT_FALSE(r.run->Play());
-        EXPECT_EQ(r.fake.prompter.texts(), (std::vector<std::string>{
-                                               "Each Experiment Requires a name",
-                                               "Each Experiment Requires a name"}));
+        EXPECT_EQ(r.fake.prompter.texts(),
+                  (std::vector<std::string>{"Each Experiment Requires a name",
+                                            "Each Experiment Requires a name"}));
         EXPECT_EQ(r.s.Acq_State, 0);
         EXPECT_FALSE(r.s.recording);
         EXPECT_TRUE(listSubfolders(r.s.Project_Folder).empty());
@@ -278,7 +280,8 @@ TEST(RunTick, TwelfthBlockGoesToTheNextFileAndNumberingSurvivesAFailedBlock) {
     Rig r;
     r.s.setup.RT_Buffer = 8;
     int failCounts = 0;
-    r.run->files.counts = [&](const std::string& folder, int32_t m, const ChannelArray<int16_t>& c) {
+    r.run->files.counts = [&](const std::string& folder, int32_t m,
+                              const ChannelArray<int16_t>& c) {
         if (failCounts > 0) {
             --failCounts;
             return false;

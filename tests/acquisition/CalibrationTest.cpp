@@ -1,6 +1,6 @@
 // The band step of the beam calibration and the calibration switches.
-#include "acquisition/AcquisitionRun.h"
 #include "acquisition/Calibration.h"
+#include "acquisition/AcquisitionRun.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>

@@ -175,7 +175,8 @@ TEST(RunComErrors, TwentyBadTicksShowNothingTheThirtyFirstRestarts) {
         f.tick();
         // The invalid groups hold the previous sample.
         for (int b : {0, 130, 300})
-            ASSERT_EQ(f.run->realtime.rawBlock.at(b, before), f.run->realtime.rawBlock.at(b, before - 1));
+            ASSERT_EQ(f.run->realtime.rawBlock.at(b, before),
+                      f.run->realtime.rawBlock.at(b, before - 1));
         EXPECT_NE(f.caption(), "<COM ERROR>") << i;
     }
     EXPECT_EQ(f.run->comErrorTicks, 20);

@@ -18,8 +18,8 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace trv::test {
@@ -31,7 +31,7 @@ struct RunFixture {
     SharedState s;
     std::unique_ptr<AcquisitionRun> run;
     sim::SimInstrument* sim = nullptr;
-    int tickMs = 70; // fake time per tick: the link's pace with four groups
+    int tickMs = 70;                 // fake time per tick: the link's pace with four groups
     std::vector<std::string> events; // hooks called, in order
 
     explicit RunFixture(sim::SimOptions options = defaultSim(), const std::string& plate = "w96f") {

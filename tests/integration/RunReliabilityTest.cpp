@@ -100,7 +100,7 @@ struct ChildRun {
 struct FileCheck {
     long long counts = 0; // whole records
     long long raw = 0;
-    int partialFiles = 0; // files ending in part of a record
+    int partialFiles = 0;   // files ending in part of a record
     std::string partialRaw; // the raw file that does
     std::string detail;
 };
@@ -155,8 +155,8 @@ TEST(RunReliability, KilledAtRandomMomentsKeepsEveryFinishedBlockInWholeRecords)
             finished = value;
         ::close(fds[0]);
 
-        const std::string folder = joinPath(joinPath(dir.path(), projectFolderName(1)),
-                                            "20240101_10" + zeroPadded(k, 2));
+        const std::string folder =
+            joinPath(joinPath(dir.path(), projectFolderName(1)), "20240101_10" + zeroPadded(k, 2));
         if (!folderExists(folder)) {
             EXPECT_EQ(finished, 0);
             continue; // killed before Play made its folder
@@ -184,7 +184,8 @@ TEST(RunReliability, KilledAtRandomMomentsKeepsEveryFinishedBlockInWholeRecords)
                 ASSERT_TRUE(AppendCounts(folder, 0, ChannelArray<int16_t>{}));
                 EXPECT_EQ(fileSize(countsFilePath(folder)), (f.counts + 1) * kCountsRecordSize);
             } else {
-                ASSERT_TRUE(AppendRawBlock(folder, std::stoi(f.partialRaw), SignalBlock(kRtBuffer + 1)));
+                ASSERT_TRUE(
+                    AppendRawBlock(folder, std::stoi(f.partialRaw), SignalBlock(kRtBuffer + 1)));
                 EXPECT_EQ(fileSize(joinPath(folder, f.partialRaw)) % rawRecordSize(kRtBuffer), 0);
             }
         }
@@ -198,7 +199,8 @@ TEST(RunReliability, KilledAtRandomMomentsKeepsEveryFinishedBlockInWholeRecords)
         }
     }
     EXPECT_GT(withData, kKills / 2);
-    if (partial > 0) std::printf("%d of %d kills came in the middle of a record\n", partial, kKills);
+    if (partial > 0)
+        std::printf("%d of %d kills came in the middle of a record\n", partial, kKills);
 
     // The project still loads without a message.
     SharedState s;
