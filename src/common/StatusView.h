@@ -15,6 +15,12 @@ inline constexpr const char* StatusLine = "statusLine";     // connection status
 inline constexpr const char* StatusCaption = "statusCaption";
 inline constexpr const char* StatusFrame = "statusFrame";   // frame with caption and line
 inline constexpr const char* Progress = "progress";         // progress strip of the status frame
+// Main window acquisition displays.
+inline constexpr const char* ElapsedTime = "Txt_time";          // "hh:mm:ss [Nd]"
+inline constexpr const char* Temperature = "lbl_temperature";   // "T=" + text + "*C"
+inline constexpr const char* TimeBar = "timeBar";               // progress: elapsed % of the lapse
+inline constexpr const char* AcquisitionName = "txt_subproject"; // name of the current acquisition
+inline constexpr const char* BlankLabel = "lblcalibrando";      // blank reading label
 } // namespace status
 
 class StatusView {
