@@ -1,5 +1,7 @@
 #include "acquisition/Startup.h"
 
+#include "acquisition/AcquisitionRun.h"
+
 #include "common/Numeric.h"
 #include "store/ConfigFile.h"
 #include "store/ProjectFile.h"
@@ -68,13 +70,30 @@ std::string defaultAcquisitionName(const SharedState& s) {
     return s.setup.Name + "_" + std::to_string(s.config.Actual_Project_Number);
 }
 
+std::string plateFormatCaption(const std::string& plateFormat) {
+    std::string code = plateFormat;
+    if (!code.empty() && (code[0] == 'w' || code[0] == 'W')) code.erase(0, 1);
+    return code + " Microplate";
+}
+
+std::string detectionText(const ProjectSetup& setup) {
+    static const char* const names[] = {"C.elegans", "Zebrafish", "Echinococcus", "Drosophila"};
+    static const int usualSnrX10[] = {18, 28, 18, 8};
+    const int organism = setup.Mn[0][0];
+    const bool known = organism >= 0 && organism <= 3;
+    int snrX10 = setup.Mn[0][3];
+    if (snrX10 == 0 && known) snrX10 = usualSnrX10[organism];
+    return "Detection Mode" + std::to_string(setup.DSP_Method) + ", " + (known ? names[organism] : "") +
+           " [snr " + fixedDecimals(snrX10 / 10.0, 1) + "]";
+}
+
 std::string closingQuestion(const SharedState& s) {
     return "Update values to project " + std::to_string(s.config.Actual_Project_Number) + "_" +
            s.setup.Name + " before Exit?";
 }
 
-Startup::Startup(SharedState& state, Ports& ports, StartupHooks hooks)
-    : s_(state), ports_(ports), hooks_(std::move(hooks)) {}
+Startup::Startup(SharedState& state, Ports& ports, StartupHooks h)
+    : hooks(std::move(h)), s_(state), ports_(ports) {}
 
 void Startup::news(const char* text) {
     ports_.status.setText(status::NewsLine, text);
@@ -82,7 +101,7 @@ void Startup::news(const char* text) {
 }
 
 void Startup::timerTick() {
-    if (hooks_.stopTimer) hooks_.stopTimer();
+    if (hooks.stopTimer) hooks.stopTimer();
     switch (startupStep) {
     case 0: news(kNewsReadingConfig); break;
     case 1: news(kNewsConfigOk); break;
@@ -91,14 +110,14 @@ void Startup::timerTick() {
     case 4: break;
     case 5:
         if (!runSwitch) break;
-        if (hooks_.showMainMaximized) hooks_.showMainMaximized();
+        if (hooks.showMainMaximized) hooks.showMainMaximized();
         // Connect calls startRunStep(), which arms step 6.
-        if (hooks_.connect) hooks_.connect();
+        if (hooks.connect) hooks.connect();
         break;
     case 6:
         if (!runSwitch) break;
-        if (hooks_.showMain) hooks_.showMain();
-        if (hooks_.play) hooks_.play(kAutorunName);
+        if (hooks.showMain) hooks.showMain();
+        if (hooks.play) hooks.play(kAutorunName);
         break;
     default: break;
     }
@@ -108,8 +127,8 @@ void Startup::timerTick() {
 void Startup::startRunStep() {
     startupStep = 6;
     startupStepDone = false;
-    if (hooks_.startTimer)
-        hooks_.startTimer();
+    if (hooks.startTimer)
+        hooks.startTimer();
     else
         timerTick();
 }
@@ -117,11 +136,11 @@ void Startup::startRunStep() {
 void Startup::runStepAndWait(int step) {
     startupStep = static_cast<int16_t>(step);
     startupStepDone = false;
-    if (!hooks_.startTimer) {
+    if (!hooks.startTimer) {
         timerTick();
         return;
     }
-    hooks_.startTimer();
+    hooks.startTimer();
     for (int round = 0; !startupStepDone && round < kStepWaitRounds; ++round) {
         ports_.pump.processEvents();
         if (!startupStepDone) ports_.clock.sleepMs(kStepWaitSleepMs);
@@ -138,7 +157,7 @@ bool Startup::load(const std::string& commandLine) {
         s_.Manual_Calibration = false;
         s_.Startup_Stage = 0;
         startupStep = 0;
-        if (hooks_.showTestDeviceEntry) hooks_.showTestDeviceEntry();
+        if (hooks.showTestDeviceEntry) hooks.showTestDeviceEntry();
 
         runSwitch = isRunSwitch(commandLine);
         if (runSwitch) {
@@ -150,7 +169,7 @@ bool Startup::load(const std::string& commandLine) {
         if (s_.Program_Folder.empty()) s_.Program_Folder = programFolder();
         if (!configFileExists(s_.Program_Folder)) {
             ports_.prompter.show(kConfigMissing);
-            if (hooks_.endProgram) hooks_.endProgram(1);
+            if (hooks.endProgram) hooks.endProgram(1);
             return false;
         }
 
@@ -161,42 +180,42 @@ bool Startup::load(const std::string& commandLine) {
         resolveProjectFolder(s_);
         s_.Startup_Stage = 3;
 
-        if (hooks_.showLauncher) hooks_.showLauncher(false);
+        if (hooks.showLauncher) hooks.showLauncher(false);
         runStepAndWait(0);
 
         loadProject(s_, s_.config.Actual_Project_Number, ports_);
         s_.Startup_Stage = 4;
         runStepAndWait(1);
 
-        if (hooks_.fillTools) hooks_.fillTools();
+        if (hooks.fillTools) hooks.fillTools();
         s_.Startup_Stage = 5;
-        if (hooks_.fillSettings) hooks_.fillSettings();
+        if (hooks.fillSettings) hooks.fillSettings();
         bool userDefined = loadReportConfig(s_, 1, ports_.prompter, ports_.locale) == 1;
-        if (hooks_.reportConfigLoaded) hooks_.reportConfigLoaded(userDefined);
-        if (hooks_.fillPickers) hooks_.fillPickers();
+        if (hooks.reportConfigLoaded) hooks.reportConfigLoaded(userDefined);
+        if (hooks.fillPickers) hooks.fillPickers();
         runStepAndWait(2);
 
-        if (hooks_.displayDefaults) hooks_.displayDefaults();
+        if (hooks.displayDefaults) hooks.displayDefaults();
         s_.Acq_State = 0;
         s_.Startup_Stage = 7;
         runStepAndWait(3);
         s_.Startup_Stage = 8;
         runStepAndWait(4);
-        if (hooks_.enableLauncher) hooks_.enableLauncher();
+        if (hooks.enableLauncher) hooks.enableLauncher();
         s_.Startup_Stage = 9;
 
         if (runSwitch) {
             startupStep = 5;
             startupStepDone = false;
-            if (hooks_.startTimer)
-                hooks_.startTimer();
+            if (hooks.startTimer)
+                hooks.startTimer();
             else
                 timerTick();
         }
         return true;
     } catch (const std::exception&) {
         ports_.prompter.show(kInitErrorPrefix + std::to_string(s_.Startup_Stage));
-        if (hooks_.endProgram) hooks_.endProgram(1);
+        if (hooks.endProgram) hooks.endProgram(1);
         return false;
     }
 }
@@ -214,7 +233,7 @@ void Startup::closing() {
     } catch (const std::exception&) {
         // A failure here goes straight on to closing the port and ending.
     }
-    if (hooks_.closePort) hooks_.closePort();
+    if (hooks.closePort) hooks.closePort();
 }
 
 } // namespace trv

@@ -21,7 +21,6 @@ inline constexpr const char* kNewsReadingConfig = "STARTING........... Reading C
 inline constexpr const char* kNewsConfigOk = "STARTING........... Configuration OK...";
 inline constexpr const char* kNewsNotConnected = "status = not connected yet";
 inline constexpr const char* kInitErrorPrefix = "Error loading INIT parameters #ERROR:";
-inline constexpr const char* kAutorunName = "Autorun project";
 inline constexpr int kStartupTimerMs = 500;
 
 // True when the whole command line, without leading and trailing blanks, is
@@ -46,6 +45,14 @@ std::string snrBoxText(int snrX10);
 
 // The name offered for a new acquisition: project name + "_" + number.
 std::string defaultAcquisitionName(const SharedState& s);
+
+// The plate format's caption in the window header: "w96f" gives
+// "96f Microplate".
+std::string plateFormatCaption(const std::string& plateFormat);
+
+// The detection summary of the window header: "Detection Mode1, C.elegans
+// [snr 1.8]" (SNRx10 0 shows the organism's usual value).
+std::string detectionText(const ProjectSetup& setup);
 
 // The closing question: "Update values to project 3_Larvae before Exit?".
 std::string closingQuestion(const SharedState& s);
@@ -93,7 +100,10 @@ struct StartupHooks {
 
 class Startup {
 public:
-    Startup(SharedState& state, Ports& ports, StartupHooks hooks);
+    Startup(SharedState& state, Ports& ports, StartupHooks hooks = {});
+
+    // What the window does; may be filled after construction.
+    StartupHooks hooks;
 
     // Unattended mode: set by load() from the command line, forgotten when
     // the acquisition stops.
@@ -126,7 +136,6 @@ private:
 
     SharedState& s_;
     Ports& ports_;
-    StartupHooks hooks_;
 };
 
 } // namespace trv
