@@ -254,7 +254,9 @@ class AcquisitionRun {
     friend class Calibration;
     void setTimer(bool on);
     bool sampleGroups();
-    void serialHealth(bool bad);
+    bool serialHealth(bool bad);
+    double minutesSinceStart() const;
+    double timeBarPercent() const;
     bool blockEnd();
     void blockAnalysis();
     bool writeBlockRecords();
