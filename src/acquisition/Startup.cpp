@@ -47,14 +47,6 @@ const std::vector<std::string>& organismChoices() {
     return choices;
 }
 
-std::string organismBoxText(int organism) {
-    static const char* const texts[] = {"C elegans(>L4)", "Zebrafish(larvae)", "Echinococcus",
-                                        "Drosophila",     "size <100um",       "size 0.1-1mm",
-                                        "size >1mm"};
-    if (organism < 0 || organism > 6) return {};
-    return texts[organism];
-}
-
 const std::vector<std::string>& lapseChoices() {
     static const std::vector<std::string> choices = {"15",  "30",  "60",  "120", "180",
                                                      "240", "360", "480", "720", "1440"};

@@ -31,10 +31,8 @@ bool isRunSwitch(std::string_view commandLine);
 // the run switch is read from it.
 std::string commandLineOf(const std::vector<std::string>& args);
 
-// The organism choices of the main window, and the text its box takes for a
-// stored organism number (0..6; an unknown number gives an empty text).
+// The organism choices of the main window's list.
 const std::vector<std::string>& organismChoices();
-std::string organismBoxText(int organism);
 
 // The programmed lapses offered, in minutes.
 const std::vector<std::string>& lapseChoices();

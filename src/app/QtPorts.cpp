@@ -7,11 +7,23 @@
 #include <QProgressBar>
 #include <QVariant>
 
+#include <cstdio>
+
 namespace trv {
 
 static QString q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 
 Answer QtPrompter::message(const std::string& text, Buttons buttons, const std::string& title) {
+    if (headless) {
+        std::fprintf(stderr, "trelvane: %s\n", text.c_str());
+        switch (buttons) {
+        case Buttons::Ok:
+        case Buttons::OkCancel: return Answer::Ok;
+        case Buttons::YesNo: return Answer::No;
+        case Buttons::YesNoCancel: return Answer::Cancel;
+        }
+        return Answer::Ok;
+    }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.empty() ? QStringLiteral("Trelvane") : q(title));
     box.setText(q(text));
@@ -34,6 +46,10 @@ Answer QtPrompter::message(const std::string& text, Buttons buttons, const std::
 
 InputResult QtPrompter::input(const std::string& prompt, const std::string& title,
                               const std::string& preset) {
+    if (headless) {
+        std::fprintf(stderr, "trelvane: %s (no answer)\n", prompt.c_str());
+        return {true, ""};
+    }
     bool ok = false;
     QString answer = QInputDialog::getText(QApplication::activeWindow(), q(title), q(prompt),
                                            QLineEdit::Normal, q(preset), &ok);

@@ -14,9 +14,14 @@ class QProgressBar;
 
 namespace trv {
 
-// Message and input boxes as modal Qt dialogs over the active window.
+// Message and input boxes as modal Qt dialogs over the active window. A
+// headless prompter (a program running unattended without a display) writes
+// each message to the standard error instead and answers it by itself: OK,
+// No for a question, Cancel where there is one, and a cancelled input box.
 class QtPrompter : public Prompter {
 public:
+    bool headless = false;
+
     Answer message(const std::string& text, Buttons buttons, const std::string& title) override;
     InputResult input(const std::string& prompt, const std::string& title,
                       const std::string& preset) override;

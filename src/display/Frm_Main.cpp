@@ -137,15 +137,17 @@ void Frm_Main::build() {
     hg->addWidget(caption("Notes:"), 2, 0);
     hg->addWidget(caption("Detection:"), 2, 2);
     hg->addWidget(txt_description, 3, 0, 1, 2);
-    hg->addWidget(txt_detection, 3, 2, 1, 2);
-    hg->addWidget(Cmdsetup, 1, 4, 3, 1);
+    hg->addWidget(txt_detection, 3, 2, 1, 2, Qt::AlignTop);
+    hg->addWidget(Cmdsetup, 1, 4);
     hg->setColumnStretch(0, 30);
     hg->setColumnStretch(1, 28);
     hg->setColumnStretch(2, 16);
     hg->setColumnStretch(3, 14);
     hg->setColumnStretch(4, 9);
     hg->setRowStretch(3, 1);
-    Cmdsetup->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    QFont editFont = Cmdsetup->font();
+    editFont.setBold(true);
+    Cmdsetup->setFont(editFont);
 
     // Activity plot area.
     auto* plotArea = named(new QWidget(central), "plotArea");
@@ -250,6 +252,9 @@ void Frm_Main::build() {
     cmd_calibra = button("cmd_calibra", "Fast CALIB");
     Cmd_autozero = button("Cmd_autozero", "Fast ZERO");
     Cmd_readblank->setVisible(false);
+    lbl_calstate = named(new QLabel("Auto Calibration and Auto Zero at Start"), "lbl_calstate");
+    lbl_calstate->setWordWrap(true);
+    cv->addWidget(lbl_calstate);
     cv->addWidget(Cmd_readblank);
     cv->addWidget(cmd_calibra);
     cv->addWidget(Cmd_autozero);
@@ -392,9 +397,11 @@ void Frm_Main::build() {
     bg->addWidget(CmdStop, 1, 3);
     bg->addWidget(lbl_autostart, 0, 2, 1, 3);
     bg->addWidget(Cmdreport, 1, 4);
-    bg->addWidget(caption("Elapsed"), 0, 5);
+    auto* elapsedRow = new QHBoxLayout;
+    elapsedRow->addWidget(caption("Elapsed"));
+    elapsedRow->addWidget(picturetime, 1);
+    bg->addLayout(elapsedRow, 0, 5, 1, 2);
     bg->addWidget(Txt_time, 1, 5);
-    bg->addWidget(picturetime, 0, 6, 1, 1, Qt::AlignBottom);
     bg->addWidget(lbl_temperature, 1, 6);
     bg->addWidget(Cmdoffline, 1, 7);
     bg->setColumnStretch(1, 3);
@@ -788,6 +795,16 @@ void Frm_Main::wireStartup() {
     h.play = [this](const std::string&) {
         run_.runSwitch = true;
         CmdPlay_Click();
+        if (closeWhenUnattendedRunEnds && s_.Acq_State == 0) {
+            // Nobody is there to see why; say it and end.
+            std::fprintf(stderr, "trelvane: the unattended acquisition could not start\n");
+            closeWhenUnattendedRunEnds = false;
+            QTimer::singleShot(0, this, [this] {
+                closingDone_ = true;
+                Disconnect(s_);
+                if (hooks.endProgram) hooks.endProgram(1);
+            });
+        }
     };
     h.closePort = [this] { Disconnect(s_); };
     h.endProgram = [this](int code) {
@@ -899,10 +916,9 @@ void Frm_Main::syncRunControls() {
     const RunControls& c = run_.controls;
     {
         QSignalBlocker b(cmb_organism);
-        int index = cmb_organism->findText(q(c.organismText));
-        if (index < 0 && c.cmb_organism >= 0 && c.cmb_organism < cmb_organism->count() &&
-            c.organismText.empty())
-            index = c.cmb_organism;
+        // The box text of a stored organism may differ from its list entry
+        // in case only ("Zebrafish(larvae)").
+        int index = cmb_organism->findText(q(c.organismText), Qt::MatchFixedString);
         if (index >= 0) {
             cmb_organism->setEditable(false);
             cmb_organism->setCurrentIndex(index);
@@ -965,6 +981,9 @@ void Frm_Main::syncCalibration() {
     cmd_calibra->setVisible(c.cmd_calibra);
     Cmd_autozero->setVisible(c.Cmd_autozero);
     Cmd_readblank->setVisible(c.Cmd_readblank);
+    // With both switches on and no manual calibration no button is offered;
+    // say what happens instead of showing an empty frame.
+    lbl_calstate->setVisible(!c.cmd_calibra && !c.Cmd_autozero && !c.Cmd_readblank);
     mnautocal->setEnabled(c.autoCalibrationEnabled);
     mnautozero->setEnabled(c.autoZeroEnabled);
     mnautocal->setChecked(run_.switches.autoCalibration);
@@ -1042,10 +1061,8 @@ void Frm_Main::Cmdreport_Click() {
 
 void Frm_Main::Cmdsetup_Click() {
     if (hooks.setupNotes) hooks.setupNotes(txt_description->toPlainText().toStdString());
-    if (hooks.openSetup) {
-        hooks.openSetup();
-        hide();
-    }
+    // The hook shows the setup window and hides this one.
+    if (hooks.openSetup) hooks.openSetup();
 }
 
 void Frm_Main::Cmdoffline_Click() {

@@ -50,8 +50,8 @@ struct MainHooks {
     std::function<void(bool enabled)> showLauncher;
     std::function<void()> enableLauncher;
     std::function<void()> hideLauncher;
-    // The setup window (">Edit", a refused Play): shown with the notes of
-    // this window; this window hides itself.
+    // The setup window (">Edit", a refused Play): shown, and this window
+    // hidden.
     std::function<void()> openSetup;
     // The notes box copied into the setup window's notes box (">Edit" and
     // "<< Back").
@@ -235,6 +235,7 @@ public:
     QPushButton* Cmd_readblank = nullptr;
     QPushButton* cmd_calibra = nullptr;
     QPushButton* Cmd_autozero = nullptr;
+    QLabel* lbl_calstate = nullptr; // shown while no calibration button is
 
     // Tools frame.
     QGroupBox* Frame_tools = nullptr;

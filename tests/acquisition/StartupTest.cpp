@@ -118,12 +118,9 @@ TEST(RunSwitch, OnlyTheWholeTrimmedLineInThreeSpellingsCounts) {
 }
 
 TEST(StartupTexts, OrganismSnrNameAndClosingQuestion) {
-    EXPECT_EQ(organismBoxText(0), "C elegans(>L4)");
-    EXPECT_EQ(organismBoxText(1), "Zebrafish(larvae)"); // the box text, not the list entry
-    EXPECT_EQ(organismChoices()[1], "Zebrafish(Larvae)");
-    EXPECT_EQ(organismBoxText(6), "size >1mm");
-    EXPECT_EQ(organismBoxText(7), "");
-    EXPECT_EQ(organismBoxText(-1), "");
+    EXPECT_EQ(organismChoices(),
+              (std::vector<std::string>{"C elegans(>L4)", "Zebrafish(Larvae)", "Echinococcus",
+                                        "Drosophila"}));
     EXPECT_EQ(snrBoxText(0), "1.8");
     EXPECT_EQ(snrBoxText(25), "2.5");
     EXPECT_EQ(snrBoxText(14), "1.4");
@@ -136,6 +133,15 @@ TEST(StartupTexts, OrganismSnrNameAndClosingQuestion) {
     s.setup.Name = "Larvae";
     EXPECT_EQ(defaultAcquisitionName(s), "Larvae_3");
     EXPECT_EQ(closingQuestion(s), "Update values to project 3_Larvae before Exit?");
+
+    EXPECT_EQ(plateFormatCaption("w96f"), "96f Microplate");
+    EXPECT_EQ(plateFormatCaption("w384"), "384 Microplate");
+    s.setup.DSP_Method = 2;
+    s.setup.Organism() = 1;
+    s.setup.SNRx10() = 0; // nothing stored: the organism's usual value
+    EXPECT_EQ(detectionText(s.setup), "Detection Mode2, Zebrafish [snr 2.8]");
+    s.setup.SNRx10() = 21;
+    EXPECT_EQ(detectionText(s.setup), "Detection Mode2, Zebrafish [snr 2.1]");
 }
 
 TEST_F(StartupFixture, LoadShowsTheStartingTextsInOrderAndReachesEveryStage) {

@@ -28,6 +28,11 @@ class CliArgs {
     // fallback: the option is required). False with error set otherwise.
     bool integer(const std::string& name, long long min, long long max, long long& out,
                  std::string& error, std::optional<long long> fallback = std::nullopt) const;
+    // The option's text as given; fallback when absent.
+    std::string text(const std::string& name, const std::string& fallback) const {
+        auto it = values_.find(name);
+        return it == values_.end() ? fallback : it->second;
+    }
     // The option as a finite real in [min, max] ("," is read as a point).
     bool real(const std::string& name, double min, double max, double& out, std::string& error,
               std::optional<double> fallback = std::nullopt) const;

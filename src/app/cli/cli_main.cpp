@@ -13,6 +13,9 @@ using namespace trv::cli;
 const Command kCommands[] = {
     {"detect", kDetectUsage, "count the activity events of one channel in one stored raw block",
      runDetect},
+    {"make-demo", kMakeDemoUsage,
+     "add a ready demo project (w96f, four groups, a few minutes) and make it the current one",
+     runMakeDemo},
 };
 
 void printUsage(std::ostream& os) {
