@@ -1,5 +1,6 @@
 #include "app/Frm_Init.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -135,6 +136,11 @@ bool Frm_Init::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Frm_Init::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (isEnabled()) choose(4);
 }
 
 void Frm_Init::changeEvent(QEvent* event) {

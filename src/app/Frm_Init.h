@@ -36,6 +36,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Closing the launcher is its "EXIT" choice.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void highlight(int option);

@@ -15,14 +15,16 @@ static QString q(const std::string& s) { return QString::fromUtf8(s.data(), stat
 
 Answer QtPrompter::message(const std::string& text, Buttons buttons, const std::string& title) {
     if (headless) {
-        std::fprintf(stderr, "trelvane: %s\n", text.c_str());
+        Answer a = Answer::Ok;
+        const char* said = "";
         switch (buttons) {
-        case Buttons::Ok:
-        case Buttons::OkCancel: return Answer::Ok;
-        case Buttons::YesNo: return Answer::No;
-        case Buttons::YesNoCancel: return Answer::Cancel;
+        case Buttons::Ok: break;
+        case Buttons::OkCancel: said = " [OK]"; break;
+        case Buttons::YesNo: a = Answer::No, said = " [No]"; break;
+        case Buttons::YesNoCancel: a = Answer::Cancel, said = " [Cancel]"; break;
         }
-        return Answer::Ok;
+        std::fprintf(stderr, "trelvane: %s%s\n", text.c_str(), said);
+        return a;
     }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.empty() ? QStringLiteral("Trelvane") : q(title));
