@@ -4,6 +4,7 @@
 #include "app/QtPorts.h"
 #include "device/Connection.h"
 #include "display/Frm_Main.h"
+#include "setup/Frm_setup.h"
 
 #include <QCoreApplication>
 
@@ -30,11 +31,26 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
         end(0);
     };
 
+    SetupHooks sh;
+    sh.connect = [this] { main_->cmd_connect_Click(); };
+    sh.showLauncher = [this] { showLauncher(true); };
+    sh.showMain = [this] {
+        launcher_->hide();
+        main_->show();
+        main_->raise();
+    };
+    sh.detection = [this](const DetectionSummary& d) { main_->applyDetectionSummary(d); };
+    sh.notes = [this](const std::string& notes) { main_->setNotes(notes); };
+    sh.mainTool = [this](MainTool tool, bool shown) { main_->showTool(tool, shown); };
+    setup_ = std::make_unique<Frm_setup>(state, ports, std::move(sh));
+
     MainHooks& h = main_->hooks;
     h.showLauncher = [this](bool enabled) { showLauncher(enabled); };
     h.enableLauncher = [this] { launcher_->setEnabled(true); };
     h.hideLauncher = [this] { launcher_->hide(); };
     h.openSetup = [this] { openSetup(); };
+    h.setupNotes = [this](const std::string& notes) { setup_->model().setNotes(notes); };
+    h.hideOtherWindows = [this] { setup_->hide(); };
     h.endProgram = [this](int code) { end(code); };
 }
 
@@ -65,13 +81,9 @@ void TrelvaneApp::showLauncher(bool enabled) {
 }
 
 void TrelvaneApp::openSetup() {
-    if (!setup_) {
-        ports_.prompter.show("The setup window is not part of this version");
-        return;
-    }
     launcher_->hide();
     main_->hide();
-    setup_->show();
+    setup_->open();
 }
 
 void TrelvaneApp::runLatest() {

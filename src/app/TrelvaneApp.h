@@ -20,6 +20,7 @@ namespace trv {
 
 class Frm_Init;
 class Frm_Main;
+class Frm_setup;
 
 class TrelvaneApp : public QObject {
     Q_OBJECT
@@ -33,8 +34,8 @@ public:
 
     Frm_Init& launcher() { return *launcher_; }
     Frm_Main& main() { return *main_; }
-    // The setup window, when this build has one (else nullptr).
-    QWidget* setupWindow() const { return setup_; }
+    // The setup window.
+    Frm_setup* setupWindow() const { return setup_.get(); }
 
     // Windows of other parts of the program; empty ones answer with a short
     // message.
@@ -55,7 +56,7 @@ private:
     Ports& ports_;
     std::unique_ptr<Frm_Init> launcher_;
     std::unique_ptr<Frm_Main> main_;
-    QWidget* setup_ = nullptr;
+    std::unique_ptr<Frm_setup> setup_;
     bool ended_ = false;
     int exitCode_ = 0;
 };

@@ -1011,6 +1011,40 @@ void Frm_Main::panelBoxLeft(QLineEdit* e) {
     syncPanels();
 }
 
+// --- From the setup window ----------------------------------------------------
+
+void Frm_Main::applyDetectionSummary(const DetectionSummary& d) {
+    txt_detection->setText(q(d.detection));
+    RunControls& c = run_.controls;
+    c.txt_snr_umbral = d.snr;
+    run_.snr = leadingNumber(commaAsPoint(d.snr));
+    if (d.organism >= 0 && d.organism < static_cast<int>(organismChoices().size())) {
+        // Selected as the setup window left it, without the list's preset
+        // overwriting the SNR just handed over.
+        c.cmb_organism = d.organism;
+        c.organismText = organismChoices()[static_cast<size_t>(d.organism)];
+    }
+    syncRunControls();
+}
+
+void Frm_Main::setNotes(const std::string& notes) {
+    txt_description->setPlainText(q(notes));
+}
+
+void Frm_Main::showTool(MainTool tool, bool shown) {
+    TemperatureLight& p = run_.panels;
+    switch (tool) {
+    case MainTool::Calibration: frm_mn1->setVisible(shown); return;
+    case MainTool::Light:
+        p.boxes.Frame_light = shown;
+        p.boxes.frm_pulse = shown;
+        p.Chk_lenabled_Click(shown);
+        break;
+    case MainTool::Temperature: p.boxes.Frame_temp = shown; break;
+    }
+    syncPanels();
+}
+
 // --- Commands -----------------------------------------------------------------
 
 void Frm_Main::connectNow(bool runSwitch) {

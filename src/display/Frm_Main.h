@@ -15,6 +15,7 @@
 #include "common/Ports.h"
 #include "device/Connection.h"
 #include "display/LiveDisplay.h"
+#include "setup/SetupHooks.h"
 #include "store/Module1.h"
 
 #include <QMainWindow>
@@ -108,6 +109,13 @@ public:
     // The closing procedure (File > Exit, closing the window): the question
     // unless offline, the port closed, then endProgram(0).
     void closing();
+
+    // What the setup window hands over when it is left: the detection
+    // summary (txt_detection, txt_snr_umbral, the organism to select), the
+    // notes, and the tool frames it shows or hides.
+    void applyDetectionSummary(const DetectionSummary& d);
+    void setNotes(const std::string& notes);
+    void showTool(MainTool tool, bool shown);
 
     // Activation refresh while idle (what becoming the active window does).
     void activationRefresh();

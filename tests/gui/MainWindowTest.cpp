@@ -8,6 +8,7 @@
 #include "device/ModCOMM.h"
 #include "display/Frm_Main.h"
 #include "display/SurfaceQt.h"
+#include "setup/Frm_setup.h"
 #include "store/AcquisitionRecord.h"
 #include "store/DemoProject.h"
 #include "support/Fakes.h"
@@ -156,19 +157,14 @@ TEST_F(ProgramFixture, TheFourLauncherChoices) {
     EXPECT_FALSE(l.isVisible());
     l.show();
 
-    // 1: the setup window when this build has one, else a message and the
-    // launcher stays.
-    fp.prompter.clear();
+    // 1: the setup window.
     l.choose(1);
-    if (app->setupWindow()) {
-        EXPECT_TRUE(app->setupWindow()->isVisible());
-        EXPECT_FALSE(l.isVisible());
-        app->setupWindow()->hide();
-        l.show();
-    } else {
-        EXPECT_TRUE(fp.prompter.saw("The setup window is not part of this version"));
-        EXPECT_TRUE(l.isVisible());
-    }
+    ASSERT_NE(app->setupWindow(), nullptr);
+    EXPECT_TRUE(app->setupWindow()->isVisible());
+    EXPECT_FALSE(l.isVisible());
+    EXPECT_FALSE(main().isVisible());
+    app->setupWindow()->hide();
+    l.show();
 
     // 2: the main window, connecting first.
     l.choose(2);
@@ -194,6 +190,35 @@ TEST_F(ProgramFixture, TheFourLauncherChoices) {
     l.choose(4);
     EXPECT_EQ(endCodes, std::vector<int>{0});
     EXPECT_FALSE(CommIsOpen(1));
+}
+
+TEST_F(ProgramFixture, EditAndBackCarryTheNotesToTheSetupWindow) {
+    instrument();
+    start();
+    launcher().choose(2);
+    Frm_Main& m = main();
+    Frm_setup& setup = *app->setupWindow();
+    m.txt_description->setPlainText("plate 7, 25 degrees");
+    QTest::mouseClick(m.Cmdsetup, Qt::LeftButton);
+    EXPECT_TRUE(setup.isVisible());
+    EXPECT_FALSE(m.isVisible());
+    EXPECT_EQ(setup.Txt_description->toPlainText(), "plate 7, 25 degrees");
+
+    // "Continue to Run..." comes back with the notes and the detection summary.
+    setup.Txt_description->setPlainText("plate 7, 26 degrees");
+    QTest::mouseClick(setup.Command_main, Qt::LeftButton);
+    EXPECT_TRUE(m.isVisible());
+    EXPECT_FALSE(setup.isVisible());
+    EXPECT_EQ(m.txt_description->toPlainText(), "plate 7, 26 degrees");
+    EXPECT_EQ(m.txt_detection->text(), "Detection Mode1, C.elegans [snr 1.8]");
+    EXPECT_EQ(count(status::StatusLine, "STARTING....."), 1); // connected already
+
+    // "<< Back" hands the notes to the setup window for its next opening.
+    m.txt_description->setPlainText("plate 8");
+    QTest::mouseClick(m.Cmdoffline, Qt::LeftButton);
+    EXPECT_TRUE(launcher().isVisible());
+    launcher().choose(1);
+    EXPECT_EQ(setup.Txt_description->toPlainText(), "plate 8");
 }
 
 TEST_F(ProgramFixture, PlayAsksForANameAndRefusesAnEmptyOne) {
