@@ -709,7 +709,10 @@ void Frm_Main::wireRun() {
         else
             Timeradq->stop();
     };
-    h.enableCmdPlay = [this](bool on) { CmdPlay->setEnabled(on); };
+    h.enableCmdPlay = [this](bool on) {
+        CmdPlay->setEnabled(on);
+        lbl_torun->setVisible(on);
+    };
     h.enableCmdPause = [this](bool on) { CmdPause->setEnabled(on); };
     h.enableCmdsetup = [this](bool on) { Cmdsetup->setEnabled(on); };
     h.enableCmdoffline = [this](bool on) { Cmdoffline->setEnabled(on); };
@@ -993,7 +996,7 @@ void Frm_Main::syncCalibration() {
 }
 
 void Frm_Main::syncAcquisitionButtons() {
-    lbl_torun->setVisible(s_.Acq_State == 0);
+    lbl_torun->setVisible(s_.Acq_State == 0 && CmdPlay->isEnabled());
 }
 
 void Frm_Main::panelBoxLeft(QLineEdit* e) {
