@@ -1176,7 +1176,11 @@ void Frm_Main::activationRefresh() {
 }
 
 bool Frm_Main::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) activationRefresh();
+    // The window becomes the active one of the program when another window
+    // of the program (launcher, setup, offline) hands over to it, and they
+    // hide themselves and show it. Closing a message box or dialog over it
+    // does not count: the plots of an acquisition just finished stay.
+    if (e->type() == QEvent::Show && !e->spontaneous()) activationRefresh();
     return QMainWindow::event(e);
 }
 

@@ -10,6 +10,7 @@
 #include "display/SurfaceQt.h"
 #include "setup/Frm_setup.h"
 #include "store/AcquisitionRecord.h"
+#include "store/ConfigFile.h"
 #include "store/DemoProject.h"
 #include "support/Fakes.h"
 #include "support/SimPorts.h"
@@ -342,7 +343,16 @@ TEST_F(ProgramFixture, ResizingDuringAnAcquisitionKeepsTheViewAndItsPage) {
     QCoreApplication::processEvents();
     EXPECT_EQ(m.display().plots.plotMode, plotmode::Heatmap);
     EXPECT_FALSE(m.cmd_pgup->isVisible());
-    QTest::mouseClick(m.CmdStop, Qt::LeftButton);
+
+    // Closing the window during the acquisition stops it first, then asks.
+    fp.prompter.clear();
+    fp.prompter.answer(Answer::No);
+    m.close();
+    EXPECT_EQ(s.Acq_State, 0);
+    EXPECT_FALSE(m.timerAdq()->isActive());
+    EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{"Update values to project 1_Demo before Exit?"});
+    EXPECT_EQ(endCodes, std::vector<int>{0});
+    EXPECT_FALSE(CommIsOpen(1));
 }
 
 TEST_F(ProgramFixture, ActivationWhileIdleClearsCountsAndZoom) {
@@ -351,7 +361,8 @@ TEST_F(ProgramFixture, ActivationWhileIdleClearsCountsAndZoom) {
     m.run().realtime.totals[5] = 300;
     m.display().signal.zoomReference[5] = 1700;
     s.setup.Aq_lapse = 45; // changed elsewhere meanwhile
-    m.activationRefresh();
+    ASSERT_FALSE(m.isVisible());
+    m.show(); // what the launcher and the setup window do when they hand over
     const LivePlotData d = m.run().plotData();
     for (int c = 0; c < kChannels; ++c) ASSERT_EQ(d.total(c), 0) << c;
     EXPECT_EQ(m.display().signal.zoomReference[5], 0);
@@ -395,6 +406,22 @@ TEST_F(ProgramFixture, RunSwitchConnectsAndRecordsWithoutQuestions) {
     QTest::mouseClick(main().CmdStop, Qt::LeftButton);
     EXPECT_EQ(s.Acq_State, 0);
     EXPECT_FALSE(main().startup().runSwitch); // stopping ends unattended mode
+}
+
+TEST_F(ProgramFixture, ComPortsMenuAndReportBeforeAnyAcquisition) {
+    start();
+    Frm_Main& m = main();
+    m.findChild<QAction*>("mncom3")->trigger();
+    EXPECT_EQ(s.config.Serial_COM, 3);
+    for (int n = 1; n <= kSearchPorts; ++n)
+        EXPECT_EQ(m.findChild<QAction*>(QString("mncom%1").arg(n))->isChecked(), n == 3) << n;
+    SharedState back;
+    back.Program_Folder = home.path();
+    loadConfig(back, fp.prompter);
+    EXPECT_EQ(back.config.Serial_COM, 3); // saved at once
+
+    QTest::mouseClick(m.Cmdreport, Qt::LeftButton);
+    EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{"Activity file not Found"});
 }
 
 TEST_F(ProgramFixture, HelpOpensTheDocumentAndAboutShowsTheVersion) {
