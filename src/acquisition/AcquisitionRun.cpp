@@ -16,7 +16,7 @@ namespace trv {
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
-constexpr int kComErrorShown = 20;  // bad ticks before "<COM ERROR>"
+constexpr int kComErrorShown = 20; // bad ticks before "<COM ERROR>"
 constexpr int kComErrorRestart = 30;
 // Tiny allowance for the binary difference of two serial day numbers, so
 // that exactly one minute never floors to 0 (well below a millisecond).
@@ -59,7 +59,9 @@ void AcquisitionRun::startStatusFrame(const std::string& caption) {
     ports_.status.setVisible(status::StatusFrame, true);
 }
 
-void AcquisitionRun::hideStatusFrame() { ports_.status.setVisible(status::StatusFrame, false); }
+void AcquisitionRun::hideStatusFrame() {
+    ports_.status.setVisible(status::StatusFrame, false);
+}
 
 std::string AcquisitionRun::acquisitionPath() const {
     if (acqFolder.empty()) return "";
@@ -94,8 +96,8 @@ std::string AcquisitionRun::elapsedText(double days) {
 
 std::string AcquisitionRun::namePrompt() const {
     const std::string stars(49, '*');
-    std::string p = stars + kCrLf + "***   Enter a Name for this Experiment  ***" + kCrLf + stars +
-                    kCrLf;
+    std::string p =
+        stars + kCrLf + "***   Enter a Name for this Experiment  ***" + kCrLf + stars + kCrLf;
     if (!switches.autoCalibration || !switches.autoZero)
         p += std::string("Comments:") + kCrLf + "~~~~~~~" + kCrLf +
              "> Auto Calibration is OFF: Remember to read Blank." + kCrLf;
@@ -584,7 +586,8 @@ bool AcquisitionRun::writeBlockRecords() {
         const long long n = fileSize(path);
         return n < 0 ? n : n - n % record;
     };
-    const long long rawBefore = withRaw ? wholeSize(rawPath, rawRecordSize(realtime.rtBuffer())) : 0;
+    const long long rawBefore =
+        withRaw ? wholeSize(rawPath, rawRecordSize(realtime.rtBuffer())) : 0;
     const long long countsBefore = wholeSize(countsPath, kCountsRecordSize);
     const long long histoBefore = withHisto ? wholeSize(histoPath, kHistogramRecordSize) : 0;
 

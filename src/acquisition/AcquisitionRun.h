@@ -130,15 +130,15 @@ struct RunFileWriters {
 // Organism and SNR controls (cmb_organism, txt_snr_umbral and its label),
 // body-bends check box (chk_bodybends).
 struct RunControls {
-    int cmb_organism = 0;                // entry index
+    int cmb_organism = 0; // entry index
     std::string organismText = "C elegans(>L4)";
-    std::string txt_snr_umbral = "1.8";  // SNR box text
+    std::string txt_snr_umbral = "1.8"; // SNR box text
     bool snrBoxVisible = false;
-    std::string snrLabel = ">>>>";       // label next to the SNR box
-    bool chk_bodybends = false;          // ticked
+    std::string snrLabel = ">>>>"; // label next to the SNR box
+    bool chk_bodybends = false;    // ticked
     bool bodyBendsVisible = false;
     bool bodyBendsEnabled = true;
-    std::string plateFormatLabel;        // the plate format label ("w96u" ...)
+    std::string plateFormatLabel; // the plate format label ("w96u" ...)
 };
 
 inline constexpr const char* kAutorunName = "Autorun project";
@@ -200,9 +200,9 @@ class AcquisitionRun {
     bool timerRunning() const { return timerRunning_; }
 
     std::string acqName;
-    std::string acqFolder;     // yyyymmdd_hhmm
-    double startTime = 0;      // serial days
-    double blockStart = 0;     // serial days
+    std::string acqFolder; // yyyymmdd_hhmm
+    double startTime = 0;  // serial days
+    double blockStart = 0; // serial days
     int sampleIndex = 0;
     int32_t ticksSinceStart = 0;
     int32_t tickCount = 0;
@@ -215,7 +215,7 @@ class AcquisitionRun {
     int16_t bodyBendsLimit = 127;
     bool finished = false;
     bool timeCounterStopped = false;
-    double pausedElapsed = 0;  // days, remembered by a pause that stopped the counter
+    double pausedElapsed = 0; // days, remembered by a pause that stopped the counter
     int32_t signalViewCounter = 0;
     int32_t windowCounter = 0; // real-time window counter, 0..DSP_Interval
     double secondsSum = 0;     // seconds per sample of the recorded blocks

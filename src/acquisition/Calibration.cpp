@@ -261,7 +261,9 @@ void Calibration::Zero() {
     }
 
     for (int b = 0; b < kChannels; ++b) {
-        auto at = [&](int k) { return static_cast<long long>(x[static_cast<size_t>(k) * kChannels + b]); };
+        auto at = [&](int k) {
+            return static_cast<long long>(x[static_cast<size_t>(k) * kChannels + b]);
+        };
         long long upper = at(10), lower = at(10);
         long long sumDiff = 0, sumSig = 0, count = 0;
         for (int k = 11; k <= n - 2; ++k) {
@@ -272,8 +274,10 @@ void Calibration::Zero() {
             ++count;
         }
         if (count == 0) continue;
-        const double meanDiff = static_cast<double>(roundHalfEven(static_cast<double>(sumDiff) / count));
-        const double meanSig = static_cast<double>(roundHalfEven(static_cast<double>(sumSig) / count));
+        const double meanDiff =
+            static_cast<double>(roundHalfEven(static_cast<double>(sumDiff) / count));
+        const double meanSig =
+            static_cast<double>(roundHalfEven(static_cast<double>(sumSig) / count));
         const double noise =
             meanSig < 1 ? 0.0 : (1 - (meanSig - meanDiff) / meanSig) * 100 * run_.snr;
         st.channels.Channel_Threshold[b] = std::max(1.0, noise + 1);
@@ -373,7 +377,9 @@ void Calibration::Cmd_autozero_Click(const std::string& snrText) {
     run_.hideStatusFrame();
 }
 
-void Calibration::Cmd_readblank_Click() { ReadBlank(); }
+void Calibration::Cmd_readblank_Click() {
+    ReadBlank();
+}
 
 void Calibration::AutoCalibration_Click(bool checked) {
     run_.switches.autoCalibration = checked;

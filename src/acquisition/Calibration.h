@@ -30,9 +30,9 @@ struct BeamCalibration {
 
 // What the calibration controls of the main window show.
 struct CalibrationControls {
-    bool cmd_calibra = false;    // "Fast CALIB" shown (while Auto Calibration is off)
-    bool Cmd_autozero = false;   // "Fast ZERO" shown (while Auto Zero is off)
-    bool Cmd_readblank = false;  // "Read Blank" shown (manual calibration on)
+    bool cmd_calibra = false;           // "Fast CALIB" shown (while Auto Calibration is off)
+    bool Cmd_autozero = false;          // "Fast ZERO" shown (while Auto Zero is off)
+    bool Cmd_readblank = false;         // "Read Blank" shown (manual calibration on)
     bool autoCalibrationEnabled = true; // menu entry "Auto   Calibration" usable
     bool autoZeroEnabled = true;        // menu entry "Auto   Zero" usable
     bool manualOn = false;              // "Manual_Calibration" "ON" checked

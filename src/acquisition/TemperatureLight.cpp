@@ -2,8 +2,10 @@
 
 #include "common/Numeric.h"
 #include "device/COM_Module.h"
+#include "device/ModCOMM.h"
 
 #include <cmath>
+#include <termios.h>
 
 namespace trv {
 
@@ -17,9 +19,13 @@ bool readBox(const std::string& text, double& value) {
     return true;
 }
 
-double boxValue(const std::string& text) { return leadingNumber(commaAsPoint(text)); }
+double boxValue(const std::string& text) {
+    return leadingNumber(commaAsPoint(text));
+}
 
-int16_t toInt16(double v) { return saturateInt16(roundHalfEven(v)); }
+int16_t toInt16(double v) {
+    return saturateInt16(roundHalfEven(v));
+}
 
 } // namespace
 
@@ -32,11 +38,15 @@ void TemperatureLight::changed() {
 
 void TemperatureLight::ApplyOutputs() {
     DeviceSend(port(), op::OutputState, out.value(), 0);
+    // The frame must be on the line before anything purges the port (Stop
+    // purges right after switching the element off); a purge would drop it.
+    if (port() >= 1 && port() <= kCommPorts && CommIsOpen(port()))
+        ::tcdrain(CommPortEntry(port()).handle);
     look.cmd_luz = out.lightOn ? "ON" : "OFF";
     look.shape_light = out.lightOn ? Indicator::Green : Indicator::Red;
     look.cmd_frio = out.heating ? "HEAT" : "COOL";
     look.cmd_ontemp = out.tempOn ? "ON" : "OFF";
-    look.shape_temp = !out.tempOn ? Indicator::White
+    look.shape_temp = !out.tempOn   ? Indicator::White
                       : out.heating ? Indicator::Red
                                     : Indicator::Blue;
     changed();
@@ -50,7 +60,9 @@ double TemperatureLight::ReadTemperature() {
     return t;
 }
 
-void TemperatureLight::RegulateTemperature() { RegulateTemperature(ReadTemperature()); }
+void TemperatureLight::RegulateTemperature() {
+    RegulateTemperature(ReadTemperature());
+}
 
 void TemperatureLight::RegulateTemperature(double t) {
     if (t <= 10 || t >= 38 || !out.tempControlEnabled) {
@@ -152,7 +164,9 @@ void TemperatureLight::cmd_luz_Click() {
     changed();
 }
 
-void TemperatureLight::Cmd_settemp_Click() { state_.Temp_SetPoint = boxValue(boxes.txttemp); }
+void TemperatureLight::Cmd_settemp_Click() {
+    state_.Temp_SetPoint = boxValue(boxes.txttemp);
+}
 
 void TemperatureLight::Chk_lenabled_Click(bool ticked) {
     boxes.Chk_lenabled = ticked;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 
 namespace trv {
 namespace {
@@ -405,6 +406,29 @@ TEST(DetectActivityBeams, MatchesOneCallPerBeam) {
             EXPECT_EQ(gotTraces[i].events, expTraces[i].events) << i;
         }
         EXPECT_EQ(got[7], 0);
+    }
+}
+
+TEST(DetectActivityBeams, HalvesOfAPlateOnTwoThreadsGiveTheSequentialResult) {
+    SignalBlock block;
+    std::mt19937 rng(31);
+    for (int b = 0; b < SignalBlock::kBeams; ++b) {
+        const auto row = test::makeSignal(static_cast<test::SignalKind>(b % 10), rng);
+        std::copy(row.begin(), row.end(), block.row(b));
+    }
+    std::vector<int> beams(kChannels);
+    for (int b = 0; b < kChannels; ++b)
+        beams[static_cast<size_t>(b)] = b;
+    for (int method = 0; method <= 3; ++method) {
+        SignalBlock sequential = block, threaded = block;
+        std::vector<int16_t> expected(kChannels), got(kChannels);
+        DetectActivityBeams(sequential, beams.data(), kChannels, 2.0, method, expected.data());
+        std::thread other(
+            [&] { DetectActivityBeams(threaded, beams.data(), 192, 2.0, method, got.data()); });
+        DetectActivityBeams(threaded, beams.data() + 192, 192, 2.0, method, got.data() + 192);
+        other.join();
+        EXPECT_EQ(got, expected) << method;
+        EXPECT_EQ(threaded, sequential) << method;
     }
 }
 

@@ -82,8 +82,8 @@ TEST(LightSchedule, StartStateFromTheDailyHours) {
         int on, off, hour;
         bool light;
     };
-    const Case cases[] = {{9, 21, 8, false},  {9, 21, 9, true},  {9, 21, 20, true},
-                          {9, 21, 21, false}, {21, 9, 22, true}, {21, 9, 3, true},
+    const Case cases[] = {{9, 21, 8, false},  {9, 21, 9, true},   {9, 21, 20, true},
+                          {9, 21, 21, false}, {21, 9, 22, true},  {21, 9, 3, true},
                           {21, 9, 9, false},  {21, 9, 20, false}, {12, 12, 12, false},
                           {12, 12, 3, false}};
     for (const Case& c : cases) {
@@ -140,7 +140,7 @@ TEST(LightPulses, ThreeCyclesOfOneMinuteOnAndNineOff) {
     p.s.setup.Pulse_ONx10() = 10;
     p.s.setup.Pulse_OFFx10() = 90;
     const std::pair<double, bool> timeline[] = {
-        {0.0, true},   {0.99, true},  {1.01, false}, {9.9, false}, {10.05, true},
+        {0.0, true},   {0.99, true},  {1.01, false}, {9.9, false},  {10.05, true},
         {10.9, true},  {11.2, false}, {20.0, true},  {20.99, true}, {21.0, false},
         {29.9, false}, {30.0, false}, {45.0, false}};
     for (auto [t, light] : timeline) {
@@ -178,7 +178,7 @@ TEST(PanelButtons, HeatStopsTheElementAndCaptionsFollowTheState) {
     EXPECT_TRUE(p.tl.out.tempOn);
     EXPECT_EQ(p.tl.look.cmd_ontemp, "ON");
     EXPECT_EQ(p.tl.look.shape_temp, Indicator::Blue); // cooling
-    p.tl.cmd_frio_Click();                              // HEAT
+    p.tl.cmd_frio_Click();                            // HEAT
     EXPECT_TRUE(p.tl.out.heating);
     EXPECT_FALSE(p.tl.out.tempOn);
     EXPECT_EQ(p.tl.look.cmd_frio, "HEAT");

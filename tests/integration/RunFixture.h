@@ -6,6 +6,7 @@
 
 #include "acquisition/AcquisitionRun.h"
 #include "common/Files.h"
+#include "device/Connection.h"
 #include "device/ModCOMM.h"
 #include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
@@ -15,8 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace trv::test {
@@ -28,7 +31,7 @@ struct RunFixture {
     SharedState s;
     std::unique_ptr<AcquisitionRun> run;
     sim::SimInstrument* sim = nullptr;
-    int tickMs = 70; // fake time per tick: the link's pace with four groups
+    int tickMs = 70;                 // fake time per tick: the link's pace with four groups
     std::vector<std::string> events; // hooks called, in order
 
     explicit RunFixture(sim::SimOptions options = defaultSim(), const std::string& plate = "w96f") {
@@ -51,6 +54,11 @@ struct RunFixture {
         options.port = 1;
         sim = &sims.start(1, options);
         EXPECT_EQ(CommOpen(1, "COM1", kDeviceLineSettings), 0);
+        s.Device_Connected = true;
+        ReadFactoryCalibration(s, fake.ports); // the sensor calibration, as Connect reads it
+        // Window events take some time: long enough for the instrument to
+        // take a frame before the next purge.
+        fake.pump.every = [] { std::this_thread::sleep_for(std::chrono::microseconds(200)); };
 
         run = std::make_unique<AcquisitionRun>(s, fake.ports);
         run->freeDiskMB = [](const std::string&) { return 100000LL; };
