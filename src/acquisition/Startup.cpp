@@ -26,8 +26,10 @@ constexpr int kStepWaitSleepMs = 10;
 
 bool isRunSwitch(std::string_view commandLine) {
     size_t b = 0, e = commandLine.size();
-    while (b < e && isBlank(commandLine[b])) ++b;
-    while (e > b && isBlank(commandLine[e - 1])) --e;
+    while (b < e && isBlank(commandLine[b]))
+        ++b;
+    while (e > b && isBlank(commandLine[e - 1]))
+        --e;
     std::string_view t = commandLine.substr(b, e - b);
     return t == "/run" || t == "/RUN" || t == "/Run";
 }
@@ -75,8 +77,8 @@ std::string detectionText(const ProjectSetup& setup) {
     const bool known = organism >= 0 && organism <= 3;
     int snrX10 = setup.Mn[0][3];
     if (snrX10 == 0 && known) snrX10 = usualSnrX10[organism];
-    return "Detection Mode" + std::to_string(setup.DSP_Method) + ", " + (known ? names[organism] : "") +
-           " [snr " + fixedDecimals(snrX10 / 10.0, 1) + "]";
+    return "Detection Mode" + std::to_string(setup.DSP_Method) + ", " +
+           (known ? names[organism] : "") + " [snr " + fixedDecimals(snrX10 / 10.0, 1) + "]";
 }
 
 std::string closingQuestion(const SharedState& s) {
@@ -95,11 +97,20 @@ void Startup::news(const char* text) {
 void Startup::timerTick() {
     if (hooks.stopTimer) hooks.stopTimer();
     switch (startupStep) {
-    case 0: news(kNewsReadingConfig); break;
-    case 1: news(kNewsConfigOk); break;
-    case 2: news(kNewsNotConnected); break;
-    case 3: ports_.status.repaint(); break;
-    case 4: break;
+    case 0:
+        news(kNewsReadingConfig);
+        break;
+    case 1:
+        news(kNewsConfigOk);
+        break;
+    case 2:
+        news(kNewsNotConnected);
+        break;
+    case 3:
+        ports_.status.repaint();
+        break;
+    case 4:
+        break;
     case 5:
         if (!runSwitch) break;
         if (hooks.showMainMaximized) hooks.showMainMaximized();
@@ -111,7 +122,8 @@ void Startup::timerTick() {
         if (hooks.showMain) hooks.showMain();
         if (hooks.play) hooks.play(kAutorunName);
         break;
-    default: break;
+    default:
+        break;
     }
     startupStepDone = true;
 }

@@ -97,7 +97,7 @@ struct StartupHooks {
 };
 
 class Startup {
-public:
+  public:
     Startup(SharedState& state, Ports& ports, StartupHooks hooks = {});
 
     // What the window does; may be filled after construction.
@@ -126,7 +126,7 @@ public:
     // saved on Yes, the serial port closed. The caller then ends the program.
     void closing();
 
-private:
+  private:
     // Starts the timer with a step and lets window events run until that
     // step has been performed.
     void runStepAndWait(int step);

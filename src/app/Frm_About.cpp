@@ -7,7 +7,9 @@
 
 namespace trv {
 
-QString Frm_About::versionLine() { return QStringLiteral("Version " TRELVANE_VERSION); }
+QString Frm_About::versionLine() {
+    return QStringLiteral("Version " TRELVANE_VERSION);
+}
 
 Frm_About::Frm_About(QWidget* parent) : QDialog(parent) {
     setObjectName("Frm_About");
@@ -26,11 +28,11 @@ Frm_About::Frm_About(QWidget* parent) : QDialog(parent) {
     Label_version->setObjectName("Label_version");
     root->addWidget(Label_version);
 
-    auto* text = new QLabel(
-        "Acquisition and analysis software for the multi-well activity reader:\n"
-        "384 infrared beams over a microplate, live activity plots,\n"
-        "reports, offline analysis and instrument maintenance.\n\n"
-        "Help: Help > Content opens trv_help.pdf from the program folder.");
+    auto* text =
+        new QLabel("Acquisition and analysis software for the multi-well activity reader:\n"
+                   "384 infrared beams over a microplate, live activity plots,\n"
+                   "reports, offline analysis and instrument maintenance.\n\n"
+                   "Help: Help > Content opens trv_help.pdf from the program folder.");
     text->setObjectName("Label_text");
     root->addWidget(text);
 

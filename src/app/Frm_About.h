@@ -10,13 +10,13 @@ namespace trv {
 
 class Frm_About : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Frm_About(QWidget* parent = nullptr);
 
     // "Version 0.1.0".
     static QString versionLine();
 
-private:
+  private:
     QLabel* Label_version = nullptr;
 };
 

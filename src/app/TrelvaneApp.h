@@ -24,7 +24,7 @@ class Frm_setup;
 
 class TrelvaneApp : public QObject {
     Q_OBJECT
-public:
+  public:
     TrelvaneApp(SharedState& state, Ports& ports);
     ~TrelvaneApp() override;
 
@@ -46,7 +46,7 @@ public:
     bool ended() const { return ended_; }
     int exitCode() const { return exitCode_; }
 
-private:
+  private:
     void end(int code);
     void showLauncher(bool enabled);
     void openSetup();

@@ -38,7 +38,9 @@ namespace trv {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 template <typename W> W* named(W* w, const char* name) {
     w->setObjectName(name);
@@ -69,13 +71,21 @@ QLabel* caption(const char* text) {
 void setIndicator(QFrame* shape, Indicator i) {
     QColor c = Qt::white;
     switch (i) {
-    case Indicator::White: c = Qt::white; break;
-    case Indicator::Red: c = QColor(220, 30, 30); break;
-    case Indicator::Green: c = QColor(30, 180, 30); break;
-    case Indicator::Blue: c = QColor(30, 60, 220); break;
+    case Indicator::White:
+        c = Qt::white;
+        break;
+    case Indicator::Red:
+        c = QColor(220, 30, 30);
+        break;
+    case Indicator::Green:
+        c = QColor(30, 180, 30);
+        break;
+    case Indicator::Blue:
+        c = QColor(30, 60, 220);
+        break;
     }
-    shape->setStyleSheet(QString("background-color: %1; border: 1px solid #444; border-radius: 8px;")
-                             .arg(c.name()));
+    shape->setStyleSheet(
+        QString("background-color: %1; border: 1px solid #444; border-radius: 8px;").arg(c.name()));
 }
 
 void setTextQuietly(QLineEdit* e, const std::string& text) {
@@ -84,13 +94,14 @@ void setTextQuietly(QLineEdit* e, const std::string& text) {
     e->setText(q(text));
 }
 
-int clampInt(double v, int lo, int hi) { return std::clamp(static_cast<int>(v), lo, hi); }
+int clampInt(double v, int lo, int hi) {
+    return std::clamp(static_cast<int>(v), lo, hi);
+}
 
 } // namespace
 
 Frm_Main::Frm_Main(SharedState& state, Ports& ports, QWidget* parent)
-    : QMainWindow(parent), s_(state), ports_(ports), run_(state, ports),
-      startup_(state, ports) {
+    : QMainWindow(parent), s_(state), ports_(ports), run_(state, ports), startup_(state, ports) {
     setObjectName("Frm_Main");
     setWindowTitle(Caption);
     build();
@@ -329,7 +340,8 @@ void Frm_Main::build() {
     setIndicator(shape_light, Indicator::Red);
     txt_lon = box("txt_lon", "09");
     txt_loff = box("txt_loff", "21");
-    for (QLineEdit* e : {txt_lon, txt_loff}) e->setMaximumWidth(40);
+    for (QLineEdit* e : {txt_lon, txt_loff})
+        e->setMaximumWidth(40);
     Chk_lenabled = named(new QCheckBox("Enable"), "Chk_lenabled");
     cmd_cyclepulse = button("cmd_cyclepulse", "Cycle/Pulse");
     frm_pulse = named(new QFrame, "frm_pulse");
@@ -461,19 +473,25 @@ void Frm_Main::build() {
 
     // Plots.
     connect(Cmd_barplot, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.plots.showBarPlot(c.picact, c.data); });
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.showBarPlot(c.picact, c.data); });
     });
     connect(Cmd_gridplot, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.plots.showHeatmap(c.picact, c.data); });
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.showHeatmap(c.picact, c.data); });
     });
     connect(Cmd_histoplot, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.plots.showHistogram(c.picact, c.data); });
+        withDisplay([this](const LiveDisplayContext& c) {
+            display_.plots.showHistogram(c.picact, c.data);
+        });
     });
     connect(cmd_pgup, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.plots.pageUp(c.picact, c.data); });
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.pageUp(c.picact, c.data); });
     });
     connect(cmd_pgdown, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.plots.pageDown(c.picact, c.data); });
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.pageDown(c.picact, c.data); });
     });
     connect(combogrup, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
         std::string entry = combogrup->itemText(i).toStdString();
@@ -515,12 +533,14 @@ void Frm_Main::build() {
         });
     });
     connect(Picact, &SurfaceWidget::resized, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.plots.redraw(c.picact, c.data); });
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.redraw(c.picact, c.data); });
     });
     connect(Picreal, &SurfaceWidget::resized, this, [this] {
         withDisplay([this](const LiveDisplayContext& c) {
             display_.signal.drawAxes(c.picreal, c.block.RT_Buffer);
-            if (s_.Acq_State != 0) display_.signal.redrawChannelSignal(c.picreal, c.block, c.sampleIndex);
+            if (s_.Acq_State != 0)
+                display_.signal.redrawChannelSignal(c.picreal, c.block, c.sampleIndex);
         });
     });
 
@@ -557,17 +577,35 @@ void Frm_Main::build() {
     });
 
     // Panels.
-    connect(cmd_ontemp, &QPushButton::clicked, this, [this] { run_.panels.cmd_ontemp_Click(); syncPanels(); });
-    connect(cmd_frio, &QPushButton::clicked, this, [this] { run_.panels.cmd_frio_Click(); syncPanels(); });
-    connect(cmd_luz, &QPushButton::clicked, this, [this] { run_.panels.cmd_luz_Click(); syncPanels(); });
+    connect(cmd_ontemp, &QPushButton::clicked, this, [this] {
+        run_.panels.cmd_ontemp_Click();
+        syncPanels();
+    });
+    connect(cmd_frio, &QPushButton::clicked, this, [this] {
+        run_.panels.cmd_frio_Click();
+        syncPanels();
+    });
+    connect(cmd_luz, &QPushButton::clicked, this, [this] {
+        run_.panels.cmd_luz_Click();
+        syncPanels();
+    });
     connect(Cmd_settemp, &QPushButton::clicked, this, [this] {
         panelBoxLeft(txttemp);
         run_.panels.Cmd_settemp_Click();
         syncPanels();
     });
-    connect(Chk_lenabled, &QCheckBox::clicked, this, [this](bool t) { run_.panels.Chk_lenabled_Click(t); syncPanels(); });
-    connect(Chk_tenabled, &QCheckBox::clicked, this, [this](bool t) { run_.panels.Chk_tenabled_Click(t); syncPanels(); });
-    connect(cmd_cyclepulse, &QPushButton::clicked, this, [this] { run_.panels.cmd_cyclepulse_Click(); syncPanels(); });
+    connect(Chk_lenabled, &QCheckBox::clicked, this, [this](bool t) {
+        run_.panels.Chk_lenabled_Click(t);
+        syncPanels();
+    });
+    connect(Chk_tenabled, &QCheckBox::clicked, this, [this](bool t) {
+        run_.panels.Chk_tenabled_Click(t);
+        syncPanels();
+    });
+    connect(cmd_cyclepulse, &QPushButton::clicked, this, [this] {
+        run_.panels.cmd_cyclepulse_Click();
+        syncPanels();
+    });
     for (QLineEdit* e : {txt_lon, txt_loff, txt_pulsetimes, txt_pulseon, txt_pulseoff, txttemp})
         connect(e, &QLineEdit::editingFinished, this, [this, e] { panelBoxLeft(e); });
     // Each button brings the other panel to the front when it is shown.
@@ -588,12 +626,12 @@ void Frm_Main::buildMenus() {
         a->setObjectName(QString("mncom%1").arg(n));
         a->setCheckable(true);
         mncom[static_cast<size_t>(n - 1)] = a;
-        connect(a, &QAction::triggered, this, [this, n] {
-            comMenu_.choose(n, s_, [this] { saveConfig(s_, ports_.prompter); });
-        });
+        connect(a, &QAction::triggered, this,
+                [this, n] { comMenu_.choose(n, s_, [this] { saveConfig(s_, ports_.prompter); }); });
     }
     comMenu_.onChanged = [this] {
-        for (int n = 1; n <= kSearchPorts; ++n) mncom[static_cast<size_t>(n - 1)]->setChecked(comMenu_.isChecked(n));
+        for (int n = 1; n <= kSearchPorts; ++n)
+            mncom[static_cast<size_t>(n - 1)]->setChecked(comMenu_.isChecked(n));
     };
 
     mnadvanced = named(mnfile->addMenu("Advanced"), "mnadvanced");
@@ -731,7 +769,8 @@ void Frm_Main::wireRun() {
         if (hooks.hideOtherWindows) hooks.hideOtherWindows();
     };
     h.prepareLivePlot = [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.plots.redraw(c.picact, c.data); });
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.redraw(c.picact, c.data); });
     };
     h.acquisitionStarted = [this] {
         withDisplay([this](const LiveDisplayContext& c) {
@@ -751,7 +790,9 @@ void Frm_Main::wireRun() {
         BlockArrays block = run_.blockArrays();
         display_.signal.drawNewSamples(Picreal->surface(), block, run_.sampleIndex, run_.tickCount);
     };
-    h.toggleTraceColour = [this] { display_.signal.traceColourFlag = !display_.signal.traceColourFlag; };
+    h.toggleTraceColour = [this] {
+        display_.signal.traceColourFlag = !display_.signal.traceColourFlag;
+    };
     h.refreshActivePlot = [this] {
         LivePlotData data = run_.plotData();
         display_.plots.refreshActivePlot(Picact->surface(), data);
@@ -833,7 +874,8 @@ void Frm_Main::showLauncher(bool enabled) {
 void Frm_Main::fillTools() {
     frm_mn1->setVisible(s_.setup.Menu1 != 0);
     cmb_organism->clear();
-    for (const std::string& o : organismChoices()) cmb_organism->addItem(q(o));
+    for (const std::string& o : organismChoices())
+        cmb_organism->addItem(q(o));
     run_.controls.txt_snr_umbral = snrBoxText(s_.setup.SNRx10());
     run_.FillControls();
     syncRunControls();
@@ -845,7 +887,8 @@ void Frm_Main::fillSettings() {
     syncCalibration();
     syncPanels();
     combo_minutes->clear();
-    for (const std::string& m : lapseChoices()) combo_minutes->addItem(q(m));
+    for (const std::string& m : lapseChoices())
+        combo_minutes->addItem(q(m));
     fillHeader();
 }
 
@@ -859,16 +902,18 @@ void Frm_Main::fillPickers() {
     {
         QSignalBlocker b1(combogrup), b2(Combofila), b3(Combocol);
         combogrup->clear();
-        for (const std::string& e : groupPickerEntries(s_.channels)) combogrup->addItem(q(e));
+        for (const std::string& e : groupPickerEntries(s_.channels))
+            combogrup->addItem(q(e));
         Combofila->clear();
-        for (int r = 0; r < s_.plate.Plate_Rows; ++r) Combofila->addItem(QString(QChar('A' + r)));
+        for (int r = 0; r < s_.plate.Plate_Rows; ++r)
+            Combofila->addItem(QString(QChar('A' + r)));
         Combocol->clear();
-        for (int c = 1; c <= s_.plate.Plate_Columns; ++c) Combocol->addItem(QString::number(c));
+        for (int c = 1; c <= s_.plate.Plate_Columns; ++c)
+            Combocol->addItem(QString::number(c));
     }
     // Keep the selected position inside the plate.
-    withDisplay([this](const LiveDisplayContext& c) {
-        display_.rowChosen(display_.signal.rowLetter, c);
-    });
+    withDisplay(
+        [this](const LiveDisplayContext& c) { display_.rowChosen(display_.signal.rowLetter, c); });
     txt_subproject->setText(q(defaultAcquisitionName(s_)));
 }
 
@@ -881,7 +926,8 @@ void Frm_Main::displayDefaults() {
 }
 
 void Frm_Main::fillHeader() {
-    txt_projecto->setText(QString("%1_%2").arg(s_.config.Actual_Project_Number).arg(q(s_.setup.Name)));
+    txt_projecto->setText(
+        QString("%1_%2").arg(s_.config.Actual_Project_Number).arg(q(s_.setup.Name)));
     txt_acqlapse->setText(QString::number(s_.setup.Aq_lapse));
     txt_wellformat->setText(q(plateFormatCaption(s_.setup.Plate_format)));
     txt_detection->setText(q(detectionText(s_.setup)));
@@ -904,7 +950,8 @@ void Frm_Main::syncPickers() {
         sameList = lstgrup->item(i)->text() == q(sv.members[static_cast<size_t>(i)].label);
     if (!sameList) {
         lstgrup->clear();
-        for (const auto& m : sv.members) lstgrup->addItem(q(m.label));
+        for (const auto& m : sv.members)
+            lstgrup->addItem(q(m.label));
     }
     lstgrup->setCurrentRow(sv.memberIndex);
     setTextQuietly(txtbeam, sv.currentMember);
@@ -1004,12 +1051,18 @@ void Frm_Main::panelBoxLeft(QLineEdit* e) {
     inBoxCheck_ = true; // a refused value's message takes the focus
     std::string text = e->text().toStdString();
     TemperatureLight& p = run_.panels;
-    if (e == txt_lon) p.txt_lon_LostFocus(text);
-    else if (e == txt_loff) p.txt_loff_LostFocus(text);
-    else if (e == txt_pulsetimes) p.txt_pulsetimes_LostFocus(text);
-    else if (e == txt_pulseon) p.txt_pulseon_LostFocus(text);
-    else if (e == txt_pulseoff) p.txt_pulseoff_LostFocus(text);
-    else if (e == txttemp) p.txttemp_LostFocus(text);
+    if (e == txt_lon)
+        p.txt_lon_LostFocus(text);
+    else if (e == txt_loff)
+        p.txt_loff_LostFocus(text);
+    else if (e == txt_pulsetimes)
+        p.txt_pulsetimes_LostFocus(text);
+    else if (e == txt_pulseon)
+        p.txt_pulseon_LostFocus(text);
+    else if (e == txt_pulseoff)
+        p.txt_pulseoff_LostFocus(text);
+    else if (e == txttemp)
+        p.txttemp_LostFocus(text);
     inBoxCheck_ = false;
     syncPanels();
 }
@@ -1037,13 +1090,17 @@ void Frm_Main::setNotes(const std::string& notes) {
 void Frm_Main::showTool(MainTool tool, bool shown) {
     TemperatureLight& p = run_.panels;
     switch (tool) {
-    case MainTool::Calibration: frm_mn1->setVisible(shown); return;
+    case MainTool::Calibration:
+        frm_mn1->setVisible(shown);
+        return;
     case MainTool::Light:
         p.boxes.Frame_light = shown;
         p.boxes.frm_pulse = shown;
         p.Chk_lenabled_Click(shown);
         break;
-    case MainTool::Temperature: p.boxes.Frame_temp = shown; break;
+    case MainTool::Temperature:
+        p.boxes.Frame_temp = shown;
+        break;
     }
     syncPanels();
 }
@@ -1093,7 +1150,8 @@ void Frm_Main::Cmdreport_Click() {
         ports_.prompter.show("Activity file not Found");
         return;
     }
-    if (hooks.openReport) hooks.openReport(folder, combo_minutes->currentText().toStdString(), false);
+    if (hooks.openReport)
+        hooks.openReport(folder, combo_minutes->currentText().toStdString(), false);
 }
 
 void Frm_Main::Cmdsetup_Click() {
@@ -1107,7 +1165,9 @@ void Frm_Main::Cmdoffline_Click() {
     showLauncher(true);
 }
 
-void Frm_Main::mnexit_Click() { close(); }
+void Frm_Main::mnexit_Click() {
+    close();
+}
 
 void Frm_Main::mncontent_Click() {
     // The help document lives in the program folder; a failure is ignored.
@@ -1155,7 +1215,9 @@ void Frm_Main::lapseEndedUnattended() {
     QTimer::singleShot(0, this, [this] { close(); });
 }
 
-void Frm_Main::Timerinicio_Timer() { startup_.timerTick(); }
+void Frm_Main::Timerinicio_Timer() {
+    startup_.timerTick();
+}
 
 // --- Window events ------------------------------------------------------------
 
@@ -1203,8 +1265,10 @@ void Frm_Main::layoutControls() {
     central->findChild<QWidget*>("headerBand")->setGeometry(0, 0, W, headerH);
     central->findChild<QWidget*>("plotArea")->setGeometry(0, bodyTop, plotW, bodyH);
     Framereal->setGeometry(plotW, bodyTop, signalW, bodyH);
-    central->findChild<QWidget*>("toolColumn")->setGeometry(plotW + signalW, bodyTop, toolsW, bodyH);
-    central->findChild<QWidget*>("bottomBand")->setGeometry(0, bodyTop + bodyH, W, H - bodyTop - bodyH);
+    central->findChild<QWidget*>("toolColumn")
+        ->setGeometry(plotW + signalW, bodyTop, toolsW, bodyH);
+    central->findChild<QWidget*>("bottomBand")
+        ->setGeometry(0, bodyTop + bodyH, W, H - bodyTop - bodyH);
 
     // The status frame floats over the top of the plot area.
     const int sw = std::min(380, plotW - 40), sh = 86;
@@ -1231,7 +1295,8 @@ bool Frm_Main::eventFilter(QObject* watched, QEvent* e) {
         Timer_button->start();
     } else if (watched == lstgrup && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
-        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && lstgrup->currentRow() >= 0) {
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
+            lstgrup->currentRow() >= 0) {
             int row = lstgrup->currentRow();
             withDisplay([&](const LiveDisplayContext& c) { display_.memberChosen(row, c); });
             return true;

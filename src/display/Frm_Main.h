@@ -76,7 +76,7 @@ struct MainHooks {
 
 class Frm_Main : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     static constexpr const char* Caption = "<Trelvane> Acquisition Software  --------> Main";
 
     Frm_Main(SharedState& state, Ports& ports, QWidget* parent = nullptr);
@@ -129,13 +129,13 @@ public:
     ComPortMenu& comPortMenu() { return comMenu_; }
     QTimer* timerAdq() const { return Timeradq; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+  private:
     void build();
     void buildMenus();
     void wireRun();
@@ -178,7 +178,7 @@ private:
     bool syncing_ = false;
     bool inBoxCheck_ = false;
 
-public:
+  public:
     // Timers.
     QTimer* Timeradq = nullptr;    // acquisition tick, 30 ms
     QTimer* Timerinicio = nullptr; // start-up steps, 500 ms

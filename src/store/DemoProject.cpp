@@ -17,11 +17,12 @@ namespace {
 
 // Keeps what the store would show in message boxes, so a failure can say why.
 class CollectingPrompter : public Prompter {
-public:
+  public:
     std::vector<std::string> messages;
     Answer message(const std::string& text, Buttons buttons, const std::string&) override {
         messages.push_back(text);
-        return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes : Answer::Ok;
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes
+                                                                            : Answer::Ok;
     }
     InputResult input(const std::string&, const std::string&, const std::string&) override {
         return {true, ""};
@@ -32,11 +33,13 @@ constexpr std::array<const char*, 4> kGroupNames = {"Control", "Dose 1", "Dose 2
 
 } // namespace
 
-DemoProjectResult makeDemoProject(const std::string& programFolder, const DemoProjectOptions& options) {
+DemoProjectResult makeDemoProject(const std::string& programFolder,
+                                  const DemoProjectOptions& options) {
     DemoProjectResult r;
     SharedState s;
     s.Program_Folder = programFolder;
-    while (s.Program_Folder.size() > 1 && s.Program_Folder.back() == '/') s.Program_Folder.pop_back();
+    while (s.Program_Folder.size() > 1 && s.Program_Folder.back() == '/')
+        s.Program_Folder.pop_back();
     if (!configFileExists(s.Program_Folder)) {
         r.error = "no " + std::string(kConfigFileName) + " in " + s.Program_Folder;
         return r;
@@ -54,7 +57,8 @@ DemoProjectResult makeDemoProject(const std::string& programFolder, const DemoPr
     }
 
     int n = 1;
-    while (n <= kMaxProject && folderExists(projectFolderPath(s.Program_Folder, n))) ++n;
+    while (n <= kMaxProject && folderExists(projectFolderPath(s.Program_Folder, n)))
+        ++n;
     if (n > kMaxProject) {
         r.error = "no free project number";
         return r;
@@ -84,13 +88,15 @@ DemoProjectResult makeDemoProject(const std::string& programFolder, const DemoPr
     // Four groups of three plate columns; beams outside the wells are free.
     ChannelTables& t = s.channels;
     t = ChannelTables{};
-    for (size_t g = 0; g < kGroupNames.size(); ++g) t.Group_Name[g + 1] = kGroupNames[g];
+    for (size_t g = 0; g < kGroupNames.size(); ++g)
+        t.Group_Name[g + 1] = kGroupNames[g];
     const int columnsPerGroup = std::max(1, s.plate.Plate_Columns / 4);
     for (int c = 0; c < kChannels; ++c) {
         const int well = s.plate.Channel_Well[static_cast<size_t>(c)];
         t.Channel_Group[static_cast<size_t>(c)] =
             well < 0 ? int16_t{-1}
-                     : static_cast<int16_t>(std::min(3, well / s.plate.Plate_Rows / columnsPerGroup) + 1);
+                     : static_cast<int16_t>(
+                           std::min(3, well / s.plate.Plate_Rows / columnsPerGroup) + 1);
     }
 
     if (!saveProject(s)) {

@@ -15,14 +15,15 @@ struct DemoProjectOptions {
 };
 
 struct DemoProjectResult {
-    int project = 0;     // the new project's number (0 on failure)
-    std::string folder;  // its folder
-    std::string error;   // why it failed
+    int project = 0;    // the new project's number (0 on failure)
+    std::string folder; // its folder
+    std::string error;  // why it failed
 };
 
 // Creates the demo project under the first free project number of the
 // program folder (which must hold config.dat) and writes config.dat with it
 // as the current project and serialCom as the port.
-DemoProjectResult makeDemoProject(const std::string& programFolder, const DemoProjectOptions& options);
+DemoProjectResult makeDemoProject(const std::string& programFolder,
+                                  const DemoProjectOptions& options);
 
 } // namespace trv

@@ -118,9 +118,8 @@ TEST(RunSwitch, OnlyTheWholeTrimmedLineInThreeSpellingsCounts) {
 }
 
 TEST(StartupTexts, OrganismSnrNameAndClosingQuestion) {
-    EXPECT_EQ(organismChoices(),
-              (std::vector<std::string>{"C elegans(>L4)", "Zebrafish(Larvae)", "Echinococcus",
-                                        "Drosophila"}));
+    EXPECT_EQ(organismChoices(), (std::vector<std::string>{"C elegans(>L4)", "Zebrafish(Larvae)",
+                                                           "Echinococcus", "Drosophila"}));
     EXPECT_EQ(snrBoxText(0), "1.8");
     EXPECT_EQ(snrBoxText(25), "2.5");
     EXPECT_EQ(snrBoxText(14), "1.4");
@@ -184,8 +183,9 @@ TEST_F(StartupFixture, MissingConfigEndsTheProgramWithItsMessage) {
     std::remove((dir / kConfigFileName).c_str());
     Startup& st = make();
     EXPECT_FALSE(st.load(""));
-    EXPECT_EQ(fp.prompter.texts(),
-              std::vector<std::string>{"Config file not found: Check correct software installation"});
+    EXPECT_EQ(
+        fp.prompter.texts(),
+        std::vector<std::string>{"Config file not found: Check correct software installation"});
     EXPECT_EQ(calls.back(), "end 1");
     EXPECT_EQ(indexOf("launcher-disabled"), -1);
     EXPECT_TRUE(fp.status.on(status::NewsLine).empty());
@@ -267,7 +267,8 @@ TEST_F(StartupFixture, AFailureWhileFillingNamesTheStageAndEnds) {
     hooks.fillSettings = [] { throw std::runtime_error("bad control"); };
     Startup& st = make();
     EXPECT_FALSE(st.load(""));
-    EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{"Error loading INIT parameters #ERROR:5"});
+    EXPECT_EQ(fp.prompter.texts(),
+              std::vector<std::string>{"Error loading INIT parameters #ERROR:5"});
     EXPECT_EQ(calls.back(), "end 1");
     EXPECT_EQ(indexOf("enable@8"), -1);
 }

@@ -17,7 +17,8 @@ namespace {
 
 void seedProgramFolder(const test::TempDir& home) {
     const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
-    for (const std::string& f : listFiles(data)) copyFile(data + "/" + f, home / f);
+    for (const std::string& f : listFiles(data))
+        copyFile(data + "/" + f, home / f);
 }
 
 // The current project of a program folder, loaded as the program loads it.
@@ -62,7 +63,8 @@ TEST(CliMakeDemo, LeavesACurrentW96fProjectWithFourGroupsOfThreeColumns) {
         ++wellsOfGroup[group][well];
     }
     ASSERT_EQ(wellsOfGroup.size(), 4u);
-    for (auto& [group, wells] : wellsOfGroup) EXPECT_EQ(wells.size(), 24u) << "group " << group;
+    for (auto& [group, wells] : wellsOfGroup)
+        EXPECT_EQ(wells.size(), 24u) << "group " << group;
     EXPECT_EQ(groupPickerEntries(s.channels),
               (std::vector<std::string>{"001_Control", "002_Dose 1", "003_Dose 2", "004_Dose 3"}));
 }

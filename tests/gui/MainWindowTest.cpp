@@ -57,7 +57,8 @@ struct ProgramFixture : ::testing::Test {
     void SetUp() override {
         ensureApplication();
         const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
-        for (const std::string& f : listFiles(data)) copyFile(data + "/" + f, home / f);
+        for (const std::string& f : listFiles(data))
+            copyFile(data + "/" + f, home / f);
         DemoProjectOptions demo;
         demo.lapseMinutes = 3;
         ASSERT_EQ(makeDemoProject(home.path(), demo).project, 1);
@@ -123,17 +124,19 @@ TEST_F(ProgramFixture, StartUpLeavesTheLauncherReadyWithTheMainWindowFilled) {
     EXPECT_FALSE(m.CmdPause->isEnabled());
     EXPECT_TRUE(m.mnstatustest->isVisible());
     // Every documented control carries its name.
-    for (const char* name : {"CmdPlay", "CmdPause", "CmdStop", "Cmdreport", "Cmdsetup", "Cmdoffline",
-                             "cmd_connect", "Cmd_disconnect", "Picact", "Picreal", "Combofila",
-                             "Combocol", "txtsub", "lstgrup", "cmdbeam_minus", "cmdbeam_plus",
-                             "Cmdzoom_minus", "Cmdzoom_plus", "Cmd_barplot", "Cmd_gridplot",
-                             "Cmd_histoplot", "combogrup", "cmd_pgup", "cmd_pgdown", "Cmd_readblank",
-                             "cmd_calibra", "Cmd_autozero", "combo_minutes", "cmb_organism",
-                             "txt_snr_umbral", "chk_bodybends", "Frame_temp", "Frame_light",
-                             "cmd_nextwindows1", "cmd_nextwindows2", "txttemp", "txt_lon", "txt_loff",
-                             "frm_pulse", "Txt_time", "lbl_temperature", "lbl_torun",
-                             "lbl_autostart", "lbl_autotext", "lbl_autochannel", "lblcalibrando",
-                             "Framereal", "frm_mn1"})
+    for (const char* name :
+         {"CmdPlay",         "CmdPause",         "CmdStop",          "Cmdreport",
+          "Cmdsetup",        "Cmdoffline",       "cmd_connect",      "Cmd_disconnect",
+          "Picact",          "Picreal",          "Combofila",        "Combocol",
+          "txtsub",          "lstgrup",          "cmdbeam_minus",    "cmdbeam_plus",
+          "Cmdzoom_minus",   "Cmdzoom_plus",     "Cmd_barplot",      "Cmd_gridplot",
+          "Cmd_histoplot",   "combogrup",        "cmd_pgup",         "cmd_pgdown",
+          "Cmd_readblank",   "cmd_calibra",      "Cmd_autozero",     "combo_minutes",
+          "cmb_organism",    "txt_snr_umbral",   "chk_bodybends",    "Frame_temp",
+          "Frame_light",     "cmd_nextwindows1", "cmd_nextwindows2", "txttemp",
+          "txt_lon",         "txt_loff",         "frm_pulse",        "Txt_time",
+          "lbl_temperature", "lbl_torun",        "lbl_autostart",    "lbl_autotext",
+          "lbl_autochannel", "lblcalibrando",    "Framereal",        "frm_mn1"})
         EXPECT_NE(m.findChild<QWidget*>(name), nullptr) << name;
     for (const char* name : {"mncontent", "mnabout", "mnexit", "mnstatustest", "mn_userbin",
                              "mn_factory", "lght_ctl", "temp_ctl", "mncom1", "mncom15"})
@@ -313,7 +316,8 @@ TEST_F(ProgramFixture, ResizingDuringAnAcquisitionKeepsTheViewAndItsPage) {
     // Sixteen groups of six wells: the bar plot needs two pages.
     for (int c = 0; c < kChannels; ++c) {
         int well = s.plate.Channel_Well[static_cast<size_t>(c)];
-        s.channels.Channel_Group[static_cast<size_t>(c)] = well < 0 ? int16_t{-1} : static_cast<int16_t>(well / 6);
+        s.channels.Channel_Group[static_cast<size_t>(c)] =
+            well < 0 ? int16_t{-1} : static_cast<int16_t>(well / 6);
     }
     launcher().choose(2);
     Frm_Main& m = main();
@@ -350,7 +354,8 @@ TEST_F(ProgramFixture, ResizingDuringAnAcquisitionKeepsTheViewAndItsPage) {
     m.close();
     EXPECT_EQ(s.Acq_State, 0);
     EXPECT_FALSE(m.timerAdq()->isActive());
-    EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{"Update values to project 1_Demo before Exit?"});
+    EXPECT_EQ(fp.prompter.texts(),
+              std::vector<std::string>{"Update values to project 1_Demo before Exit?"});
     EXPECT_EQ(endCodes, std::vector<int>{0});
     EXPECT_FALSE(CommIsOpen(1));
 }
@@ -364,7 +369,8 @@ TEST_F(ProgramFixture, ActivationWhileIdleClearsCountsAndZoom) {
     ASSERT_FALSE(m.isVisible());
     m.show(); // what the launcher and the setup window do when they hand over
     const LivePlotData d = m.run().plotData();
-    for (int c = 0; c < kChannels; ++c) ASSERT_EQ(d.total(c), 0) << c;
+    for (int c = 0; c < kChannels; ++c)
+        ASSERT_EQ(d.total(c), 0) << c;
     EXPECT_EQ(m.display().signal.zoomReference[5], 0);
     EXPECT_EQ(m.txt_acqlapse->text(), "45");
     EXPECT_TRUE(fp.prompter.messages.empty());
@@ -388,7 +394,8 @@ TEST_F(ProgramFixture, ClosingConnectedAsksToSaveTheProject) {
     fp.prompter.answer(Answer::No);
     QAction* exit = main().mnexit;
     exit->trigger();
-    EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{"Update values to project 1_Demo before Exit?"});
+    EXPECT_EQ(fp.prompter.texts(),
+              std::vector<std::string>{"Update values to project 1_Demo before Exit?"});
     EXPECT_EQ(endCodes, std::vector<int>{0});
     EXPECT_FALSE(CommIsOpen(1));
 }

@@ -33,8 +33,8 @@ int runMakeDemo(const std::vector<std::string>& args, std::ostream& out, std::os
         err << "trelvane-cli make-demo: " << r.error << "\n";
         return kExitFailure;
     }
-    out << "project " << r.project << " \"" << options.name << "\" in " << r.folder << " (w96f, 4 groups, "
-        << lapse << " min, COM" << com << ") is the current project\n";
+    out << "project " << r.project << " \"" << options.name << "\" in " << r.folder
+        << " (w96f, 4 groups, " << lapse << " min, COM" << com << ") is the current project\n";
     return kExitOk;
 }
 
