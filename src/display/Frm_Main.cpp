@@ -610,10 +610,12 @@ void Frm_Main::build() {
         connect(e, &QLineEdit::editingFinished, this, [this, e] { panelBoxLeft(e); });
     // Each button brings the other panel to the front when it is shown.
     connect(cmd_nextwindows1, &QPushButton::clicked, this, [this] {
-        if (Frame_light->isVisible()) Frame_light->raise();
+        if (lightShown_) lightInFront_ = true;
+        showPanels();
     });
     connect(cmd_nextwindows2, &QPushButton::clicked, this, [this] {
-        if (Frame_temp->isVisible()) Frame_temp->raise();
+        if (tempShown_) lightInFront_ = false;
+        showPanels();
     });
 }
 
@@ -1012,18 +1014,31 @@ void Frm_Main::syncPanels() {
         Chk_lenabled->setChecked(p.boxes.Chk_lenabled);
         Chk_tenabled->setChecked(p.boxes.Chk_tenabled);
     }
-    bool lightWasShown = Frame_light->isVisibleTo(Frame_light->parentWidget());
-    bool tempWasShown = Frame_temp->isVisibleTo(Frame_temp->parentWidget());
-    Frame_light->setVisible(p.boxes.Frame_light);
-    Frame_temp->setVisible(p.boxes.Frame_temp);
-    // A panel that has just been shown comes to the front.
-    if (p.boxes.Frame_light && !lightWasShown) Frame_light->raise();
-    if (p.boxes.Frame_temp && !tempWasShown) Frame_temp->raise();
+    // The two panels share one place: a panel that has just been shown comes
+    // to the front, and only the front one is drawn.
+    if (p.boxes.Frame_light && !lightShown_) lightInFront_ = true;
+    if (p.boxes.Frame_temp && !tempShown_) lightInFront_ = false;
+    lightShown_ = p.boxes.Frame_light;
+    tempShown_ = p.boxes.Frame_temp;
+    showPanels();
     cmd_nextwindows1->setEnabled(p.boxes.Frame_light);
     cmd_nextwindows2->setEnabled(p.boxes.Frame_temp);
     lght_ctl->setChecked(p.boxes.Frame_light);
     temp_ctl->setChecked(p.boxes.Frame_temp);
     syncing_ = false;
+}
+
+QWidget* Frm_Main::frontPanel() const {
+    if (Frame_light->isVisibleTo(Frame_light->parentWidget())) return Frame_light;
+    if (Frame_temp->isVisibleTo(Frame_temp->parentWidget())) return Frame_temp;
+    return nullptr;
+}
+
+void Frm_Main::showPanels() {
+    const bool lightDrawn = lightShown_ && (lightInFront_ || !tempShown_);
+    const bool tempDrawn = tempShown_ && !lightDrawn;
+    Frame_light->setVisible(lightDrawn);
+    Frame_temp->setVisible(tempDrawn);
 }
 
 void Frm_Main::syncCalibration() {

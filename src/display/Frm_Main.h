@@ -116,6 +116,9 @@ class Frm_Main : public QMainWindow {
     void applyDetectionSummary(const DetectionSummary& d);
     void setNotes(const std::string& notes);
     void showTool(MainTool tool, bool shown);
+    // The panel drawn in the shared place ("Frame_temp", "Frame_light" or
+    // none).
+    QWidget* frontPanel() const;
 
     // Activation refresh while idle (what becoming the active window does).
     void activationRefresh();
@@ -167,6 +170,7 @@ class Frm_Main : public QMainWindow {
     void connectNow(bool runSwitch);
     void lapseEndedUnattended();
     void panelBoxLeft(QLineEdit* box);
+    void showPanels();
 
     SharedState& s_;
     Ports& ports_;
@@ -177,6 +181,9 @@ class Frm_Main : public QMainWindow {
     bool closingDone_ = false;
     bool syncing_ = false;
     bool inBoxCheck_ = false;
+    // The temperature and light panels as the panels object shows them, and
+    // which of the two is in front when both are.
+    bool lightShown_ = false, tempShown_ = false, lightInFront_ = false;
 
   public:
     // Timers.

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -429,6 +430,33 @@ TEST_F(ProgramFixture, ComPortsMenuAndReportBeforeAnyAcquisition) {
 
     QTest::mouseClick(m.Cmdreport, Qt::LeftButton);
     EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{"Activity file not Found"});
+}
+
+TEST_F(ProgramFixture, TemperatureAndLightPanelsShareOnePlace) {
+    start();
+    Frm_Main& m = main();
+    m.show();
+    ASSERT_EQ(m.frontPanel(), nullptr); // the demo project shows neither
+
+    m.temp_ctl->trigger();
+    EXPECT_EQ(fp.prompter.texts(),
+              std::vector<std::string>{"Only available in some hardware versions"});
+    EXPECT_EQ(m.frontPanel(), m.Frame_temp);
+    m.lght_ctl->trigger(); // the panel shown last comes to the front
+    EXPECT_EQ(m.frontPanel(), m.Frame_light);
+    EXPECT_FALSE(m.Frame_temp->isVisible()); // never drawn under the other
+    EXPECT_TRUE(m.temp_ctl->isChecked());
+
+    QTest::mouseClick(m.cmd_nextwindows2, Qt::LeftButton); // on the light panel
+    EXPECT_EQ(m.frontPanel(), m.Frame_temp);
+    QTest::mouseClick(m.cmd_nextwindows1, Qt::LeftButton); // on the temperature panel
+    EXPECT_EQ(m.frontPanel(), m.Frame_light);
+
+    fp.prompter.clear();
+    m.lght_ctl->trigger(); // hiding asks nothing
+    EXPECT_TRUE(fp.prompter.messages.empty());
+    EXPECT_EQ(m.frontPanel(), m.Frame_temp);
+    EXPECT_FALSE(m.lght_ctl->isChecked());
 }
 
 TEST_F(ProgramFixture, HelpOpensTheDocumentAndAboutShowsTheVersion) {
