@@ -21,7 +21,7 @@ inline constexpr const char* Temperature = "lbl_temperature";    // "T=" + text 
 inline constexpr const char* TimeBar = "timeBar";                // progress: elapsed % of the lapse
 inline constexpr const char* AcquisitionName = "txt_subproject"; // name of the current acquisition
 inline constexpr const char* BlankLabel = "lblcalibrando";       // blank reading label
-inline constexpr const char* SetupWell = "setupWell"; // setup window: well under the pointer
+inline constexpr const char* SetupWell = "setupWell";            // setup window: well under the pointer
 } // namespace status
 
 class StatusView {

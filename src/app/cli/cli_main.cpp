@@ -14,6 +14,9 @@ const Command kCommands[] = {
     {"detect", kDetectUsage, "count the activity events of one channel in one stored raw block",
      runDetect},
     {"report", kReportUsage, "write the report of a stored acquisition and print its path", runReport},
+    {"make-demo", kMakeDemoUsage,
+     "add a ready demo project (w96f, four groups, a few minutes) and make it the current one",
+     runMakeDemo},
 };
 
 void printUsage(std::ostream& os) {

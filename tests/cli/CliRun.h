@@ -1,0 +1,51 @@
+// Runs the built trelvane-cli as a program (no shell) for the cli tests.
+#pragma once
+
+#include "support/TempDir.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace trv {
+
+struct CliResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Runs the built trelvane-cli with the given arguments (no shell), its
+// output captured in files of the temporary folder.
+inline CliResult runCli(const test::TempDir& dir, const std::vector<std::string>& args) {
+    const std::string program = std::string(TRELVANE_BINARY_DIR) + "/trelvane-cli";
+    std::vector<std::string> all = {program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string outPath = dir / "cli.out", errPath = dir / "cli.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    CliResult r;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    r.out = dir.read("cli.out");
+    r.err = dir.read("cli.err");
+    return r;
+}
+
+} // namespace trv
