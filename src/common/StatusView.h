@@ -16,6 +16,7 @@ inline constexpr const char* StatusCaption = "statusCaption";
 inline constexpr const char* StatusFrame = "statusFrame";   // frame with caption and line
 inline constexpr const char* Progress = "progress";         // progress strip of the status frame
 inline constexpr const char* SetupWell = "setupWell";       // setup window: well under the pointer
+inline constexpr const char* ReportRawStatus = "reportRawStatus"; // report window: raw-data frame progress
 } // namespace status
 
 class StatusView {
