@@ -258,7 +258,9 @@ ReprocessOutcome reprocessRawData(const ReprocessRequest& rq, ReportLayout& layo
 
     const StoredDetectionResult detected = detectStoredBlocks(job, [&](int i) {
         status.setText(status::ReportRawStatus, "Block " + std::to_string(i + 1) + total);
-        status.setText(status::ReportRawStatus, "Block " + std::to_string(i + 2) + total);
+        // The count after a record, never past the records read.
+        status.setText(status::ReportRawStatus,
+                       "Block " + std::to_string(std::min(i + 2, std::max(H, 1))) + total);
         ports.pump.processEvents();
         return !stop.load();
     });
