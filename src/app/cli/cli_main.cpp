@@ -14,6 +14,11 @@ const Command kCommands[] = {
     {"detect", kDetectUsage, "count the activity events of one channel in one stored raw block",
      runDetect},
     {"report", kReportUsage, "write the report of a stored acquisition and print its path", runReport},
+    {"reprocess", kReprocessUsage,
+     "detect the activity again from the stored raw blocks, report it (and store it with --replace)",
+     runReprocess},
+    {"export-wells", kExportWellsUsage,
+     "write the activity of every well (or channel) in bins as small text files", runExportWells},
 };
 
 void printUsage(std::ostream& os) {
