@@ -29,7 +29,7 @@ const std::vector<std::string>& reprocessOrganismEntries() {
     return entries;
 }
 
-OrganismPreset organismPreset(int organism) {
+ReprocessPreset reprocessPreset(int organism) {
     switch (organism) {
     case kOrganismZebrafish:
         return {"2.8", std::nullopt};

@@ -26,11 +26,11 @@ constexpr int kOrganismDrosophila = 3;
 
 // What choosing an organism sets: its threshold text and, for some, the
 // method.
-struct OrganismPreset {
+struct ReprocessPreset {
     std::string threshold;
     std::optional<int> method;
 };
-OrganismPreset organismPreset(int organism);
+ReprocessPreset reprocessPreset(int organism);
 
 // The threshold box on leaving it: the typed value ("," read as ".") with
 // one decimal and a point when it lies in the organism's range (0.5..1 for

@@ -176,7 +176,7 @@ bool ReportWindowModel::mnrecalculate_Click() {
 
 void ReportWindowModel::Cmb_organism_Click(int index) {
     c.Cmb_organism = index;
-    const OrganismPreset p = organismPreset(index);
+    const ReprocessPreset p = reprocessPreset(index);
     c.frmtxt_threshold = p.threshold;
     if (p.method) c.Cmb_dspmethod = *p.method;
     refresh();

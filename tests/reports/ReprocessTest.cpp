@@ -114,11 +114,11 @@ TEST(ReprocessRules, ThresholdBoxOnLeaving) {
     EXPECT_EQ(checkedThresholdText(0, "x"), "1.8");
     EXPECT_EQ(checkedThresholdText(kOrganismDrosophila, "0,7"), "0.7");
     EXPECT_EQ(checkedThresholdText(kOrganismDrosophila, "1.8"), "0.8");
-    EXPECT_EQ(organismPreset(kOrganismDrosophila).threshold, "0.8");
-    EXPECT_EQ(organismPreset(kOrganismDrosophila).method, 3);
-    EXPECT_EQ(organismPreset(kOrganismEchinococcus).method, 2);
-    EXPECT_EQ(organismPreset(kOrganismZebrafish).threshold, "2.8");
-    EXPECT_FALSE(organismPreset(kOrganismZebrafish).method.has_value());
+    EXPECT_EQ(reprocessPreset(kOrganismDrosophila).threshold, "0.8");
+    EXPECT_EQ(reprocessPreset(kOrganismDrosophila).method, 3);
+    EXPECT_EQ(reprocessPreset(kOrganismEchinococcus).method, 2);
+    EXPECT_EQ(reprocessPreset(kOrganismZebrafish).threshold, "2.8");
+    EXPECT_FALSE(reprocessPreset(kOrganismZebrafish).method.has_value());
 }
 
 TEST_F(ReprocessFixture, RecordTwentyThreeIsBlockOneOfFileTwo) {
