@@ -232,7 +232,8 @@ ReprocessOutcome reprocessRawData(const ReprocessRequest& rq, ReportLayout& layo
     case LayoutLoad::PlateDamaged:
         return failed();
     }
-    const std::string total = "/" + std::to_string(H);
+    std::string total = "/";
+    total += std::to_string(H);
     status.setText(status::ReportRawStatus, "Block 0" + total);
 
     const double T = thresholdValue(rq.thresholdText);
