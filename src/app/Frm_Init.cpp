@@ -1,5 +1,6 @@
 #include "app/Frm_Init.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -9,8 +10,12 @@
 
 namespace trv {
 
-const char* Frm_Init::versionText() { return "Trelvane " TRELVANE_VERSION " - activity reader acquisition and analysis"; }
-const char* Frm_Init::makerUrl() { return "https://example.org/trelvane"; }
+const char* Frm_Init::versionText() {
+    return "Trelvane " TRELVANE_VERSION " - activity reader acquisition and analysis";
+}
+const char* Frm_Init::makerUrl() {
+    return "https://example.org/trelvane";
+}
 
 static QPixmap drawLogo() {
     // A small drawn logo: a plate of wells crossed by beams.
@@ -28,7 +33,8 @@ static QPixmap drawLogo() {
             p.drawEllipse(QPointF(18 + c * 17, 17 + r * 15), 5, 5);
         }
     p.setPen(QPen(QColor(230, 60, 60, 160), 1));
-    for (int c = 0; c < 6; ++c) p.drawLine(18 + c * 17, 6, 18 + c * 17, 74);
+    for (int c = 0; c < 6; ++c)
+        p.drawLine(18 + c * 17, 6, 18 + c * 17, 74);
     return pm;
 }
 
@@ -116,13 +122,15 @@ void Frm_Init::choose(int option) {
     case 4:
         if (ports_.prompter.askYesNo("Sure to Quit?") && onQuit) onQuit();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
 bool Frm_Init::eventFilter(QObject* watched, QEvent* event) {
     for (int i = 0; i < 4; ++i) {
-        if (watched != frames_[static_cast<size_t>(i)] && watched != labels_[static_cast<size_t>(i)])
+        if (watched != frames_[static_cast<size_t>(i)] &&
+            watched != labels_[static_cast<size_t>(i)])
             continue;
         if (event->type() == QEvent::Enter) highlight(i);
         if (event->type() == QEvent::MouseButtonRelease && isEnabled()) {
@@ -135,6 +143,11 @@ bool Frm_Init::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Frm_Init::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (isEnabled()) choose(4);
 }
 
 void Frm_Init::changeEvent(QEvent* event) {

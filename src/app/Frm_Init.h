@@ -17,14 +17,14 @@ namespace trv {
 
 class Frm_Init : public QWidget {
     Q_OBJECT
-public:
+  public:
     Frm_Init(SharedState& state, Ports& ports, QWidget* parent = nullptr);
 
     // What the four choices do; the program wires them to its windows.
-    std::function<void()> onSetup;      // "Setup a New Project"
-    std::function<void()> onRunLatest;  // "Run Latest Project"
-    std::function<void()> onOffline;    // "Analyze recorded experiments"
-    std::function<void()> onQuit;       // "EXIT" answered Yes
+    std::function<void()> onSetup;     // "Setup a New Project"
+    std::function<void()> onRunLatest; // "Run Latest Project"
+    std::function<void()> onOffline;   // "Analyze recorded experiments"
+    std::function<void()> onQuit;      // "EXIT" answered Yes
 
     QLabel* newsLine() const { return LblNews; }
     // Runs option 1 to 4 as a click would.
@@ -33,11 +33,13 @@ public:
     static const char* versionText();
     static const char* makerUrl();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Closing the launcher is its "EXIT" choice.
+    void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void highlight(int option);
 
     SharedState& state_;

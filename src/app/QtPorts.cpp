@@ -7,33 +7,70 @@
 #include <QProgressBar>
 #include <QVariant>
 
+#include <cstdio>
+
 namespace trv {
 
-static QString q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+static QString q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
 
 Answer QtPrompter::message(const std::string& text, Buttons buttons, const std::string& title) {
+    if (headless) {
+        Answer a = Answer::Ok;
+        const char* said = "";
+        switch (buttons) {
+        case Buttons::Ok:
+            break;
+        case Buttons::OkCancel:
+            said = " [OK]";
+            break;
+        case Buttons::YesNo:
+            a = Answer::No, said = " [No]";
+            break;
+        case Buttons::YesNoCancel:
+            a = Answer::Cancel, said = " [Cancel]";
+            break;
+        }
+        std::fprintf(stderr, "trelvane: %s%s\n", text.c_str(), said);
+        return a;
+    }
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.empty() ? QStringLiteral("Trelvane") : q(title));
     box.setText(q(text));
     switch (buttons) {
-    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
     case Buttons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
     int r = box.exec();
     switch (r) {
-    case QMessageBox::Ok: return Answer::Ok;
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    default: return Answer::Cancel;
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
     }
 }
 
 InputResult QtPrompter::input(const std::string& prompt, const std::string& title,
                               const std::string& preset) {
+    if (headless) {
+        std::fprintf(stderr, "trelvane: %s (no answer)\n", prompt.c_str());
+        return {true, ""};
+    }
     bool ok = false;
     QString answer = QInputDialog::getText(QApplication::activeWindow(), q(title), q(prompt),
                                            QLineEdit::Normal, q(preset), &ok);
@@ -41,7 +78,9 @@ InputResult QtPrompter::input(const std::string& prompt, const std::string& titl
     return {false, answer.toStdString()};
 }
 
-void QtEventPump::processEvents() { QApplication::processEvents(); }
+void QtEventPump::processEvents() {
+    QApplication::processEvents();
+}
 
 void QtStatusView::bindText(const std::string& target, QWidget* widget) {
     texts_[target] = widget;
@@ -49,9 +88,13 @@ void QtStatusView::bindText(const std::string& target, QWidget* widget) {
     if (it != lastText_.end() && widget) widget->setProperty("text", q(it->second));
 }
 
-void QtStatusView::bindVisible(const std::string& target, QWidget* widget) { visibles_[target] = widget; }
+void QtStatusView::bindVisible(const std::string& target, QWidget* widget) {
+    visibles_[target] = widget;
+}
 
-void QtStatusView::bindProgress(const std::string& target, QProgressBar* bar) { bars_[target] = bar; }
+void QtStatusView::bindProgress(const std::string& target, QProgressBar* bar) {
+    bars_[target] = bar;
+}
 
 void QtStatusView::setText(const std::string& target, const std::string& text) {
     lastText_[target] = text;

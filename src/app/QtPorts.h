@@ -14,9 +14,14 @@ class QProgressBar;
 
 namespace trv {
 
-// Message and input boxes as modal Qt dialogs over the active window.
+// Message and input boxes as modal Qt dialogs over the active window. A
+// headless prompter (a program running unattended without a display) writes
+// each message to the standard error instead and answers it by itself: OK,
+// No for a question, Cancel where there is one, and a cancelled input box.
 class QtPrompter : public Prompter {
-public:
+  public:
+    bool headless = false;
+
     Answer message(const std::string& text, Buttons buttons, const std::string& title) override;
     InputResult input(const std::string& prompt, const std::string& title,
                       const std::string& preset) override;
@@ -24,7 +29,7 @@ public:
 
 // Lets pending window events run inside long loops.
 class QtEventPump : public EventPump {
-public:
+  public:
     void processEvents() override;
 };
 
@@ -33,7 +38,7 @@ public:
 // target to a widget, a progress target to a progress bar. Targets nobody
 // registered are kept, so a window that registers later shows the last text.
 class QtStatusView : public StatusView {
-public:
+  public:
     void bindText(const std::string& target, QWidget* widget);
     void bindVisible(const std::string& target, QWidget* widget);
     void bindProgress(const std::string& target, QProgressBar* bar);
@@ -45,7 +50,7 @@ public:
 
     std::string text(const std::string& target) const;
 
-private:
+  private:
     std::map<std::string, QPointer<QWidget>> texts_;
     std::map<std::string, QPointer<QWidget>> visibles_;
     std::map<std::string, QPointer<QProgressBar>> bars_;

@@ -10,17 +10,23 @@ namespace trv {
 
 // Targets named by the core. Windows map them to their controls.
 namespace status {
-inline constexpr const char* NewsLine = "news";             // launcher news line
-inline constexpr const char* StatusLine = "statusLine";     // connection status line
+inline constexpr const char* NewsLine = "news";         // launcher news line
+inline constexpr const char* StatusLine = "statusLine"; // connection status line
 inline constexpr const char* StatusCaption = "statusCaption";
-inline constexpr const char* StatusFrame = "statusFrame";   // frame with caption and line
-inline constexpr const char* Progress = "progress";         // progress strip of the status frame
-inline constexpr const char* SetupWell = "setupWell";       // setup window: well under the pointer
+inline constexpr const char* StatusFrame = "statusFrame"; // frame with caption and line
+inline constexpr const char* Progress = "progress";       // progress strip of the status frame
+// Main window acquisition displays.
+inline constexpr const char* ElapsedTime = "Txt_time";           // "hh:mm:ss [Nd]"
+inline constexpr const char* Temperature = "lbl_temperature";    // "T=" + text + "*C"
+inline constexpr const char* TimeBar = "timeBar";                // progress: elapsed % of the lapse
+inline constexpr const char* AcquisitionName = "txt_subproject"; // name of the current acquisition
+inline constexpr const char* BlankLabel = "lblcalibrando";       // blank reading label
+inline constexpr const char* SetupWell = "setupWell";            // setup window: well under the pointer
 inline constexpr const char* ReportRawStatus = "reportRawStatus"; // report window: raw-data frame progress
 } // namespace status
 
 class StatusView {
-public:
+  public:
     virtual ~StatusView() = default;
     virtual void setText(const std::string& target, const std::string& text) = 0;
     virtual void setVisible(const std::string& target, bool visible) = 0;
@@ -32,7 +38,7 @@ public:
 
 // Shows nothing; for programs without windows.
 class NullStatusView : public StatusView {
-public:
+  public:
     void setText(const std::string&, const std::string&) override {}
     void setVisible(const std::string&, bool) override {}
     void setProgress(const std::string&, double, double) override {}

@@ -14,6 +14,10 @@ ReportWindows::~ReportWindows() {
     delete options_.data();
 }
 
+frm_report* ReportWindows::existingReport() const {
+    return report_.data();
+}
+
 frm_report& ReportWindows::report() {
     if (!report_) {
         const bool user = hooks.userBinSize ? hooks.userBinSize() : false;

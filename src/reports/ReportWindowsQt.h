@@ -67,7 +67,7 @@ class ReportWindows {
     frm_report& report();
     frm_reportset& options();
     // The report window if it exists.
-    frm_report* existingReport() const { return report_; }
+    frm_report* existingReport() const;
 
     ReportWindowsHooks hooks;
 

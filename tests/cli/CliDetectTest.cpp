@@ -3,54 +3,15 @@
 #include "acquisition/Analysis_Module.h"
 #include "acquisition/DataFiles.h"
 #include "acquisition/SignalGenerators.h"
+#include "cli/CliRun.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <random>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace trv {
 namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-// Runs the built trelvane-cli with the given arguments (no shell), its
-// output captured in files of the temporary folder.
-CliResult runCli(const test::TempDir& dir, const std::vector<std::string>& args) {
-    const std::string program = std::string(TRELVANE_BINARY_DIR) + "/trelvane-cli";
-    std::vector<std::string> all = {program};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string outPath = dir / "cli.out", errPath = dir / "cli.err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    CliResult r;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    r.out = dir.read("cli.out");
-    r.err = dir.read("cli.err");
-    return r;
-}
 
 // Three blocks of organism-like signals, written as the acquisition writes them.
 std::vector<SignalBlock> writeRawFile(const std::string& folder, int rtBuffer) {

@@ -1,5 +1,4 @@
-// Runs the built trelvane-cli (no shell) with TRELVANE_HOME set to a program
-// folder; its output goes to files of a temporary folder.
+// Runs the built trelvane-cli as a program (no shell) for the cli tests.
 #pragma once
 
 #include "support/TempDir.h"
@@ -8,18 +7,22 @@
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
-namespace trv::test {
+extern char** environ;
+
+namespace trv {
 
 struct CliResult {
-    int status = -1;
+    int exitCode = -1;
     std::string out, err;
 };
 
-inline CliResult runCli(const TempDir& dir, const std::string& home,
-                        const std::vector<std::string>& args, const std::string& lang = "C") {
+// Runs the built trelvane-cli with the given arguments and environment
+// (null: this process's), its output captured in files of the temporary
+// folder.
+inline CliResult runCliWith(const test::TempDir& dir, const std::vector<std::string>& args,
+                            char** envp) {
     const std::string program = std::string(TRELVANE_BINARY_DIR) + "/trelvane-cli";
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
@@ -27,11 +30,6 @@ inline CliResult runCli(const TempDir& dir, const std::string& home,
     for (auto& a : all)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> envText = {"TRELVANE_HOME=" + home, "LANG=" + lang};
-    std::vector<char*> envp;
-    for (auto& e : envText)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
     const std::string outPath = dir / "cli.out", errPath = dir / "cli.err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -41,10 +39,11 @@ inline CliResult runCli(const TempDir& dir, const std::string& home,
                                      0644);
     CliResult r;
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(),
+                    envp ? envp : environ) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
     r.out = dir.read("cli.out");
@@ -52,4 +51,19 @@ inline CliResult runCli(const TempDir& dir, const std::string& home,
     return r;
 }
 
-} // namespace trv::test
+inline CliResult runCli(const test::TempDir& dir, const std::vector<std::string>& args) {
+    return runCliWith(dir, args, nullptr);
+}
+
+// The same with only TRELVANE_HOME (the program folder) and LANG set.
+inline CliResult runCli(const test::TempDir& dir, const std::string& home,
+                        const std::vector<std::string>& args, const std::string& lang = "C") {
+    std::vector<std::string> envText = {"TRELVANE_HOME=" + home, "LANG=" + lang};
+    std::vector<char*> envp;
+    for (auto& e : envText)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    return runCliWith(dir, args, envp.data());
+}
+
+} // namespace trv

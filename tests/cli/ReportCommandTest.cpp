@@ -7,9 +7,6 @@
 namespace trv {
 namespace {
 
-using test::CliResult;
-using test::runCli;
-
 // A project with a 3-hour acquisition and a 3-hour basal whose well B2 never
 // moved.
 struct CliFixture {
@@ -35,7 +32,7 @@ struct CliFixture {
         CliResult r = runCli(io, fx.program, args, lang);
         out = r.out;
         err = r.err;
-        return r.status;
+        return r.exitCode;
     }
     std::string out, err;
 };

@@ -23,7 +23,7 @@ struct RawCliFixture : ::testing::Test {
     test::AcquisitionFixture fx;
     test::TempDir io;
     std::string acq;
-    test::CliResult r;
+    CliResult r;
 
     void SetUp() override {
         test::copyShippedPlates(fx.program);
@@ -35,8 +35,8 @@ struct RawCliFixture : ::testing::Test {
         test::writeRawAcquisition(acq, spec);
     }
     int run(const std::vector<std::string>& args) {
-        r = test::runCli(io, fx.program, args);
-        return r.status;
+        r = runCli(io, fx.program, args);
+        return r.exitCode;
     }
 };
 

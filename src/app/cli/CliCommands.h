@@ -24,6 +24,9 @@ struct Command {
     CommandFunction run;
 };
 
+int runMakeDemo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+extern const char* const kMakeDemoUsage;
+
 int runDetect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 extern const char* const kDetectUsage;
 

@@ -19,6 +19,9 @@ const Command kCommands[] = {
      runReprocess},
     {"export-wells", kExportWellsUsage,
      "write the activity of every well (or channel) in bins as small text files", runExportWells},
+    {"make-demo", kMakeDemoUsage,
+     "add a ready demo project (w96f, four groups, a few minutes) and make it the current one",
+     runMakeDemo},
 };
 
 void printUsage(std::ostream& os) {

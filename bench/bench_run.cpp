@@ -1,0 +1,185 @@
+// The acquisition tick for a full plate (384 beams in wells, w384):
+//   BM_OrdinaryTick/autoZero  CPU time of one tick that does not end a block,
+//                             without the serial exchange (no instrument: the
+//                             samples stay as they are), Auto Zero on (1) or off (0)
+//   BM_BlockEndTick/autoZero  CPU time of the tick that ends a block: block
+//                             analysis (Auto Zero on), records written
+//   BM_PacedSampling          samples a second against the simulator at the pace
+//                             of a 115200-baud line, and that over the link limit
+//                             (one sample = 4 x (5 + 192) bytes of 10 bits)
+#include "SimInstrument.h"
+#include "acquisition/AcquisitionRun.h"
+#include "common/Files.h"
+#include "device/ModCOMM.h"
+#include "store/PlateFormat.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+namespace {
+
+using namespace trv;
+
+constexpr double kLinkSeconds = 4.0 * (5 + 192) * 10 / 115200.0;
+
+// Ports without windows: messages answer OK, time is set by hand or real.
+struct QuietPrompter : Prompter {
+    Answer message(const std::string&, Buttons, const std::string&) override { return Answer::Yes; }
+    InputResult input(const std::string&, const std::string&, const std::string&) override {
+        return {true, ""};
+    }
+};
+struct ManualClock : Clock {
+    LocalDateTime t{2024, 3, 15, 9, 30, 0, 0};
+    LocalDateTime now() override { return t; }
+    void sleepMs(int) override {}
+};
+struct NoDesktop : Desktop {
+    bool openDocument(const std::string&) override { return false; }
+    bool openFolder(const std::string&) override { return false; }
+    bool showInFolder(const std::string&) override { return false; }
+    bool openUrl(const std::string&) override { return false; }
+    bool startSelf(const std::vector<std::string>&) override { return false; }
+};
+struct BenchPorts {
+    QuietPrompter prompter;
+    ManualClock manual;
+    SystemClock system;
+    NoEventPump pump;
+    NoDesktop desktop;
+    SystemLocale locale;
+    NullStatusView status;
+    Ports ports;
+    explicit BenchPorts(bool realTime)
+        : ports{prompter, realTime ? static_cast<Clock&>(system) : manual, pump, desktop, locale,
+                status} {}
+};
+
+std::string tempFolder() {
+    std::string dir = (std::filesystem::temp_directory_path() / "trelvane-run-XXXXXX").string();
+    if (!::mkdtemp(dir.data())) return "";
+    return dir;
+}
+
+// A plate of worms: a level near 1700 with noise and a dip now and then.
+void fillSignal(SignalBlock& block, int rt) {
+    std::mt19937 rng(5);
+    std::normal_distribution<double> noise(0, 6);
+    std::uniform_int_distribution<int> dip(0, 60);
+    for (int b = 0; b < kChannels; ++b)
+        for (int i = 0; i <= rt; ++i)
+            block.at(b, i) = static_cast<int16_t>(1700 + noise(rng) - (dip(rng) == 0 ? 300 : 0));
+}
+
+struct Offline {
+    BenchPorts fake{false};
+    SharedState s;
+    AcquisitionRun run{s, fake.ports};
+    std::string folder = tempFolder();
+    explicit Offline(bool autoZero) {
+        s.Program_Folder = folder;
+        s.Project_Folder = folder;
+        s.config.Serial_COM = 0; // no instrument: nothing is read
+        s.Offline_Mode = true;
+        applyBuiltinPlate(s.plate, "w384");
+        run.switches.autoZero = autoZero;
+        run.switches.autoCalibration = false;
+        run.realtime.resize(s.setup.RT_Buffer);
+        fillSignal(run.realtime.rawBlock, s.setup.RT_Buffer);
+        s.channels.Channel_Threshold.fill(12);
+        s.Acq_State = 1;
+        run.startTime = run.blockStart = fake.manual.nowDays();
+        run.ticksSinceStart = 1000;
+        run.acqFolder = "acq";
+        makeFolder(joinPath(folder, "acq"));
+    }
+    ~Offline() { std::filesystem::remove_all(folder); }
+};
+
+void BM_OrdinaryTick(benchmark::State& state) {
+    Offline o(state.range(0) != 0);
+    int i = 0;
+    for (auto _ : state) {
+        o.run.sampleIndex = 100 + i;
+        i = (i + 1) % 300;
+        o.run.AcquisitionTick();
+    }
+}
+BENCHMARK(BM_OrdinaryTick)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+void BM_BlockEndTick(benchmark::State& state) {
+    Offline o(state.range(0) != 0);
+    o.s.recording = true;
+    // Statistics of a whole block for the analysis.
+    for (int s = 2; s < o.s.setup.RT_Buffer; ++s)
+        o.run.realtime.processSample(s, 1000, 0, {1, 30, 500, true}, o.s.channels.Channel_Threshold,
+                                     o.s.plate.Channel_Well);
+    const SignalBlock block = o.run.realtime.rawBlock;
+    const auto stats =
+        std::make_tuple(o.run.realtime.envSum, o.run.realtime.levelSum, o.run.realtime.statCount);
+    for (auto _ : state) {
+        state.PauseTiming();
+        o.run.realtime.rawBlock = block;
+        std::tie(o.run.realtime.envSum, o.run.realtime.levelSum, o.run.realtime.statCount) = stats;
+        o.run.sampleIndex = o.s.setup.RT_Buffer - 1;
+        std::filesystem::remove_all(joinPath(o.folder, "acq"));
+        makeFolder(joinPath(o.folder, "acq"));
+        o.run.numbering.reset();
+        state.ResumeTiming();
+        o.run.AcquisitionTick();
+    }
+}
+BENCHMARK(BM_BlockEndTick)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(40);
+
+void BM_PacedSampling(benchmark::State& state) {
+    const std::string dir = tempFolder();
+    sim::SimOptions so;
+    so.paced = true;
+    so.linkPath = joinPath(dir, "COM1");
+    sim::SimInstrument instrument(so);
+    if (!instrument.start() || CommOpen(1, so.linkPath, kDeviceLineSettings) != 0) {
+        state.SkipWithError("no simulated instrument");
+        return;
+    }
+    BenchPorts bp{true};
+    Ports& ports = bp.ports;
+    SharedState s;
+    s.Program_Folder = dir;
+    s.Project_Folder = dir;
+    s.config.Actual_Project_Number = 1;
+    s.config.Serial_COM = 1;
+    applyBuiltinPlate(s.plate, "w384");
+    AcquisitionRun run(s, ports);
+    run.switches.autoCalibration = false;
+    run.switches.autoZero = true;
+    run.runSwitch = true;
+    const int ticks = static_cast<int>(state.range(0));
+    double samplesPerSecond = 0;
+    for (auto _ : state) {
+        if (!run.Play()) {
+            state.SkipWithError("Play refused");
+            break;
+        }
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int i = 0; i < ticks; ++i)
+            run.AcquisitionTick();
+        const double secs =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        samplesPerSecond = ticks / secs;
+        run.Stop();
+    }
+    state.counters["samples_per_s"] = samplesPerSecond;
+    state.counters["of_link_limit"] = samplesPerSecond * kLinkSeconds;
+    CommClose(1);
+    instrument.stop();
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_PacedSampling)->Arg(500)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,726 @@
+#include "acquisition/AcquisitionRun.h"
+
+#include "common/Files.h"
+#include "common/Numeric.h"
+#include "device/ModCOMM.h"
+#include "store/AcquisitionRecord.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <unistd.h>
+#include <vector>
+
+namespace trv {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr int kComErrorShown = 20; // bad ticks before "<COM ERROR>"
+constexpr int kComErrorRestart = 30;
+// Tiny allowance for the binary difference of two serial day numbers, so
+// that exactly one minute never floors to 0 (well below a millisecond).
+constexpr double kMinuteEpsilon = 1e-6;
+
+template <typename F, typename... A> void call(const F& f, A&&... a) {
+    if (f) f(std::forward<A>(a)...);
+}
+
+const char* const kOrganisms[] = {"C elegans(>L4)", "Zebrafish(Larvae)", "Echinococcus",
+                                  "Drosophila"};
+// The organism box text of a stored organism number at start-up.
+const char* const kOrganismTexts[] = {"C elegans(>L4)", "Zebrafish(larvae)", "Echinococcus",
+                                      "Drosophila",     "size <100um",       "size 0.1-1mm",
+                                      "size >1mm"};
+
+// Cuts a data file back to the size it had before this block's records.
+void restoreSize(const std::string& path, long long size) {
+    if (size < 0)
+        ::unlink(path.c_str());
+    else if (fileSize(path) != size)
+        (void)::truncate(path.c_str(), size);
+}
+
+} // namespace
+
+AcquisitionRun::AcquisitionRun(SharedState& state, Ports& ports)
+    : freeDiskMB(freeDiskSpaceMB), panels(state, ports), calibration(*this),
+      realtime(state.setup.RT_Buffer), state_(state), ports_(ports) {}
+
+// --- Helpers -----------------------------------------------------------------
+
+void AcquisitionRun::setTimer(bool on) {
+    timerRunning_ = on;
+    call(hooks.setTimer, on);
+}
+
+void AcquisitionRun::startStatusFrame(const std::string& caption) {
+    ports_.status.setText(status::StatusCaption, caption);
+    ports_.status.setVisible(status::StatusFrame, true);
+}
+
+void AcquisitionRun::hideStatusFrame() {
+    ports_.status.setVisible(status::StatusFrame, false);
+}
+
+std::string AcquisitionRun::acquisitionPath() const {
+    if (acqFolder.empty()) return "";
+    return joinPath(state_.Project_Folder, acqFolder);
+}
+
+BlockArrays AcquisitionRun::blockArrays() const {
+    const size_t n = static_cast<size_t>(realtime.rawBlock.sampleCount()) * SignalBlock::kBeams;
+    return BlockArrays::channelMajor(std::span<const int16_t>(realtime.rawBlock.row(0), n),
+                                     std::span<const int16_t>(realtime.filteredBlock.row(0), n),
+                                     realtime.rtBuffer());
+}
+
+LivePlotData AcquisitionRun::plotData() const {
+    LivePlotData d{state_.channels, state_.plate,
+                   std::span<const int16_t>(realtime.totals.data(), realtime.totals.size())};
+    d.bodyBendsHistogram = std::span<const int32_t>(bodyBendsHistogram[0].data(),
+                                                    bodyBendsHistogram.size() * kHistogramFileBins);
+    d.histogramStride = kHistogramFileBins;
+    d.deltaT = blocksRecorded > 0 ? secondsSum / blocksRecorded : secondsSum;
+    return d;
+}
+
+std::string AcquisitionRun::elapsedText(double days) {
+    if (days < 0) days = 0;
+    const long long total = static_cast<long long>(std::floor(days * 86400 + 1e-4));
+    const long long d = total / 86400;
+    const long long rest = total % 86400;
+    return zeroPadded(rest / 3600, 2) + ":" + zeroPadded(rest / 60 % 60, 2) + ":" +
+           zeroPadded(rest % 60, 2) + " [" + std::to_string(d) + "d]";
+}
+
+std::string AcquisitionRun::namePrompt() const {
+    const std::string stars(49, '*');
+    std::string p =
+        stars + kCrLf + "***   Enter a Name for this Experiment  ***" + kCrLf + stars + kCrLf;
+    if (!switches.autoCalibration || !switches.autoZero)
+        p += std::string("Comments:") + kCrLf + "~~~~~~~" + kCrLf +
+             "> Auto Calibration is OFF: Remember to read Blank." + kCrLf;
+    return p;
+}
+
+AcquisitionRun::DiskCheck AcquisitionRun::diskCheck(int lapse, long long freeMB) {
+    const long long need = roundHalfEven(lapse * 4 / 10.0);
+    std::string text = "Programmed Acquisition lapse = " + std::to_string(lapse) +
+                       "minutes & RealTime_recording=YES" + kCrLf +
+                       "Required Disk space for RealTime Saving = " + std::to_string(need) + "MB" +
+                       kCrLf + "Current Disk Space=" + std::to_string(freeMB) + "MB" + kCrLf;
+    bool appended = false;
+    if (freeMB - need <= 999) {
+        text += std::string("LOW DISK SPACE") + kCrLf;
+        appended = true;
+    }
+    if (freeMB - need < 200) {
+        text += std::string("NOT ENOUGH DISK SPACE") + kCrLf +
+                " (Please, Increase Disk Space Availablility or Deselect Realtime recording)";
+        appended = true;
+    }
+    DiskCheck c;
+    c.ask = need > 1000 || appended;
+    c.text = std::string("WARNING:") + kCrLf + text + kCrLf + "PROCEED?";
+    return c;
+}
+
+RealtimeSettings AcquisitionRun::realtimeSettings() const {
+    RealtimeSettings r;
+    r.DSP_Method = state_.setup.DSP_Method;
+    r.DSP_Interval = state_.setup.DSP_Interval;
+    r.RT_Buffer = static_cast<int16_t>(realtime.rtBuffer());
+    r.autoZero = switches.autoZero;
+    return r;
+}
+
+// --- Play, Pause, Stop -------------------------------------------------------------
+
+bool AcquisitionRun::Play() {
+    SharedState& st = state_;
+    Prompter& prompter = ports_.prompter;
+    call(hooks.stopTestTimer);
+
+    std::string name;
+    if (runSwitch) {
+        name = kAutorunName;
+    } else {
+        const std::string preset =
+            st.setup.Name + "_" + std::to_string(st.config.Actual_Project_Number);
+        const InputResult r = prompter.input(namePrompt(), "New Acquisition", preset);
+        if (r.cancelled || r.text.empty()) {
+            prompter.show("Each Experiment Requires a name");
+            return false;
+        }
+        name = r.text;
+    }
+    acqName = name;
+    ports_.status.setText(status::AcquisitionName, name);
+
+    if (st.config.Actual_Project_Number == 0) {
+        prompter.show("Operation not allowed in Project #0:Default. Go to <Setup> and Save it "
+                      "with another name");
+        call(hooks.openSetup);
+        return false;
+    }
+    if (st.Offline_Mode) {
+        prompter.show("Acquisition not allowed in OFFLINE MODE. Connect the equipment and "
+                      "restart the program.");
+        return false;
+    }
+
+    ports_.pump.processEvents(10);
+    CommFlush(port());
+    ports_.pump.processEvents(10);
+    call(hooks.prepareLivePlot);
+
+    if (st.setup.Save_real == 1 && st.setup.Aq_lapse > 30 && !runSwitch) {
+        const DiskCheck c = diskCheck(st.setup.Aq_lapse, freeDiskMB(st.Project_Folder));
+        if (c.ask && !prompter.askYesNo(c.text)) {
+            call(hooks.openSetup);
+            return false;
+        }
+    }
+
+    // A run that could not write its folder would record nothing while
+    // looking busy: it does not start.
+    const std::string comments = hooks.commentsText ? hooks.commentsText() : std::string();
+    const std::string folder = createAcquisitionFolder(st, ports_.clock.now(), name, comments);
+    if (folder.empty()) {
+        prompter.show("Acquisition folder could not be written: " +
+                      joinPath(st.Project_Folder, acquisitionFolderName(ports_.clock.now())));
+        return false;
+    }
+    st.recording = true;
+    acqFolder = folder;
+    call(hooks.lockComments, true);
+
+    finished = false;
+    timeCounterStopped = false;
+    bodyBendsGroup = 0;
+    bodyBendsLimit = 127;
+    sampleIndex = 0;
+    ticksSinceStart = 0;
+    tickCount = 0;
+    signalViewCounter = 0;
+    windowCounter = 0;
+    elapsedMinutes = 0;
+    elapsedMinutesExact = 0;
+
+    st.Acq_State = 1;
+    call(hooks.enableCmdPlay, false);
+    call(hooks.enableCmdsetup, false);
+    call(hooks.enableCmdoffline, false);
+    call(hooks.enableCmdPause, true);
+    call(hooks.hideOtherWindows);
+    call(hooks.lockOrganism, true);
+
+    numbering.reset();
+    if (realtime.rtBuffer() != std::max<int>(st.setup.RT_Buffer, 8))
+        realtime.resize(st.setup.RT_Buffer);
+    realtime.clearForPlay();
+    for (auto& beam : bodyBendsHistogram)
+        beam.fill(0);
+    bodyBendsLargest.fill(0);
+    readjust.fill(false);
+
+    st.Temp_SetPoint = leadingNumber(commaAsPoint(panels.boxes.txttemp));
+    panels.ReadTemperature();
+    ports_.status.setText(status::Temperature, temperatureCaption(panels.temperatureText));
+
+    panels.StartLightState();
+
+    if (switches.autoCalibration && !st.Offline_Mode) {
+        startStatusFrame("<AUTOCALIBRATION>");
+        ports_.status.setProgress(status::Progress, 0, 383);
+        if (snr < 1.3) snr = 1.8;
+        calibration.Calibrate();
+        hideStatusFrame();
+    }
+    if (switches.autoZero && !st.Offline_Mode && st.Acq_State > 0) {
+        startStatusFrame("<AUTOCALIBRATION>");
+        ports_.status.setProgress(status::Progress, 0, 100);
+        if (snr < 1.3) snr = 1.8;
+        calibration.Zero();
+        hideStatusFrame();
+    }
+
+    if (st.Acq_State != 1) return false;
+    call(hooks.acquisitionStarted);
+    ticksSinceStart = 0;
+    startTime = blockStart = ports_.clock.nowDays();
+    call(hooks.enableBodyBends, false);
+    comErrorTicks = 0;
+    secondsSum = 0;
+    blocksRecorded = 0;
+    setTimer(true);
+    st.Acq_State = 1;
+    return true;
+}
+
+void AcquisitionRun::Pause() {
+    SharedState& st = state_;
+    if (st.Acq_State == 1) {
+        if (ports_.prompter.askYesNo("Pause Time Counter?")) {
+            setTimer(false);
+            st.Acq_State = 2;
+            pausedElapsed = ports_.clock.nowDays() - startTime;
+            timeCounterStopped = true;
+            ports_.status.setText(status::StatusLine, "Time Counter = OFF");
+        } else {
+            st.Acq_State = 2;
+            timeCounterStopped = false;
+            ports_.status.setText(status::StatusLine, "Time Counter = ON");
+        }
+        startStatusFrame("<< PAUSED >>");
+    } else if (st.Acq_State == 2) {
+        if (timeCounterStopped) startTime = ports_.clock.nowDays() - pausedElapsed;
+        timeCounterStopped = false;
+        ticksSinceStart = 0;
+        comErrorTicks = 0;
+        setTimer(true);
+        st.Acq_State = 1;
+        hideStatusFrame();
+    }
+}
+
+void AcquisitionRun::Stop() {
+    SharedState& st = state_;
+    call(hooks.stopTestTimer);
+    if (st.Acq_State == 1 || st.Acq_State == 2) {
+        call(hooks.enableCmdPause, false);
+        call(hooks.enableCmdPlay, true);
+        st.Acq_State = 0;
+        runSwitch = false;
+    }
+    call(hooks.lockComments, false);
+    setTimer(false);
+    hideStatusFrame();
+    call(hooks.enableBodyBends, true);
+
+    panels.SwitchOff();
+
+    call(hooks.enableCmdsetup, true);
+    call(hooks.enableCmdoffline, true);
+    call(hooks.lockOrganism, false);
+
+    // A blank still being taken ends with the run.
+    if (realtime.blankRunning) {
+        realtime.stopBlank();
+        st.Blank_Mode = false;
+    }
+    calibration.blankSession_ = false;
+
+    ports_.pump.processEvents(10);
+    CommFlush(port());
+    ports_.clock.sleepMs(5);
+    ports_.pump.processEvents(10);
+    ports_.status.setVisible(status::BlankLabel, false);
+    ticksSinceStart = 0;
+}
+
+// --- The tick -------------------------------------------------------------------
+
+void AcquisitionRun::warmUp() {
+    std::string discard;
+    for (int s : kGroupStarts) {
+        CommFlush(port());
+        CommWrite(port(), DeviceFrame(op::BeamSample, s, 0));
+        CommRead(port(), discard, kGroupBeams);
+        CommRead(port(), discard, kGroupBeams);
+    }
+    ports_.clock.sleepMs(50);
+}
+
+// Samples the groups of this tick into rawBlock at sampleIndex. True when the
+// last group was invalid (a bad tick).
+bool AcquisitionRun::sampleGroups() {
+    if (state_.Offline_Mode) return false;
+    int groups[4] = {0, 32, 64, 96};
+    int count = 4;
+    if (state_.BodyBends_Mode) {
+        groups[0] = bodyBendsGroup;
+        groups[1] = bodyBendsGroup + 32;
+        count = 2;
+    }
+    SignalBlock& raw = realtime.rawBlock;
+    bool lastValid = true;
+    for (int i = 0; i < count; ++i) {
+        const int s = groups[i];
+        const BeamGroupSample g = RequestBeamSample(port(), s, SampleReads::TwoHalves);
+        lastValid = g.valid;
+        for (int k = 0; k < kGroupBeams; ++k) {
+            const int b = BeamOfValue(s, k);
+            if (g.valid)
+                raw.at(b, sampleIndex) = g.values[static_cast<size_t>(k)];
+            else if (sampleIndex > 1)
+                raw.at(b, sampleIndex) = raw.at(b, sampleIndex - 1);
+        }
+    }
+    return !lastValid;
+}
+
+// Counts bad ticks; true when the program has been restarted (the tick ends).
+bool AcquisitionRun::serialHealth(bool bad) {
+    if (!bad) {
+        comErrorTicks = 0;
+        return false;
+    }
+    if (comErrorTicks < kComErrorShown) {
+        ++comErrorTicks;
+        return false;
+    }
+    startStatusFrame("<COM ERROR>");
+    if (!switches.autoRestart) {
+        ports_.status.setText(status::StatusLine, "VERIFY COM PORT!");
+        return false;
+    }
+    ports_.status.setText(status::StatusLine,
+                          "Restarting COM.." + std::to_string(kComErrorRestart - comErrorTicks));
+    if (comErrorTicks < kComErrorRestart) {
+        ++comErrorTicks;
+        return false;
+    }
+    // The new instance opens the port exclusively: this one lets it go first.
+    setTimer(false);
+    CommClose(port());
+    ports_.desktop.startSelf({"/run"});
+    call(hooks.quitProgram);
+    return true;
+}
+
+void AcquisitionRun::AcquisitionTick() {
+    if (inTick_) return;
+    inTick_ = true;
+    struct Release {
+        bool& flag;
+        ~Release() { flag = false; }
+    } release{inTick_};
+
+    SharedState& st = state_;
+    try {
+        if (st.Acq_State == 1) {
+            if (!st.Offline_Mode && (sampleIndex <= 1 || ticksSinceStart <= 1)) warmUp();
+            if (serialHealth(sampleGroups())) return; // restarted: this instance ends
+            if (ticksSinceStart == st.setup.DSP_Interval) call(hooks.refreshSignalAfterStart);
+
+            if (onSampleStored) onSampleStored(sampleIndex);
+            realtime.processSample(sampleIndex, ticksSinceStart, windowCounter, realtimeSettings(),
+                                   st.channels.Channel_Threshold, st.plate.Channel_Well);
+            if (st.Acq_State != 1) return; // the blank session ended in this tick
+
+            if (signalViewCounter % 2 == 0) {
+                call(hooks.drawNewSamples);
+                ports_.status.setText(status::Temperature,
+                                      temperatureCaption(panels.temperatureText));
+            }
+
+            ++tickCount;
+            ++sampleIndex;
+            if (sampleIndex >= realtime.rtBuffer()) {
+                sampleIndex = 0;
+                if (!blockEnd()) return;
+            }
+            updateElapsed();
+            if (elapsedMinutes >= st.setup.Aq_lapse && sampleIndex == 0 &&
+                !calibration.blankSession_) {
+                lapseEnd();
+                return;
+            }
+            if (sampleIndex % 25 == 0) {
+                ports_.status.setProgress(status::TimeBar, timeBarPercent(), 100);
+                panels.ApplyPulseProgram(minutesSinceStart());
+                panels.ApplyPendingChange();
+            }
+            ++signalViewCounter;
+            if (windowCounter < st.setup.DSP_Interval) {
+                ++windowCounter;
+            } else {
+                windowCounter = 0;
+                call(hooks.toggleTraceColour);
+            }
+            ++ticksSinceStart;
+        } else if (st.Acq_State == 2 && !timeCounterStopped) {
+            updateElapsed();
+            if (elapsedMinutes >= st.setup.Aq_lapse) {
+                lapseEnd();
+                return;
+            }
+            ports_.status.setProgress(status::TimeBar, timeBarPercent(), 100);
+            panels.ApplyPulseProgram(minutesSinceStart());
+            panels.ApplyPendingChange();
+        }
+    } catch (const std::exception&) {
+        // A failure ends this tick without a message; the next one runs as usual.
+    }
+}
+
+double AcquisitionRun::minutesSinceStart() const {
+    return (ports_.clock.nowDays() - startTime) * 1440;
+}
+
+double AcquisitionRun::timeBarPercent() const {
+    if (state_.setup.Aq_lapse <= 0) return 100;
+    return std::min(100.0, 100.0 * elapsedMinutes / state_.setup.Aq_lapse);
+}
+
+void AcquisitionRun::updateElapsed() {
+    const double days = ports_.clock.nowDays() - startTime;
+    ports_.status.setText(status::ElapsedTime, elapsedText(days));
+    elapsedMinutes = static_cast<int32_t>(std::floor(days * 1440 + kMinuteEpsilon));
+    elapsedMinutesExact = roundDecimals(days * 1440, 2);
+}
+
+bool AcquisitionRun::lapseEnd() {
+    finished = true;
+    setTimer(false);
+    panels.SwitchOff();
+    if (switches.userBinSize) {
+        call(hooks.showReport, true);
+        call(hooks.showMainWindow);
+    } else {
+        call(hooks.showReport, false);
+        ports_.prompter.show("Acquisition finished");
+    }
+    call(hooks.enableBodyBends, true);
+    Stop();
+    return true;
+}
+
+bool AcquisitionRun::blockEnd() {
+    SharedState& st = state_;
+    const int rt = realtime.rtBuffer();
+    const double now = ports_.clock.nowDays();
+    secondsPerSample = roundDecimals((now - blockStart) * 86400 / rt, 3);
+
+    const double t = panels.ReadTemperature();
+    ports_.status.setText(status::Temperature, temperatureCaption(panels.temperatureText));
+    panels.RegulateTemperature(t);
+    panels.ApplyLightSchedule();
+
+    if (switches.autoZero) {
+        if (onBlockAnalysis) onBlockAnalysis();
+        blockAnalysis();
+    }
+    if (st.BodyBends_Mode) {
+        bodyBendsGroup = static_cast<int16_t>(bodyBendsGroup + 64);
+        if (bodyBendsGroup >= bodyBendsLimit) bodyBendsGroup = 0;
+    }
+    if (std::any_of(readjust.begin(), readjust.end(), [](bool b) { return b; })) {
+        calibration.ReAdjust(readjust);
+        readjust.fill(false);
+    }
+    call(hooks.refreshActivePlot);
+
+    bool ok = true;
+    if (st.recording) ok = writeBlockRecords();
+    blockStart = ports_.clock.nowDays();
+    return ok;
+}
+
+void AcquisitionRun::blockAnalysis() {
+    SharedState& st = state_;
+    std::vector<int> beams;
+    beams.reserve(kChannels);
+    for (int b = 0; b < kChannels; ++b) {
+        if (st.plate.Channel_Well[b] < 0) continue;
+        beams.push_back(b);
+        readjust[b] = false;
+        const BlockStatistics stats = realtime.blockStatistics(b);
+        if (!stats.valid) continue; // nothing measured: the threshold stays
+        const double envelope = static_cast<double>(stats.envelope);
+        const double level = static_cast<double>(stats.level);
+        const double noise = (envelope >= level || level < 1)
+                                 ? snr * 100
+                                 : (1 - (level - envelope) / level) * 100 * snr;
+        st.channels.Channel_Threshold[b] = std::max(1.0, noise + 1);
+        if (level > 1944 && switches.autoCalibration && st.recording &&
+            (st.calibration.Channel_Gain[b] != 0 || st.calibration.Channel_PinHole[b] > 1))
+            readjust[b] = true;
+    }
+    if (beams.empty()) return;
+
+    std::vector<int16_t> events(beams.size(), 0);
+    DetectionTrace lastTrace;
+    std::vector<DetectionTrace*> traces(beams.size(), nullptr);
+    traces.back() = &lastTrace;
+    DetectActivityBeams(realtime.rawBlock, beams.data(), static_cast<int>(beams.size()), snr,
+                        st.setup.DSP_Method, events.data(), traces.data());
+    st.Detect_Threshold = lastTrace.threshold;
+    st.Detect_Events = lastTrace.events;
+
+    std::array<int16_t, kBodyBendBins> h{};
+    for (size_t i = 0; i < beams.size(); ++i) {
+        const int b = beams[i];
+        if (st.BodyBends_Mode) {
+            BodyBendHistogram(realtime.rawBlock, b, h, st.channels.Channel_Threshold[b]);
+            int32_t largest = 0;
+            for (int k = 0; k < kBodyBendBins; ++k) {
+                bodyBendsHistogram[b][k] += h[static_cast<size_t>(k)];
+                largest = std::max(largest, bodyBendsHistogram[b][k]);
+            }
+            bodyBendsLargest[b] = largest;
+        }
+        realtime.blockCounts[b] = events[i];
+        if (realtime.totals[b] <= 9999)
+            realtime.totals[b] = saturateInt16(realtime.totals[b] + events[i]);
+    }
+}
+
+// Raw block, counts record, histogram record, in this order. When one of them
+// cannot be written, the ones already written for this block are taken back,
+// so the files never disagree on which blocks they hold.
+bool AcquisitionRun::writeBlockRecords() {
+    SharedState& st = state_;
+    const std::string folder = acquisitionPath();
+    const std::string rawPath = joinPath(folder, rawFileName(numbering.fileNumber));
+    const std::string countsPath = countsFilePath(folder);
+    const std::string histoPath = joinPath(folder, histogramFileName(numbering.fileNumber));
+    const bool withRaw = st.setup.Save_real == 1;
+    const bool withHisto = st.BodyBends_Mode;
+
+    // Whole records only: a partial record left by an earlier failure is not
+    // part of the size to come back to.
+    auto wholeSize = [](const std::string& path, long long record) {
+        const long long n = fileSize(path);
+        return n < 0 ? n : n - n % record;
+    };
+    const long long rawBefore =
+        withRaw ? wholeSize(rawPath, rawRecordSize(realtime.rtBuffer())) : 0;
+    const long long countsBefore = wholeSize(countsPath, kCountsRecordSize);
+    const long long histoBefore = withHisto ? wholeSize(histoPath, kHistogramRecordSize) : 0;
+
+    bool ok = true;
+    int reached = 0;
+    if (withRaw) {
+        ok = files.raw(folder, numbering.fileNumber, realtime.rawBlock);
+        reached = 1;
+    }
+    if (ok) {
+        realtime.blockCounts[kChannels] = temperatureTenths(st.Temp_Current);
+        ok = files.counts(folder, elapsedMinutes, realtime.blockCounts);
+        reached = 2;
+    }
+    if (ok && withHisto) {
+        ok = files.histogram(folder, numbering.fileNumber, elapsedMinutesExact, secondsPerSample,
+                             bodyBendsHistogram);
+        reached = 3;
+    }
+    if (!ok) {
+        if (withRaw && reached >= 1) restoreSize(rawPath, rawBefore);
+        if (reached >= 2) restoreSize(countsPath, countsBefore);
+        if (withHisto && reached >= 3) restoreSize(histoPath, histoBefore);
+        return false;
+    }
+    secondsSum += secondsPerSample;
+    ++blocksRecorded;
+    numbering.blockRecorded();
+    return true;
+}
+
+// --- Controls --------------------------------------------------------------------
+
+void AcquisitionRun::applyOrganismPreset(int index) {
+    RunControls& c = controls;
+    switch (index) {
+    case 0:
+    case 1:
+        c.txt_snr_umbral = index == 0 ? "1.8" : "2.1";
+        snr = leadingNumber(commaAsPoint(c.txt_snr_umbral));
+        c.snrLabel = ">>>>";
+        c.snrBoxVisible = false;
+        break;
+    case 2:
+        c.snrLabel = "> Zero SNR:";
+        c.snrBoxVisible = true;
+        snr = leadingNumber(commaAsPoint(c.txt_snr_umbral));
+        break;
+    default:
+        break;
+    }
+    if (snr <= 1.4) {
+        snr = 1.8;
+        c.txt_snr_umbral = "1.8";
+    }
+}
+
+void AcquisitionRun::cmb_organism_Click(int index) {
+    if (index < 0 || index > 3) return;
+    controls.cmb_organism = index;
+    controls.organismText = kOrganisms[index];
+    state_.setup.Organism() = static_cast<int16_t>(index);
+    applyOrganismPreset(index);
+}
+
+void AcquisitionRun::lbl_snr_Click() {
+    controls.snrBoxVisible = !controls.snrBoxVisible;
+    controls.snrLabel = controls.snrBoxVisible ? "> Zero SNR:" : ">>>>";
+}
+
+void AcquisitionRun::txt_snr_umbral_LostFocus(const std::string& text) {
+    const std::string t = commaAsPoint(text);
+    const double v = isNumber(t) ? leadingNumber(t) : 0;
+    if (isNumber(t) && v > 1 && v <= 5) {
+        state_.setup.SNRx10() = saturateInt16(roundHalfEven(v * 10));
+        controls.txt_snr_umbral =
+            withDecimalMark(fixedDecimals(v, 1), ports_.locale.decimalSeparator());
+    } else {
+        ports_.prompter.show("Invalid value: 1.1 to 5.0");
+        controls.txt_snr_umbral = "1.8";
+        state_.setup.SNRx10() = 18;
+    }
+    cmb_organism_Click(2);
+}
+
+void AcquisitionRun::chk_bodybends_Click(bool ticked) {
+    const bool w96u = controls.plateFormatLabel == "w96u";
+    if (ticked && w96u) {
+        controls.chk_bodybends = true;
+        state_.BodyBends_Mode = true;
+        ports_.prompter.show(std::string("WARNING!") + kCrLf +
+                             "Experimental functionality! Beta testing." + kCrLf +
+                             "Contact us for more information");
+        call(hooks.showHistogramButton, true);
+        return;
+    }
+    controls.chk_bodybends = false;
+    state_.BodyBends_Mode = false;
+    if (!ticked) call(hooks.showHistogramButton, false);
+    if (!w96u) controls.bodyBendsVisible = false;
+}
+
+void AcquisitionRun::FillControls() {
+    ProjectSetup& p = state_.setup;
+    controls.plateFormatLabel = p.Plate_format;
+    const int16_t snrx10 = p.SNRx10();
+    controls.txt_snr_umbral = withDecimalMark(fixedDecimals(snrx10 == 0 ? 1.8 : snrx10 / 10.0, 1),
+                                              ports_.locale.decimalSeparator());
+    const int organism = p.Organism();
+    if (organism >= 0 && organism <= 6) controls.organismText = kOrganismTexts[organism];
+    if (organism >= 0 && organism <= 3) {
+        controls.cmb_organism = organism;
+        applyOrganismPreset(organism);
+    }
+    snr = leadingNumber(commaAsPoint(controls.txt_snr_umbral));
+    if (organism >= 0 && organism <= 2 && snr <= 1.4) snr = 1.8;
+
+    calibration.FillControls();
+    panels.FillPanels();
+}
+
+void AcquisitionRun::ActivationRefresh() {
+    if (state_.Acq_State != 0) return;
+    realtime.resize(state_.setup.RT_Buffer);
+    for (auto& beam : bodyBendsHistogram)
+        beam.fill(0);
+    bodyBendsLargest.fill(0);
+    state_.Blank_Mode = false;
+    panels.ActivationRefresh();
+    controls.plateFormatLabel = state_.setup.Plate_format;
+    controls.bodyBendsEnabled = controls.plateFormatLabel == "w96u";
+    controls.bodyBendsVisible = false;
+    call(hooks.enableBodyBends, controls.bodyBendsEnabled);
+}
+
+} // namespace trv

@@ -1,0 +1,114 @@
+#include "app/TrelvaneApp.h"
+
+#include "app/Frm_Init.h"
+#include "app/QtPorts.h"
+#include "device/Connection.h"
+#include "display/Frm_Main.h"
+#include "reports/ReportWindowsQt.h"
+#include "setup/Frm_setup.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+
+namespace trv {
+
+TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
+    : s_(state), ports_(ports), launcher_(std::make_unique<Frm_Init>(state, ports)),
+      main_(std::make_unique<Frm_Main>(state, ports)) {
+    if (auto* view = dynamic_cast<QtStatusView*>(&ports.status))
+        view->bindText(status::NewsLine, launcher_->newsLine());
+
+    launcher_->onSetup = [this] { openSetup(); };
+    launcher_->onRunLatest = [this] { runLatest(); };
+    launcher_->onOffline = [this] {
+        if (openOffline) {
+            launcher_->hide();
+            openOffline();
+        } else {
+            ports_.prompter.show("The offline browser is not part of this version");
+        }
+    };
+    launcher_->onQuit = [this] {
+        Disconnect(s_);
+        end(0);
+    };
+
+    SetupHooks sh;
+    sh.connect = [this] { main_->cmd_connect_Click(); };
+    sh.showLauncher = [this] { showLauncher(true); };
+    sh.showMain = [this] {
+        launcher_->hide();
+        main_->show();
+        main_->raise();
+    };
+    sh.detection = [this](const DetectionSummary& d) { main_->applyDetectionSummary(d); };
+    sh.notes = [this](const std::string& notes) { main_->setNotes(notes); };
+    sh.mainTool = [this](MainTool tool, bool shown) { main_->showTool(tool, shown); };
+    setup_ = std::make_unique<Frm_setup>(state, ports, std::move(sh));
+
+    MainHooks& h = main_->hooks;
+    h.showLauncher = [this](bool enabled) { showLauncher(enabled); };
+    h.enableLauncher = [this] { launcher_->setEnabled(true); };
+    h.hideLauncher = [this] { launcher_->hide(); };
+    h.openSetup = [this] { openSetup(); };
+    h.setupNotes = [this](const std::string& notes) { setup_->model().setNotes(notes); };
+    h.hideOtherWindows = [this] { setup_->hide(); };
+    h.endProgram = [this](int code) { end(code); };
+
+    // "Show my report", the end of a timed acquisition and "User Defined BIN
+    // size": the report windows, on top of the main window.
+    ReportWindowsHooks rh;
+    rh.userBinSize = [this] { return main_->run().switches.userBinSize; };
+    rh.setUserBinSize = [this](bool on) {
+        main_->run().switches.userBinSize = on;
+        main_->mn_userbin->setChecked(on);
+    };
+    rh.mainBinSize = [this](int bin) { main_->combo_minutes->setCurrentText(QString::number(bin)); };
+    reports_ = std::make_unique<ReportWindows>(state, ports, std::move(rh), main_.get());
+    h.openReport = [this](const std::string& folder, const std::string& binText, bool autoreport) {
+        reports_->showMyReport(folder, binText, autoreport);
+    };
+    h.openReportOptions = [this] { reports_->openOptions(); };
+}
+
+TrelvaneApp::~TrelvaneApp() = default;
+
+bool TrelvaneApp::start(const std::string& commandLine) {
+    bool ok = main_->load(commandLine);
+    return ok && !ended_;
+}
+
+void TrelvaneApp::end(int code) {
+    if (ended_) return;
+    ended_ = true;
+    exitCode_ = code;
+    launcher_->hide();
+    if (setup_) setup_->hide();
+    if (onEnd)
+        onEnd(code);
+    else
+        QCoreApplication::exit(code);
+}
+
+void TrelvaneApp::showLauncher(bool enabled) {
+    launcher_->setEnabled(enabled);
+    launcher_->show();
+    launcher_->raise();
+    main_->hide();
+}
+
+void TrelvaneApp::openSetup() {
+    launcher_->hide();
+    main_->hide();
+    setup_->open();
+}
+
+void TrelvaneApp::runLatest() {
+    launcher_->hide();
+    main_->show();
+    main_->raise();
+    if (!s_.Device_Connected) main_->cmd_connect_Click();
+}
+
+} // namespace trv

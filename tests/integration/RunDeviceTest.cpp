@@ -1,0 +1,321 @@
+// The run, its calibration and its outputs against the simulated instrument.
+#include "RunFixture.h"
+
+#include "acquisition/DataFiles.h"
+#include "store/AcquisitionRecord.h"
+#include "store/CalibrationFile.h"
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+namespace trv::test {
+namespace {
+
+bool eventually(const std::function<bool()>& ok, int ms = 2000) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!ok()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// The clean level of a beam at a setting, under the simulator's model.
+double levelAt(sim::SimInstrument& sim, int beam, int power, int gain) {
+    double v = 0;
+    sim.withModel([&](sim::SimModel& m) {
+        sim::SimModel copy = m;
+        copy.setSetting(beam, static_cast<uint8_t>(gain * 32 + power));
+        v = copy.cleanLevel(beam);
+    });
+    return v;
+}
+
+TEST(RunCalibration, ConvergesAndCalvalueHoldsWhatTheInstrumentHolds) {
+    RunFixture f(SimPorts::quiet());
+    f.run->switches.autoCalibration = true;
+    f.run->switches.autoZero = true;
+    ASSERT_TRUE(f.play());
+    EXPECT_EQ(f.s.Acq_State, 1);
+    EXPECT_EQ(f.fake.status.on("statusLine").back(), "AutoZero... <29>");
+    const auto lines = f.fake.status.on("statusLine");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Writing First Time Calibration..."),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Calibrating... [383]"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Calibration OK"), lines.end());
+
+    CalibrationTable file;
+    ASSERT_TRUE(loadCalibration(file, f.s.Program_Folder));
+    constexpr int LOW = Calibration::LOW, HIGH = Calibration::HIGH;
+    int inBand = 0;
+    for (int b = 0; b < kChannels; ++b) {
+        const int power = f.s.calibration.Channel_PinHole[b];
+        const int gain = f.s.calibration.Channel_Gain[b];
+        ASSERT_EQ(file.Channel_PinHole[b], power) << b;
+        ASSERT_EQ(file.Channel_Gain[b], gain) << b;
+        ASSERT_EQ(f.sim->beamSetting(b), gain * 32 + power) << b;
+        if (f.s.plate.Channel_Well[b] < 0) {
+            EXPECT_EQ(power + gain, 0) << b;
+            continue;
+        }
+        const double v = levelAt(*f.sim, b, power, gain);
+        const int strength = power * 8 + gain;
+        if (v >= LOW && v <= HIGH) {
+            ++inBand;
+        } else if (v < LOW) {
+            // Left below the band: the top of the raising range, or one step
+            // up overshoots it (lowered past the band).
+            const int up = strength + 1;
+            EXPECT_TRUE((power == 7 && gain == 7) || levelAt(*f.sim, b, up / 8, up % 8) > HIGH)
+                << "beam " << b << " at " << v;
+        } else {
+            EXPECT_TRUE(power <= 1 && gain == 0) << "beam " << b << " at " << v;
+        }
+    }
+    EXPECT_GT(inBand, 150);
+    // Zeroing a flat signal: no noise, every threshold 1.
+    for (int b = 0; b < kChannels; ++b)
+        EXPECT_DOUBLE_EQ(f.s.channels.Channel_Threshold[b], 1.0) << b;
+    f.run->Stop();
+}
+
+TEST(RunCalibration, ZeroSetsThresholdsFromTheBurstItSampled) {
+    RunFixture f;
+    f.run->switches.autoCalibration = false;
+    f.run->switches.autoZero = true; // 100 samples
+    f.run->snr = 2.0;
+    ASSERT_TRUE(f.play());
+    const SignalBlock& x = f.run->realtime.rawBlock;
+    int noisy = 0;
+    for (int b = 0; b < kChannels; ++b) {
+        long long upper = x.at(b, 10), lower = x.at(b, 10), sumDiff = 0, sumSig = 0, n = 0;
+        for (int k = 11; k <= 98; ++k) {
+            if (x.at(b, k) < x.at(b, k - 1) && x.at(b, k) < x.at(b, k + 1)) lower = x.at(b, k);
+            if (x.at(b, k) > x.at(b, k - 1) && x.at(b, k) > x.at(b, k + 1)) upper = x.at(b, k);
+            sumDiff += upper - lower;
+            sumSig += x.at(b, k);
+            ++n;
+        }
+        const double d = std::nearbyint(static_cast<double>(sumDiff) / n);
+        const double m = std::nearbyint(static_cast<double>(sumSig) / n);
+        const double noise = m < 1 ? 0 : (1 - (m - d) / m) * 100 * 2.0;
+        EXPECT_DOUBLE_EQ(f.s.channels.Channel_Threshold[b], std::max(1.0, noise + 1)) << b;
+        if (f.s.channels.Channel_Threshold[b] > 1) ++noisy;
+    }
+    EXPECT_GT(noisy, 300); // the simulator's noise is seen
+    f.run->Stop();
+}
+
+TEST(RunCalibration, ReadBlankWhileIdleSamplesUntilTheCounterAndStops) {
+    RunFixture f;
+    f.run->switches.autoCalibration = false;
+    f.run->switches.autoZero = false;
+    f.s.setup.Threshold_Counter = 60;
+    f.fake.clock.set(2024, 5, 2, 14, 7);
+    f.run->calibration.Cmd_readblank_Click();
+    EXPECT_EQ(f.s.Acq_State, 1);
+    EXPECT_FALSE(f.s.recording);
+    EXPECT_TRUE(f.s.Blank_Mode);
+    EXPECT_EQ(f.fake.status.current["lblcalibrando"], "Setting Blank.... (60 samples)");
+    const long ticks = f.ticksUntilStopped(1000);
+    EXPECT_EQ(ticks, 62); // fed from tick 32 on; 61 ticks done pass the counter of 60
+    EXPECT_EQ(f.s.Acq_State, 0);
+    EXPECT_FALSE(f.s.Blank_Mode);
+    EXPECT_EQ(f.fake.status.on("lblcalibrando").back(), "Setting (383) OK...");
+    EXPECT_FALSE(f.fake.status.visible["lblcalibrando"]);
+    int measured = 0;
+    for (int b = 0; b < kChannels; ++b) {
+        if (f.s.plate.Channel_Well[b] < 0) continue;
+        const auto& rt = f.run->realtime;
+        ASSERT_LT(rt.blankMin[b], rt.blankMax[b]) << b;
+        EXPECT_DOUBLE_EQ(f.s.channels.Channel_Threshold[b],
+                         RealtimeProcessor::blankThreshold(rt.blankMin[b], rt.blankMax[b]));
+        ++measured;
+    }
+    EXPECT_GT(measured, 0);
+    // The folder of the minute holds the setup, but no acquisition record.
+    const std::string folder = joinPath(f.s.Project_Folder, "20240502_1407");
+    EXPECT_TRUE(fileExists(joinPath(folder, "setup.dat")));
+    EXPECT_FALSE(fileExists(joinPath(folder, "subproj.dat")));
+    EXPECT_FALSE(fileExists(joinPath(folder, "counts.bin")));
+}
+
+TEST(RunCalibration, ReadBlankWithAutoZeroOnNeverCompletes) {
+    RunFixture f;
+    f.run->switches.autoZero = true;
+    f.s.setup.Threshold_Counter = 20;
+    f.run->calibration.Cmd_readblank_Click();
+    EXPECT_EQ(f.ticksUntilStopped(200), 200);
+    EXPECT_TRUE(f.s.Blank_Mode);
+    f.run->Stop();
+    EXPECT_EQ(f.s.Acq_State, 0);
+    EXPECT_FALSE(f.run->timerRunning());
+    EXPECT_FALSE(f.run->realtime.blankRunning);
+}
+
+struct ComErrors : RunFixture {
+    ComErrors() {
+        run->switches.autoCalibration = false;
+        run->switches.autoZero = false;
+        EXPECT_TRUE(play());
+        for (int i = 0; i < 5; ++i)
+            tick();
+        sim->updateFaults([](sim::SimFaults& x) { x.badHighNext = 1000000; });
+    }
+    std::string caption() { return fake.status.current["statusCaption"]; }
+    std::string line() { return fake.status.current["statusLine"]; }
+};
+
+TEST(RunComErrors, TwentyBadTicksShowNothingTheThirtyFirstRestarts) {
+    ComErrors f;
+    f.run->switches.autoRestart = true;
+    for (int i = 1; i <= 20; ++i) {
+        const int before = f.run->sampleIndex;
+        f.tick();
+        // The invalid groups hold the previous sample.
+        for (int b : {0, 130, 300})
+            ASSERT_EQ(f.run->realtime.rawBlock.at(b, before),
+                      f.run->realtime.rawBlock.at(b, before - 1));
+        EXPECT_NE(f.caption(), "<COM ERROR>") << i;
+    }
+    EXPECT_EQ(f.run->comErrorTicks, 20);
+    f.tick(); // 21st
+    EXPECT_EQ(f.caption(), "<COM ERROR>");
+    EXPECT_TRUE(f.fake.status.visible["statusFrame"]);
+    EXPECT_EQ(f.line(), "Restarting COM..10");
+    for (int i = 22; i <= 30; ++i)
+        f.tick();
+    EXPECT_EQ(f.line(), "Restarting COM..1");
+    EXPECT_TRUE(f.fake.desktop.calls.empty());
+    EXPECT_TRUE(f.events.empty() || f.events.back() != "quit");
+    f.tick(); // 31st
+    ASSERT_EQ(f.fake.desktop.calls.size(), 1u);
+    EXPECT_EQ(f.fake.desktop.calls[0].what, "startSelf");
+    EXPECT_EQ(f.fake.desktop.calls[0].args, std::vector<std::string>{"/run"});
+    EXPECT_EQ(f.events.back(), "quit");
+    EXPECT_FALSE(f.run->timerRunning());
+    EXPECT_FALSE(CommIsOpen(1)); // the new instance can open it
+}
+
+TEST(RunComErrors, WithoutAutoRestartTheCounterStaysAtTwenty) {
+    ComErrors f;
+    for (int i = 1; i <= 40; ++i)
+        f.tick();
+    EXPECT_EQ(f.caption(), "<COM ERROR>");
+    EXPECT_EQ(f.line(), "VERIFY COM PORT!");
+    EXPECT_EQ(f.run->comErrorTicks, 20);
+    EXPECT_TRUE(f.fake.desktop.calls.empty());
+    EXPECT_EQ(f.s.Acq_State, 1);
+}
+
+TEST(RunComErrors, OneGoodTickClearsTheCounter) {
+    ComErrors f;
+    f.run->switches.autoRestart = true;
+    for (int i = 1; i <= 19; ++i)
+        f.tick();
+    EXPECT_EQ(f.run->comErrorTicks, 19);
+    f.sim->updateFaults([](sim::SimFaults& x) { x.badHighNext = 0; });
+    f.tick();
+    EXPECT_EQ(f.run->comErrorTicks, 0);
+    f.sim->updateFaults([](sim::SimFaults& x) { x.badHighNext = 1000000; });
+    for (int i = 1; i <= 20; ++i)
+        f.tick();
+    EXPECT_NE(f.caption(), "<COM ERROR>");
+    // Only the last group decides: a bad first group is not a bad tick.
+    f.sim->updateFaults([](sim::SimFaults& x) { x.badHighNext = 1; });
+    f.tick();
+    f.tick();
+    EXPECT_EQ(f.run->comErrorTicks, 0);
+}
+
+TEST(RunBodyBends, TwoGroupsPerBlockCycling) {
+    RunFixture f(RunFixture::defaultSim(), "w96u");
+    f.run->switches.autoCalibration = false;
+    f.run->switches.autoZero = true;
+    f.s.setup.RT_Buffer = 20;
+    f.run->controls.plateFormatLabel = "w96u";
+    f.run->chk_bodybends_Click(true);
+    ASSERT_TRUE(f.play());
+    std::vector<std::set<int>> perBlock;
+    for (int block = 0; block < 3; ++block) {
+        std::set<int> groups;
+        for (int i = 0; i < 20; ++i) {
+            const bool warm = f.run->sampleIndex <= 1;
+            f.sim->clearFrames();
+            f.tick();
+            if (warm) continue;
+            for (const auto& fr : f.sim->frames())
+                if (fr[2] == 0x30) groups.insert(fr[3]);
+        }
+        perBlock.push_back(groups);
+    }
+    EXPECT_EQ(perBlock[0], (std::set<int>{0, 32}));
+    EXPECT_EQ(perBlock[1], (std::set<int>{64, 96}));
+    EXPECT_EQ(perBlock[2], (std::set<int>{0, 32}));
+    const std::string folder = f.acqPath();
+    EXPECT_EQ(histogramRecordCount(joinPath(folder, "histo0000.bin")), 3);
+    HistogramRecord h;
+    ASSERT_TRUE(readHistogramRecord(joinPath(folder, "histo0000.bin"), 2, h));
+    for (int b = 0; b < kSlots; ++b) {
+        EXPECT_EQ(h.bins[b][0], 0);
+        EXPECT_EQ(h.bins[b][1], 0);
+        EXPECT_EQ(h.bins[b][50], 0);
+        for (int k = 0; k < kHistogramFileBins; ++k)
+            ASSERT_EQ(h.bins[b][k], f.run->bodyBendsHistogram[b][k]);
+    }
+    f.run->Stop();
+}
+
+TEST(RunOutputs, APanelButtonDuringTheRunIsSentAtTheNextPulseTick) {
+    RunFixture f;
+    f.run->switches.autoCalibration = false;
+    f.run->switches.autoZero = false;
+    ASSERT_TRUE(f.play());
+    for (int i = 0; i < 3; ++i)
+        f.tick();
+    f.run->panels.cmd_luz_Click();
+    EXPECT_EQ(f.run->panels.look.shape_light, Indicator::Green);
+    EXPECT_EQ(f.run->panels.look.cmd_luz, "OFF");
+    while (f.run->sampleIndex < 24) {
+        f.tick();
+        EXPECT_EQ(f.sim->outputState() & 4, 0) << f.run->sampleIndex;
+    }
+    f.tick(); // sample position 25: the change goes out after the samples
+    EXPECT_EQ(f.run->panels.look.cmd_luz, "ON");
+    EXPECT_TRUE(eventually([&] { return (f.sim->outputState() & 4) != 0; }));
+
+    // Stop mid-block: nothing recorded yet, light and element off.
+    f.run->panels.out.tempOn = true;
+    f.run->panels.ApplyOutputs();
+    EXPECT_TRUE(eventually([&] { return f.sim->outputState() == 5; }));
+    f.run->Stop();
+    EXPECT_TRUE(eventually([&] { return f.sim->outputState() == 0; })) << f.sim->outputState();
+    EXPECT_FALSE(fileExists(countsFilePath(f.acqPath())));
+    EXPECT_EQ(f.s.Acq_State, 0);
+}
+
+TEST(RunOutputs, RegulationAtTheBlockEndDrivesTheElement) {
+    sim::SimOptions o = RunFixture::defaultSim();
+    o.model.startTemperature = 22.0;
+    RunFixture f(o);
+    f.run->switches.autoCalibration = false;
+    f.run->switches.autoZero = false;
+    f.s.setup.RT_Buffer = 20;
+    f.run->panels.Chk_tenabled_Click(true);
+    f.run->panels.boxes.txttemp = "30";
+    ASSERT_TRUE(f.play());
+    EXPECT_DOUBLE_EQ(f.s.Temp_SetPoint, 30.0);
+    for (int i = 0; i < 20; ++i)
+        f.tick();
+    EXPECT_TRUE(eventually([&] { return f.sim->outputState() == 3; })); // heating, on
+    EXPECT_NEAR(f.s.Temp_Current, 22.0, 0.5) << f.sim->outputState();
+    f.sim->setPlateTemperature(31.0);
+    for (int i = 0; i < 20; ++i)
+        f.tick();
+    EXPECT_TRUE(eventually([&] { return f.sim->outputState() == 1; })); // cooling, on
+    f.run->Stop();
+}
+
+} // namespace
+} // namespace trv::test
