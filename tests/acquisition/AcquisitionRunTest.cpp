@@ -330,6 +330,32 @@ TEST(RunTick, ARawWriteFailureLosesOnlyThatBlock) {
     EXPECT_EQ(rawBlockCount(joinPath(r.run->acquisitionPath(), "0.bin"), 8), 3);
 }
 
+TEST(RunTick, ADarkBeamWithRareSpikesCostsNeitherTheBlockNorOtherBeams) {
+    Rig r;
+    r.s.setup.RT_Buffer = 500;
+    r.run->switches.autoZero = true;
+    const int dark = r.s.plate.wellChannel(0, 0);
+    const int lit = r.s.plate.wellChannel(5, 0);
+    ASSERT_GE(dark, 0);
+    ASSERT_GE(lit, 0);
+    // The dark beam's clipping curve runs far past the 16-bit range.
+    r.run->onSampleStored = [&](int i) {
+        auto& raw = r.run->realtime.rawBlock;
+        raw.at(dark, i) = static_cast<int16_t>(i % 97 == 5 ? 4095 : 0);
+        // A lit beam with a little noise and a deep dip every 97 samples.
+        raw.at(lit, i) = static_cast<int16_t>(i % 97 < 3 ? 1000 : 1700 + (i % 2 ? 5 : -5));
+    };
+    ASSERT_TRUE(r.play());
+    for (int i = 0; i < 1000; ++i)
+        r.tick(70);
+    const auto recs = readCounts(countsFilePath(r.run->acquisitionPath()));
+    ASSERT_EQ(recs.size(), 2u);
+    EXPECT_GE(recs[1].counts[lit], 4); // five dips in the block
+    EXPECT_LE(recs[1].counts[lit], 6);
+    EXPECT_EQ(rawBlockCount(joinPath(r.run->acquisitionPath(), "0.bin"), 500), 2);
+    EXPECT_GE(r.s.channels.Channel_Threshold[dark], 1);
+}
+
 TEST(RunTick, IsNeverReEntered) {
     Rig r;
     ASSERT_TRUE(r.play());
