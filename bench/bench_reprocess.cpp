@@ -112,7 +112,8 @@ struct Synthetic {
         for (const std::string& f : listFiles(folder, "*.bin")) {
             std::ifstream in(joinPath(folder, f), std::ios::binary);
             std::vector<char> buf(1 << 20);
-            while (in.read(buf.data(), static_cast<std::streamsize>(buf.size())) || in.gcount() > 0) {
+            while (in.read(buf.data(), static_cast<std::streamsize>(buf.size())) ||
+                   in.gcount() > 0) {
             }
         }
     }
@@ -218,9 +219,8 @@ void BM_ReadBlocks(benchmark::State& state) {
             if (!reader.read(i, block)) state.SkipWithError("read failed");
         benchmark::DoNotOptimize(block.row(0));
     }
-    state.counters["ms_per_block"] =
-        benchmark::Counter(d.blocks, benchmark::Counter::kIsIterationInvariantRate |
-                                         benchmark::Counter::kInvert);
+    state.counters["ms_per_block"] = benchmark::Counter(
+        d.blocks, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["blocks_per_s"] =
         benchmark::Counter(d.blocks, benchmark::Counter::kIsIterationInvariantRate);
 }

@@ -64,7 +64,9 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
         main_->run().switches.userBinSize = on;
         main_->mn_userbin->setChecked(on);
     };
-    rh.mainBinSize = [this](int bin) { main_->combo_minutes->setCurrentText(QString::number(bin)); };
+    rh.mainBinSize = [this](int bin) {
+        main_->combo_minutes->setCurrentText(QString::number(bin));
+    };
     reports_ = std::make_unique<ReportWindows>(state, ports, std::move(rh), main_.get());
     h.openReport = [this](const std::string& folder, const std::string& binText, bool autoreport) {
         reports_->showMyReport(folder, binText, autoreport);

@@ -86,11 +86,11 @@ struct ReprocessOutcome {
     ReprocessStatus status = ReprocessStatus::Failed;
     int limitMinutes = 0;
     ReprocessRange range;
-    std::string binText;   // the bin-size box after the run
-    int binSize = 0;       // the bin size of the report
+    std::string binText; // the bin-size box after the run
+    int binSize = 0;     // the bin size of the report
     bool countsReplaced = false;
     bool setupUpdated = false;
-    std::string setting;   // the report's setting text
+    std::string setting; // the report's setting text
     std::string reportPath;
 };
 

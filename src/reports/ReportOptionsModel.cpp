@@ -19,8 +19,8 @@ const std::vector<std::string>& fileTypeEntries() {
 }
 
 const std::vector<std::string>& reportOutputEntries() {
-    static const std::vector<std::string> entries = {
-        "Rows", "List", "W.Array", "CH.Array", "Histogram Body_bends (experimental)"};
+    static const std::vector<std::string> entries = {"Rows", "List", "W.Array", "CH.Array",
+                                                     "Histogram Body_bends (experimental)"};
     return entries;
 }
 

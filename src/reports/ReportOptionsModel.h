@@ -31,12 +31,12 @@ constexpr int kStatAverage = 0, kStatMedian = 1, kStatStdError = 2, kStatStdDev 
 // The option controls both windows have.
 struct ReportOptionFields {
     std::vector<std::string> binEntries = binSizeEntries();
-    std::string binText = "30";        // Cmb_binsize
-    int fileType = 0;                  // Option_report
-    std::string spacer = ",";          // txt_customspacer
-    int outputFormat = 0;              // Option_output
+    std::string binText = "30";                                     // Cmb_binsize
+    int fileType = 0;                                               // Option_report
+    std::string spacer = ",";                                       // txt_customspacer
+    int outputFormat = 0;                                           // Option_output
     std::array<bool, 5> statistics{true, false, true, false, true}; // Chk_statistic
-    bool rawExport = false;            // Chk_rawexport
+    bool rawExport = false;                                         // Chk_rawexport
 };
 
 // The controls as the configuration sets them; the bin size joins the list

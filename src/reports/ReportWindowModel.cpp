@@ -33,8 +33,8 @@ void ReportWindowModel::Status::setVisible(const std::string& target, bool visib
 }
 
 ReportWindowModel::ReportWindowModel(SharedState& state, Ports& ports, ReportWindowHooks hooks)
-    : s_(state), status_(ports.status, *this),
-      ports_{ports.prompter, ports.clock, ports.pump, ports.desktop, ports.locale, status_},
+    : s_(state), status_(ports.status, *this), ports_{ports.prompter, ports.clock,  ports.pump,
+                                                      ports.desktop,  ports.locale, status_},
       hooks_(std::move(hooks)) {}
 
 void ReportWindowModel::refresh() {

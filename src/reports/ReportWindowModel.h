@@ -23,13 +23,13 @@ namespace trv {
 // The controls of the report window.
 struct ReportWindowControls {
     std::string caption = "Report Output";
-    std::string Txt_inputfile;              // the acquisition folder
-    ReportOptionFields options;             // bin size, file type, spacer, format, statistics
-    bool histogramVisible = false;          // Option_output entry 4 offered
-    std::vector<std::string> basalEntries;  // cmbbasal
+    std::string Txt_inputfile;             // the acquisition folder
+    ReportOptionFields options;            // bin size, file type, spacer, format, statistics
+    bool histogramVisible = false;         // Option_output entry 4 offered
+    std::vector<std::string> basalEntries; // cmbbasal
     std::string cmbbasal;
     bool chk_autoreport = false;
-    bool optionsEnabled = true;             // the options frame
+    bool optionsEnabled = true; // the options frame
 
     // The raw-data frame (Frame_run), hidden below the window's normal height.
     bool frameVisible = false;

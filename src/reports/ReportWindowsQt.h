@@ -57,8 +57,7 @@ class ReportWindows {
     // counts.bin), the basal choices ("-" and the acquisitions of the same
     // project) and the window caption.
     void showAcquisition(const std::string& acquisitionFolder,
-                         const std::vector<std::string>& basalEntries,
-                         const std::string& caption);
+                         const std::vector<std::string>& basalEntries, const std::string& caption);
 
     // "User Defined BIN size": the options dialog, read from repoconf.dat.
     void openOptions();

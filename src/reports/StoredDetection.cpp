@@ -211,7 +211,8 @@ StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
             result.failedRecord = i;
             break;
         }
-        if (job.marks) marks.add(slots[static_cast<size_t>(i % window)], job.tags[static_cast<size_t>(i)]);
+        if (job.marks)
+            marks.add(slots[static_cast<size_t>(i % window)], job.tags[static_cast<size_t>(i)]);
         result.recordsDone = i + 1;
         const bool go = afterRecord(i);
         {

@@ -14,9 +14,9 @@
 namespace trv {
 
 struct StoredDetectionJob {
-    std::string folder;   // the acquisition folder (raw files 0.bin, 1.bin, ...)
-    int rtBuffer = 500;   // RT_Buffer of the recording
-    int recordCount = 0;  // records 0..recordCount-1 are detected
+    std::string folder;  // the acquisition folder (raw files 0.bin, 1.bin, ...)
+    int rtBuffer = 500;  // RT_Buffer of the recording
+    int recordCount = 0; // records 0..recordCount-1 are detected
     // Per record: true when its counts are all 0 without detection (its
     // stored time went back). Its raw block is still read: a missing block
     // ends the run either way.

@@ -121,10 +121,12 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
                 if (layout.beam0Channel(w) < 0) continue;
                 std::string text;
                 for (int j = 1; j <= n; ++j) {
-                    const LocalDateTime t = fromSerialDays(base + j * static_cast<double>(B) / 1440);
-                    text += wellExportStamp(t) + " " +
-                            std::to_string(j <= stats.columnCount + 1 ? stats.wellValue.at(w, j) : 0) +
-                            "\r\n";
+                    const LocalDateTime t =
+                        fromSerialDays(base + j * static_cast<double>(B) / 1440);
+                    text +=
+                        wellExportStamp(t) + " " +
+                        std::to_string(j <= stats.columnCount + 1 ? stats.wellValue.at(w, j) : 0) +
+                        "\r\n";
                 }
                 const std::string path = joinPath(folder, wellExportFileName(layout.plate, w));
                 if (!writeExportFile(path, text)) return fail();
@@ -158,8 +160,8 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
             ports.desktop.openFolder(folder);
             ports.pump.processEvents(1000);
             // time.txt, or the first well's file: what was just written.
-            const std::string shown = rq.timeField ? (out.files.empty() ? "" : out.files.front())
-                                                   : out.files.back();
+            const std::string shown =
+                rq.timeField ? (out.files.empty() ? "" : out.files.front()) : out.files.back();
             if (!shown.empty()) ports.desktop.openDocument(shown);
         }
         out.status = WellExportStatus::Written;

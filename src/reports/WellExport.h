@@ -20,16 +20,16 @@ struct WellExportRequest {
     std::string programFolder;
     std::string binText = "30"; // the bin-size box
     bool timeField = true;
-    LocalDateTime timeBase;     // the first line is stamped one bin after it
-    bool openResult = true;     // open the folder and the first file written
+    LocalDateTime timeBase; // the first line is stamped one bin after it
+    bool openResult = true; // open the folder and the first file written
 };
 
 enum class WellExportStatus { Written, Ended, Failed };
 
 struct WellExportOutcome {
     WellExportStatus status = WellExportStatus::Failed;
-    int binSize = 0;       // the exported bin size (the box shows it)
-    int bins = 0;          // lines per well file, values per channel file
+    int binSize = 0;                // the exported bin size (the box shows it)
+    int bins = 0;                   // lines per well file, values per channel file
     std::vector<std::string> files; // paths written, in order
 };
 
@@ -47,7 +47,6 @@ std::string channelExportFileName(int channel);
 
 // Writes the files (existing ones are replaced). Without counts.bin:
 // "Activity file not Found"; any other failure: "Report Error".
-WellExportOutcome exportWells(const WellExportRequest& request, ReportLayout& layout,
-                              Ports& ports);
+WellExportOutcome exportWells(const WellExportRequest& request, ReportLayout& layout, Ports& ports);
 
 } // namespace trv

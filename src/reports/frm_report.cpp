@@ -66,8 +66,7 @@ frm_report::frm_report(SharedState& state, Ports& ports, bool userBinSize, QWidg
         activateWindow();
         // The automatic report runs once the window is up, after the caller
         // (the end of an acquisition) has finished.
-        if (model_.c.chk_autoreport)
-            QTimer::singleShot(0, this, [this] { model_.activated(); });
+        if (model_.c.chk_autoreport) QTimer::singleShot(0, this, [this] { model_.activated(); });
     };
     h.hide = [this] { hide(); };
     h.refresh = [this] { showControls(); };
@@ -225,12 +224,10 @@ void frm_report::wire() {
     });
     connect(Txt_inputfile, &QLineEdit::textEdited, this,
             [&m](const QString& t) { m.c.Txt_inputfile = ss(t); });
-    connect(Cmb_binsize, &QComboBox::editTextChanged, this, guarded([this] {
-                model_.c.options.binText = ss(Cmb_binsize->currentText());
-            }));
-    connect(cmbbasal, &QComboBox::currentTextChanged, this, guarded([this] {
-                model_.c.cmbbasal = ss(cmbbasal->currentText());
-            }));
+    connect(Cmb_binsize, &QComboBox::editTextChanged, this,
+            guarded([this] { model_.c.options.binText = ss(Cmb_binsize->currentText()); }));
+    connect(cmbbasal, &QComboBox::currentTextChanged, this,
+            guarded([this] { model_.c.cmbbasal = ss(cmbbasal->currentText()); }));
     for (int i = 0; i < Option_report.size(); ++i)
         connect(Option_report[i], &QRadioButton::clicked, this, [this, i] {
             takeControls();
@@ -252,8 +249,7 @@ void frm_report::wire() {
     });
     connect(Cmd_cancel, &QPushButton::clicked, this, [this] { model_.Cmd_cancel_Click(); });
 
-    connect(Cmb_dspmethod, &QComboBox::activated, this,
-            [&m](int i) { m.c.Cmb_dspmethod = i; });
+    connect(Cmb_dspmethod, &QComboBox::activated, this, [&m](int i) { m.c.Cmb_dspmethod = i; });
     connect(Cmb_organism, &QComboBox::activated, this,
             [this](int i) { model_.Cmb_organism_Click(i); });
     connect(frmtxt_threshold, &QLineEdit::editingFinished, this, [this] {
@@ -314,12 +310,10 @@ void frm_report::showControls() {
 
     fillCombo(Cmb_dspmethod, reprocessMethodEntries());
     fillCombo(Cmb_organism, reprocessOrganismEntries());
-    Cmb_dspmethod->setCurrentIndex(c.Cmb_dspmethod >= 0 && c.Cmb_dspmethod < Cmb_dspmethod->count()
-                                       ? c.Cmb_dspmethod
-                                       : -1);
-    Cmb_organism->setCurrentIndex(c.Cmb_organism >= 0 && c.Cmb_organism < Cmb_organism->count()
-                                      ? c.Cmb_organism
-                                      : -1);
+    Cmb_dspmethod->setCurrentIndex(
+        c.Cmb_dspmethod >= 0 && c.Cmb_dspmethod < Cmb_dspmethod->count() ? c.Cmb_dspmethod : -1);
+    Cmb_organism->setCurrentIndex(
+        c.Cmb_organism >= 0 && c.Cmb_organism < Cmb_organism->count() ? c.Cmb_organism : -1);
     setLineText(frmtxt_threshold, c.frmtxt_threshold);
     setLineText(frmtxt_datalapse, c.frmtxt_datalapse);
     frmtxt_datalapse->setEnabled(c.datalapseEnabled);

@@ -39,8 +39,8 @@ inline CliResult runCliWith(const test::TempDir& dir, const std::vector<std::str
                                      0644);
     CliResult r;
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(),
-                    envp ? envp : environ) == 0) {
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp ? envp : environ) ==
+        0) {
         int status = 0;
         waitpid(pid, &status, 0);
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

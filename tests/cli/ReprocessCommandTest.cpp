@@ -42,8 +42,8 @@ struct RawCliFixture : ::testing::Test {
 
 TEST_F(RawCliFixture, ReprocessReportsAndReplaces) {
     const std::string counts = readAll(joinPath(acq, "counts.bin"));
-    ASSERT_EQ(run({"reprocess", acq, "--method", "0", "--organism", "1", "--snr", "2,5",
-                   "--hours", "0.5"}),
+    ASSERT_EQ(run({"reprocess", acq, "--method", "0", "--organism", "1", "--snr", "2,5", "--hours",
+                   "0.5"}),
               0)
         << r.err;
     EXPECT_EQ(r.out, acq + "/report.csv\n");
@@ -69,8 +69,8 @@ TEST_F(RawCliFixture, ReprocessRefusesBadArguments) {
     EXPECT_NE(r.err.find("--snr must be between 1.1 and 6"), std::string::npos);
     EXPECT_EQ(run({"reprocess", acq, "--method", "1", "--organism", "3", "--snr", "1.8"}), 2);
     EXPECT_NE(r.err.find("0.5 and 1"), std::string::npos);
-    EXPECT_EQ(run({"reprocess", acq, "--method", "1", "--organism", "0", "--snr", "1.8",
-                   "--hours", "2", "--replace"}),
+    EXPECT_EQ(run({"reprocess", acq, "--method", "1", "--organism", "0", "--snr", "1.8", "--hours",
+                   "2", "--replace"}),
               2);
     EXPECT_EQ(run({"reprocess", acq, "--organism", "0", "--snr", "1.8"}), 2);
     EXPECT_TRUE(listFiles(acq, "report*").empty());

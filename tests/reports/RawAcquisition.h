@@ -34,7 +34,8 @@ inline std::string rawBlockBytes(unsigned seed) {
     size_t p = 0;
     for (int s = 0; s < 501; ++s)
         for (int b = 0; b < 385; ++b) {
-            const auto v = static_cast<uint16_t>(rows[static_cast<size_t>(b)][static_cast<size_t>(s)]);
+            const auto v =
+                static_cast<uint16_t>(rows[static_cast<size_t>(b)][static_cast<size_t>(s)]);
             bytes[p++] = static_cast<char>(v & 0xff);
             bytes[p++] = static_cast<char>(v >> 8);
         }
@@ -43,9 +44,9 @@ inline std::string rawBlockBytes(unsigned seed) {
 
 struct RawAcquisitionSpec {
     std::string plate = "w384";
-    std::vector<int32_t> minutes;       // stored time of every record
-    int rawRecords = -1;                // raw blocks written (-1: one per record)
-    int distinctBlocks = 0;             // >0: blocks repeat with this period (large benches)
+    std::vector<int32_t> minutes; // stored time of every record
+    int rawRecords = -1;          // raw blocks written (-1: one per record)
+    int distinctBlocks = 0;       // >0: blocks repeat with this period (large benches)
     int method = 1, organism = 0, snrx10 = 18;
     std::function<int(int channel, int record)> oldCount = [](int, int) { return 7; };
     std::function<int(int record)> temperature = [](int) { return 250; };
@@ -81,7 +82,8 @@ inline void writeRawAcquisition(const std::string& folder, const RawAcquisitionS
     }
     std::ofstream(joinPath(folder, "counts.bin"), std::ios::binary | std::ios::trunc) << counts;
 
-    const int blocks = spec.rawRecords < 0 ? static_cast<int>(spec.minutes.size()) : spec.rawRecords;
+    const int blocks =
+        spec.rawRecords < 0 ? static_cast<int>(spec.minutes.size()) : spec.rawRecords;
     std::vector<std::string> cache;
     std::string file;
     for (int i = 0; i < blocks; ++i) {

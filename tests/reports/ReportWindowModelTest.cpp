@@ -1,10 +1,10 @@
 // The report window and the options dialog without their windows: the
 // options flowing between them and repoconf.dat, "Show my report", the
 // automatic report, the raw-data frame's controls and the export questions.
+#include "reports/ReportWindowModel.h"
 #include "reports/AcquisitionFixture.h"
 #include "reports/RawAcquisition.h"
 #include "reports/ReportOptionsModel.h"
-#include "reports/ReportWindowModel.h"
 #include "store/ReportConfigFile.h"
 #include "store/StoreText.h"
 #include "support/Fakes.h"
@@ -56,8 +56,9 @@ struct ReportWindowTest : ::testing::Test {
     // standard deviation only, Zebrafish, method 2, threshold 2.5, rawexport.
     void storeUserConfig(int rawexport = 1) {
         writeFileAtomic(joinPath(fx.program, "repoconf.dat"),
-                        std::string("\"") + kReportConfigHeader + "\"\r\n1,90,1,\"\t\",0,1,0,2,1,2,25," +
-                            std::to_string(rawexport) + "\r\n");
+                        std::string("\"") + kReportConfigHeader +
+                            "\"\r\n1,90,1,\"\t\",0,1,0,2,1,2,25," + std::to_string(rawexport) +
+                            "\r\n");
     }
 
     std::string line2() {

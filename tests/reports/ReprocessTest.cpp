@@ -149,7 +149,8 @@ TEST_F(ReprocessFixture, HalfAnHourDetectsTheRecordsUpToThirtyMinutes) {
     rq.lapseText = "0.5";
     rq.rawExport = true; // one marks line per detected record
     const ReprocessOutcome o = reprocessRawData(rq, layout, fake.ports, stop);
-    ASSERT_EQ(o.status, ReprocessStatus::Reported) << ::testing::PrintToString(fake.prompter.texts());
+    ASSERT_EQ(o.status, ReprocessStatus::Reported)
+        << ::testing::PrintToString(fake.prompter.texts());
     EXPECT_EQ(o.range.firstPassRecords, 32);
     EXPECT_EQ(o.range.processed, 31);
     EXPECT_EQ(o.binSize, 30);
@@ -212,7 +213,8 @@ TEST_F(ReprocessFixture, ReplaceRewritesEveryRecordAndTheSetup) {
     rq.thresholdText = "2,6";
     rq.binText = "5";
     const ReprocessOutcome o = reprocessRawData(rq, layout, fake.ports, stop);
-    ASSERT_EQ(o.status, ReprocessStatus::Reported) << ::testing::PrintToString(fake.prompter.texts());
+    ASSERT_EQ(o.status, ReprocessStatus::Reported)
+        << ::testing::PrintToString(fake.prompter.texts());
     EXPECT_TRUE(o.countsReplaced);
     EXPECT_TRUE(o.setupUpdated);
     EXPECT_EQ(o.range.processed, 15);

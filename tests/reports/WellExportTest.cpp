@@ -1,7 +1,7 @@
 // Per-well export: the files of a bin size, with and without the time
 // field, on the six-well plate of the report fixture.
-#include "reports/AcquisitionFixture.h"
 #include "reports/WellExport.h"
+#include "reports/AcquisitionFixture.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +33,9 @@ struct WellExportTest : ::testing::Test {
         std::string folder = fx.acquisition("20240315_0930", "Rhythm");
         test::AcquisitionFixture::writeCounts(
             folder, minutes(lastMinute),
-            [](int ch, int i) { return ch == 0 ? 2 : ch == 16 ? 4 : ch == 1 ? i : 0; },
+            [](int ch, int i) {
+                return ch == 0 ? 2 : ch == 16 ? 4 : ch == 1 ? i : 0;
+            },
             [](int) { return 250; });
         return folder;
     }
