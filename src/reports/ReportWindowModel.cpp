@@ -156,7 +156,7 @@ void ReportWindowModel::Option_report_Click(int index) {
         readListSeparator(s_, ports_.locale);
         c.options.spacer = s_.List_Separator;
     } else {
-        c.options.spacer = " ";
+        c.options.spacer.assign(1, ' ');
     }
     refresh();
 }
