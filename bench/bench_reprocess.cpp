@@ -84,17 +84,17 @@ struct Synthetic {
         test::copyShippedPlates(program);
         makeFolder(joinPath(root, "p00001"));
         folder = joinPath(root, "p00001/20240315_0930");
-        test::RawAcquisitionSpec spec;
-        spec.plate = "w384";
+        test::RawAcquisitionPlan plan;
+        plan.plate = "w384";
         // 24 hours: a block about every 35 s.
         for (int i = 0; i < blocks; ++i)
-            spec.minutes.push_back(static_cast<int32_t>(static_cast<long long>(i) * 1440 / blocks));
-        spec.distinctBlocks = 11;
-        test::writeRawAcquisition(folder, spec);
+            plan.minutes.push_back(static_cast<int32_t>(static_cast<long long>(i) * 1440 / blocks));
+        plan.distinctBlocks = 11;
+        test::writeRawAcquisition(folder, plan);
         // The same records and blocks under a 96-well setup: the raw files
         // are shared through hard links.
         folder96 = joinPath(root, "p00001/20240315_1030");
-        test::RawAcquisitionSpec small = spec;
+        test::RawAcquisitionPlan small = plan;
         small.plate = "w96f";
         small.rawRecords = 0;
         test::writeRawAcquisition(folder96, small);

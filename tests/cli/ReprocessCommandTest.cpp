@@ -27,12 +27,12 @@ struct RawCliFixture : ::testing::Test {
 
     void SetUp() override {
         test::copyShippedPlates(fx.program);
-        test::RawAcquisitionSpec spec;
-        spec.plate = "wsix";
-        spec.minutes = test::minuteTimes(40);
-        spec.distinctBlocks = 4;
+        test::RawAcquisitionPlan plan;
+        plan.plate = "wsix";
+        plan.minutes = test::minuteTimes(40);
+        plan.distinctBlocks = 4;
         acq = joinPath(fx.project, "20240315_0930");
-        test::writeRawAcquisition(acq, spec);
+        test::writeRawAcquisition(acq, plan);
     }
     int run(const std::vector<std::string>& args) {
         r = runCli(io, fx.program, args);

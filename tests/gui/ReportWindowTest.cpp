@@ -62,12 +62,12 @@ class ReportWindowGui : public ::testing::Test {
         ensureApplication();
         s.Program_Folder = fx.program;
         test::copyShippedPlates(fx.program);
-        test::RawAcquisitionSpec spec;
-        spec.plate = "wsix";
-        spec.minutes = test::minuteTimes(180);
-        spec.distinctBlocks = 5;
+        test::RawAcquisitionPlan plan;
+        plan.plate = "wsix";
+        plan.minutes = test::minuteTimes(180);
+        plan.distinctBlocks = 5;
         acq = joinPath(fx.project, "20240315_0930");
-        test::writeRawAcquisition(acq, spec);
+        test::writeRawAcquisition(acq, plan);
         ReportWindowsHooks h;
         h.userBinSize = [this] { return userBin; };
         h.setUserBinSize = [this](bool on) { userBin = on; };

@@ -42,7 +42,7 @@ inline std::string rawBlockBytes(unsigned seed) {
     return bytes;
 }
 
-struct RawAcquisitionSpec {
+struct RawAcquisitionPlan {
     std::string plate = "w384";
     std::vector<int32_t> minutes; // stored time of every record
     int rawRecords = -1;          // raw blocks written (-1: one per record)
@@ -55,26 +55,26 @@ struct RawAcquisitionSpec {
 
 // Writes the acquisition into folder (created); the channel tables are the
 // defaults.
-inline void writeRawAcquisition(const std::string& folder, const RawAcquisitionSpec& spec) {
+inline void writeRawAcquisition(const std::string& folder, const RawAcquisitionPlan& plan) {
     makeFolder(folder);
     ProjectSetup setup;
-    setup.Plate_format = spec.plate;
-    setup.DSP_Method = static_cast<int16_t>(spec.method);
-    setup.Organism() = static_cast<int16_t>(spec.organism);
-    setup.SNRx10() = static_cast<int16_t>(spec.snrx10);
+    setup.Plate_format = plan.plate;
+    setup.DSP_Method = static_cast<int16_t>(plan.method);
+    setup.Organism() = static_cast<int16_t>(plan.organism);
+    setup.SNRx10() = static_cast<int16_t>(plan.snrx10);
     writeFileAtomic(joinPath(folder, kSetupFileName), setupFileText(setup, 3));
     saveChannelTables(ChannelTables{}, folder);
-    writeFileAtomic(joinPath(folder, kSubprojFileName), subprojFileText(spec.title, ""));
+    writeFileAtomic(joinPath(folder, kSubprojFileName), subprojFileText(plan.title, ""));
 
     std::string counts;
-    for (size_t i = 0; i < spec.minutes.size(); ++i) {
+    for (size_t i = 0; i < plan.minutes.size(); ++i) {
         std::string rec(774, '\0');
-        const auto t = static_cast<uint32_t>(spec.minutes[i]);
+        const auto t = static_cast<uint32_t>(plan.minutes[i]);
         for (int b = 0; b < 4; ++b)
             rec[static_cast<size_t>(b)] = static_cast<char>((t >> (8 * b)) & 0xff);
         for (int ch = 0; ch < 385; ++ch) {
-            const int v = ch < 384 ? spec.oldCount(ch, static_cast<int>(i))
-                                   : spec.temperature(static_cast<int>(i));
+            const int v = ch < 384 ? plan.oldCount(ch, static_cast<int>(i))
+                                   : plan.temperature(static_cast<int>(i));
             rec[4 + 2 * static_cast<size_t>(ch)] = static_cast<char>(v & 0xff);
             rec[5 + 2 * static_cast<size_t>(ch)] = static_cast<char>((v >> 8) & 0xff);
         }
@@ -83,13 +83,13 @@ inline void writeRawAcquisition(const std::string& folder, const RawAcquisitionS
     std::ofstream(joinPath(folder, "counts.bin"), std::ios::binary | std::ios::trunc) << counts;
 
     const int blocks =
-        spec.rawRecords < 0 ? static_cast<int>(spec.minutes.size()) : spec.rawRecords;
+        plan.rawRecords < 0 ? static_cast<int>(plan.minutes.size()) : plan.rawRecords;
     std::vector<std::string> cache;
     std::string file;
     for (int i = 0; i < blocks; ++i) {
         std::string bytes;
-        if (spec.distinctBlocks > 0) {
-            const size_t k = static_cast<size_t>(i % spec.distinctBlocks);
+        if (plan.distinctBlocks > 0) {
+            const size_t k = static_cast<size_t>(i % plan.distinctBlocks);
             if (cache.size() <= k) cache.push_back(rawBlockBytes(static_cast<unsigned>(k) + 1));
             bytes = cache[k];
         } else {

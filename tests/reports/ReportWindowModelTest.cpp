@@ -68,12 +68,12 @@ struct ReportWindowTest : ::testing::Test {
 
     // A 3-hour acquisition with a record every minute and raw blocks.
     std::string rawAcquisition(const std::string& name = "20240315_0930", int last = 180) {
-        test::RawAcquisitionSpec spec;
-        spec.plate = "wsix";
-        spec.minutes = test::minuteTimes(last);
-        spec.distinctBlocks = 5;
+        test::RawAcquisitionPlan plan;
+        plan.plate = "wsix";
+        plan.minutes = test::minuteTimes(last);
+        plan.distinctBlocks = 5;
         const std::string folder = joinPath(fx.project, name);
-        test::writeRawAcquisition(folder, spec);
+        test::writeRawAcquisition(folder, plan);
         return folder;
     }
 };

@@ -61,9 +61,9 @@ struct ReprocessFixture : ::testing::Test {
 
     void SetUp() override { test::copyShippedPlates(fx.program); }
 
-    std::string make(const std::string& name, const test::RawAcquisitionSpec& spec) {
+    std::string make(const std::string& name, const test::RawAcquisitionPlan& plan) {
         const std::string folder = joinPath(fx.project, name);
-        test::writeRawAcquisition(folder, spec);
+        test::writeRawAcquisition(folder, plan);
         return folder;
     }
 
@@ -122,9 +122,9 @@ TEST(ReprocessRules, ThresholdBoxOnLeaving) {
 }
 
 TEST_F(ReprocessFixture, RecordTwentyThreeIsBlockOneOfFileTwo) {
-    test::RawAcquisitionSpec spec;
-    spec.minutes = test::minuteTimes(25);
-    const std::string folder = make("20240315_0930", spec);
+    test::RawAcquisitionPlan plan;
+    plan.minutes = test::minuteTimes(25);
+    const std::string folder = make("20240315_0930", plan);
     EXPECT_EQ(RawBlockReader::fileNumberOf(23), 2);
     RawBlockReader reader(folder, 500);
     EXPECT_EQ(reader.offsetOf(23), 385770);
@@ -140,10 +140,10 @@ TEST_F(ReprocessFixture, RecordTwentyThreeIsBlockOneOfFileTwo) {
 }
 
 TEST_F(ReprocessFixture, HalfAnHourDetectsTheRecordsUpToThirtyMinutes) {
-    test::RawAcquisitionSpec spec;
-    spec.minutes = test::minuteTimes(45);
-    spec.distinctBlocks = 7;
-    const std::string folder = make("20240315_0930", spec);
+    test::RawAcquisitionPlan plan;
+    plan.minutes = test::minuteTimes(45);
+    plan.distinctBlocks = 7;
+    const std::string folder = make("20240315_0930", plan);
     const std::string before = readAll(joinPath(folder, "counts.bin"));
     ReprocessRequest rq = request(folder);
     rq.lapseText = "0.5";
@@ -174,10 +174,10 @@ TEST_F(ReprocessFixture, HalfAnHourDetectsTheRecordsUpToThirtyMinutes) {
 }
 
 TEST_F(ReprocessFixture, StopAfterTenBlocksKeepsEverythingAsItWas) {
-    test::RawAcquisitionSpec spec;
-    spec.minutes = test::minuteTimes(30);
-    spec.distinctBlocks = 7;
-    const std::string folder = make("20240315_0930", spec);
+    test::RawAcquisitionPlan plan;
+    plan.minutes = test::minuteTimes(30);
+    plan.distinctBlocks = 7;
+    const std::string folder = make("20240315_0930", plan);
     const std::string counts = readAll(joinPath(folder, "counts.bin"));
     const std::string setup = readAll(joinPath(folder, "setup.dat"));
     ReprocessRequest rq = request(folder);
@@ -199,11 +199,11 @@ TEST_F(ReprocessFixture, StopAfterTenBlocksKeepsEverythingAsItWas) {
 // setup records the detection; the report equals a later "Generate..."
 // from the rewritten file.
 TEST_F(ReprocessFixture, ReplaceRewritesEveryRecordAndTheSetup) {
-    test::RawAcquisitionSpec spec;
-    spec.plate = "wsix";
-    spec.minutes = {0, 1, 2, 3, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-    spec.temperature = [](int i) { return 240 + i; };
-    const std::string folder = make("20240315_0930", spec);
+    test::RawAcquisitionPlan plan;
+    plan.plate = "wsix";
+    plan.minutes = {0, 1, 2, 3, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    plan.temperature = [](int i) { return 240 + i; };
+    const std::string folder = make("20240315_0930", plan);
     const std::string oldSetup = readAll(joinPath(folder, "setup.dat"));
 
     ReprocessRequest rq = request(folder);
@@ -220,12 +220,12 @@ TEST_F(ReprocessFixture, ReplaceRewritesEveryRecordAndTheSetup) {
     EXPECT_EQ(o.range.processed, 15);
 
     const auto expected =
-        referenceCounts(folder, spec.minutes, 15, layout.plate, 2.6, 0, std::string());
+        referenceCounts(folder, plan.minutes, 15, layout.plate, 2.6, 0, std::string());
     const auto records = countsOf(folder);
     ASSERT_EQ(records.size(), 15u);
     int detected = 0;
     for (int i = 0; i < 15; ++i) {
-        EXPECT_EQ(records[static_cast<size_t>(i)].minutes, spec.minutes[static_cast<size_t>(i)]);
+        EXPECT_EQ(records[static_cast<size_t>(i)].minutes, plan.minutes[static_cast<size_t>(i)]);
         EXPECT_EQ(records[static_cast<size_t>(i)].counts[384], 240 + i);
         for (int ch = 0; ch < kChannels; ++ch) {
             ASSERT_EQ(records[static_cast<size_t>(i)].counts[static_cast<size_t>(ch)],
@@ -268,11 +268,11 @@ TEST_F(ReprocessFixture, ReplaceRewritesEveryRecordAndTheSetup) {
 }
 
 TEST_F(ReprocessFixture, MissingRawBlockEndsWithReportError) {
-    test::RawAcquisitionSpec spec;
-    spec.minutes = test::minuteTimes(20);
-    spec.rawRecords = 15;
-    spec.distinctBlocks = 3;
-    const std::string folder = make("20240315_0930", spec);
+    test::RawAcquisitionPlan plan;
+    plan.minutes = test::minuteTimes(20);
+    plan.rawRecords = 15;
+    plan.distinctBlocks = 3;
+    const std::string folder = make("20240315_0930", plan);
     const std::string counts = readAll(joinPath(folder, "counts.bin"));
     ReprocessRequest rq = request(folder);
     rq.replaceData = true;
@@ -284,10 +284,10 @@ TEST_F(ReprocessFixture, MissingRawBlockEndsWithReportError) {
 }
 
 TEST_F(ReprocessFixture, SetupThatCannotBeUpdatedIsReported) {
-    test::RawAcquisitionSpec spec;
-    spec.minutes = test::minuteTimes(12);
-    spec.distinctBlocks = 3;
-    const std::string folder = make("20240315_0930", spec);
+    test::RawAcquisitionPlan plan;
+    plan.minutes = test::minuteTimes(12);
+    plan.distinctBlocks = 3;
+    const std::string folder = make("20240315_0930", plan);
     // A setup.dat whose Mn1 line is cut short: the layout loads, the
     // update cannot rebuild that line.
     auto lines = splitLines(readAll(joinPath(folder, "setup.dat")));
@@ -310,12 +310,12 @@ TEST_F(ReprocessFixture, SetupThatCannotBeUpdatedIsReported) {
 // Two detection threads give what one gives: the same counts, the same
 // marks files byte for byte, the same report.
 TEST_F(ReprocessFixture, ParallelRunEqualsSequentialRun) {
-    test::RawAcquisitionSpec spec;
-    spec.minutes = test::minuteTimes(25);
-    spec.minutes[20] = 3; // one record whose time goes back
-    spec.distinctBlocks = 13;
-    const std::string a = make("20240315_0930", spec);
-    const std::string b = make("20240315_1030", spec);
+    test::RawAcquisitionPlan plan;
+    plan.minutes = test::minuteTimes(25);
+    plan.minutes[20] = 3; // one record whose time goes back
+    plan.distinctBlocks = 13;
+    const std::string a = make("20240315_0930", plan);
+    const std::string b = make("20240315_1030", plan);
     const std::string ref = joinPath(fx.project, "reference");
     makeFolder(ref);
 
@@ -333,7 +333,7 @@ TEST_F(ReprocessFixture, ParallelRunEqualsSequentialRun) {
     // on purpose so the stored counts can be compared.
     EXPECT_EQ(readAll(joinPath(a, "counts.bin")), readAll(joinPath(b, "counts.bin")));
 
-    const auto expected = referenceCounts(a, spec.minutes, 26, layout.plate, 1.8, 1, ref);
+    const auto expected = referenceCounts(a, plan.minutes, 26, layout.plate, 1.8, 1, ref);
     const auto records = countsOf(b);
     for (int i = 0; i < 26; ++i)
         for (int ch = 0; ch < kChannels; ++ch)
@@ -354,10 +354,10 @@ TEST_F(ReprocessFixture, ParallelRunEqualsSequentialRun) {
 // The engine hands records back in order whatever the thread count, and a
 // stop request leaves the records after it unreported.
 TEST_F(ReprocessFixture, DetectionEngineKeepsOrderAndStops) {
-    test::RawAcquisitionSpec spec;
-    spec.minutes = test::minuteTimes(30);
-    spec.distinctBlocks = 5;
-    const std::string folder = make("20240315_0930", spec);
+    test::RawAcquisitionPlan plan;
+    plan.minutes = test::minuteTimes(30);
+    plan.distinctBlocks = 5;
+    const std::string folder = make("20240315_0930", plan);
     for (int workers : {1, 2, 3}) {
         StoredDetectionJob job;
         job.folder = folder;
