@@ -4,8 +4,11 @@
 #include "app/QtPorts.h"
 #include "device/Connection.h"
 #include "display/Frm_Main.h"
+#include "reports/ReportWindowsQt.h"
 #include "setup/Frm_setup.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 
 namespace trv {
@@ -52,6 +55,23 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
     h.setupNotes = [this](const std::string& notes) { setup_->model().setNotes(notes); };
     h.hideOtherWindows = [this] { setup_->hide(); };
     h.endProgram = [this](int code) { end(code); };
+
+    // "Show my report", the end of a timed acquisition and "User Defined BIN
+    // size": the report windows, on top of the main window.
+    ReportWindowsHooks rh;
+    rh.userBinSize = [this] { return main_->run().switches.userBinSize; };
+    rh.setUserBinSize = [this](bool on) {
+        main_->run().switches.userBinSize = on;
+        main_->mn_userbin->setChecked(on);
+    };
+    rh.mainBinSize = [this](int bin) {
+        main_->combo_minutes->setCurrentText(QString::number(bin));
+    };
+    reports_ = std::make_unique<ReportWindows>(state, ports, std::move(rh), main_.get());
+    h.openReport = [this](const std::string& folder, const std::string& binText, bool autoreport) {
+        reports_->showMyReport(folder, binText, autoreport);
+    };
+    h.openReportOptions = [this] { reports_->openOptions(); };
 }
 
 TrelvaneApp::~TrelvaneApp() = default;

@@ -21,6 +21,7 @@ namespace trv {
 class Frm_Init;
 class Frm_Main;
 class Frm_setup;
+class ReportWindows;
 
 class TrelvaneApp : public QObject {
     Q_OBJECT
@@ -36,6 +37,8 @@ class TrelvaneApp : public QObject {
     Frm_Main& main() { return *main_; }
     // The setup window.
     Frm_setup* setupWindow() const { return setup_.get(); }
+    // The report window and the report options dialog.
+    ReportWindows& reports() { return *reports_; }
 
     // Windows of other parts of the program; empty ones answer with a short
     // message.
@@ -57,6 +60,7 @@ class TrelvaneApp : public QObject {
     std::unique_ptr<Frm_Init> launcher_;
     std::unique_ptr<Frm_Main> main_;
     std::unique_ptr<Frm_setup> setup_;
+    std::unique_ptr<ReportWindows> reports_;
     bool ended_ = false;
     int exitCode_ = 0;
 };

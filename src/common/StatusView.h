@@ -22,6 +22,7 @@ inline constexpr const char* TimeBar = "timeBar";                // progress: el
 inline constexpr const char* AcquisitionName = "txt_subproject"; // name of the current acquisition
 inline constexpr const char* BlankLabel = "lblcalibrando";       // blank reading label
 inline constexpr const char* SetupWell = "setupWell";            // setup window: well under the pointer
+inline constexpr const char* ReportRawStatus = "reportRawStatus"; // report window: raw-data frame progress
 } // namespace status
 
 class StatusView {

@@ -39,6 +39,45 @@ int reportBinSize(const std::string& binText, int32_t D) {
     return B;
 }
 
+ReportOutcome finishReport(const ReportRequest& rq, const ActivitySeries& series, int32_t tmax,
+                           int lastBin, int binSize, bool basal, const std::string& setting,
+                           const ReportLayout& layout, Ports& ports) {
+    ReportOutcome out;
+    out.binSize = binSize;
+    out.basal = basal;
+    try {
+        const std::string& folder = rq.acquisitionPath;
+        ReportStatistics stats = computeStatistics(series, layout, tmax, lastBin, binSize,
+                                                   rq.options.format, ports.prompter);
+        HistogramTables histograms;
+        if (rq.options.format == OutputFormat::Histogram)
+            loadHistograms(folder, histograms, stats, series, lastBin, layout, binSize,
+                           ports.prompter);
+
+        ReportContent content;
+        content.acquisitionPath = folder;
+        content.title = readAcquisitionName(folder);
+        content.setting = setting;
+        content.basal = basal;
+        content.basalChoice = rq.basalChoice;
+        content.tmax = tmax;
+        content.lastBin = lastBin;
+        content.binSize = binSize;
+        content.layout = &layout;
+        content.stats = &stats;
+        content.histograms = &histograms;
+        if (auto path = writeReport(content, rq.options, ports)) {
+            out.path = *path;
+            out.status = ReportStatus::Written;
+            return out;
+        }
+    } catch (...) {
+    }
+    ports.prompter.show("Report Error");
+    out.status = ReportStatus::Failed;
+    return out;
+}
+
 ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Ports& ports) {
     ReportOutcome out;
     Prompter& prompter = ports.prompter;
@@ -111,29 +150,7 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
             out.basal = true;
         }
 
-        ReportStatistics stats =
-            computeStatistics(series, layout, tmax, lastBin, B, rq.options.format, prompter);
-        HistogramTables histograms;
-        if (rq.options.format == OutputFormat::Histogram)
-            loadHistograms(folder, histograms, stats, series, lastBin, layout, B, prompter);
-
-        ReportContent content;
-        content.acquisitionPath = folder;
-        content.title = readAcquisitionName(folder);
-        content.setting = setting;
-        content.basal = out.basal;
-        content.basalChoice = rq.basalChoice;
-        content.tmax = tmax;
-        content.lastBin = lastBin;
-        content.binSize = B;
-        content.layout = &layout;
-        content.stats = &stats;
-        content.histograms = &histograms;
-        auto path = writeReport(content, rq.options, ports);
-        if (!path) return failed();
-        out.path = *path;
-        out.status = ReportStatus::Written;
-        return out;
+        return finishReport(rq, series, tmax, lastBin, B, out.basal, setting, layout, ports);
     } catch (...) {
         return failed();
     }

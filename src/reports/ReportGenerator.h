@@ -37,6 +37,13 @@ struct ReportOutcome {
     bool basal = false;
 };
 
+// The end of every generation, also run by raw-data reprocessing on its own
+// series: statistics (or histograms) of bins 0..lastBin of a resampled series
+// and the report file. "Report Error" when the file cannot be written.
+ReportOutcome finishReport(const ReportRequest& request, const ActivitySeries& series, int32_t tmax,
+                           int lastBin, int binSize, bool basal, const std::string& setting,
+                           const ReportLayout& layout, Ports& ports);
+
 // Runs the whole generation. The layout is the caller's: when the folder
 // has no setup.dat it keeps what a previous generation loaded.
 ReportOutcome generateReport(const ReportRequest& request, ReportLayout& layout, Ports& ports);

@@ -18,9 +18,11 @@ struct CliResult {
     std::string out, err;
 };
 
-// Runs the built trelvane-cli with the given arguments (no shell), its
-// output captured in files of the temporary folder.
-inline CliResult runCli(const test::TempDir& dir, const std::vector<std::string>& args) {
+// Runs the built trelvane-cli with the given arguments and environment
+// (null: this process's), its output captured in files of the temporary
+// folder.
+inline CliResult runCliWith(const test::TempDir& dir, const std::vector<std::string>& args,
+                            char** envp) {
     const std::string program = std::string(TRELVANE_BINARY_DIR) + "/trelvane-cli";
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
@@ -37,7 +39,8 @@ inline CliResult runCli(const test::TempDir& dir, const std::vector<std::string>
                                      0644);
     CliResult r;
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp ? envp : environ) ==
+        0) {
         int status = 0;
         waitpid(pid, &status, 0);
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -46,6 +49,21 @@ inline CliResult runCli(const test::TempDir& dir, const std::vector<std::string>
     r.out = dir.read("cli.out");
     r.err = dir.read("cli.err");
     return r;
+}
+
+inline CliResult runCli(const test::TempDir& dir, const std::vector<std::string>& args) {
+    return runCliWith(dir, args, nullptr);
+}
+
+// The same with only TRELVANE_HOME (the program folder) and LANG set.
+inline CliResult runCli(const test::TempDir& dir, const std::string& home,
+                        const std::vector<std::string>& args, const std::string& lang = "C") {
+    std::vector<std::string> envText = {"TRELVANE_HOME=" + home, "LANG=" + lang};
+    std::vector<char*> envp;
+    for (auto& e : envText)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    return runCliWith(dir, args, envp.data());
 }
 
 } // namespace trv

@@ -1,9 +1,12 @@
 #include "app/cli/CliArgs.h"
 
+#include "common/Files.h"
 #include "common/Numeric.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 namespace trv::cli {
 
@@ -103,6 +106,22 @@ bool CliArgs::real(const std::string& name, double min, double max, double& out,
     }
     out = v;
     return true;
+}
+
+std::string cleanPath(const std::string& p) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path abs = fs::absolute(fs::path(p), ec);
+    if (ec) abs = fs::path(p);
+    std::string s = abs.lexically_normal().string();
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
+}
+
+std::string programFolder() {
+    const char* home = std::getenv("TRELVANE_HOME");
+    return home && *home ? std::string(home) : executableFolder();
 }
 
 } // namespace trv::cli

@@ -43,4 +43,11 @@ class CliArgs {
     std::set<std::string> flags_;
 };
 
+// An absolute path without "." and ".." parts or a trailing separator.
+std::string cleanPath(const std::string& path);
+
+// The program folder (plate formats): $TRELVANE_HOME, else the folder of
+// the executable.
+std::string programFolder();
+
 } // namespace trv::cli

@@ -33,4 +33,10 @@ extern const char* const kDetectUsage;
 int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 extern const char* const kReportUsage;
 
+int runReprocess(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+extern const char* const kReprocessUsage;
+
+int runExportWells(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+extern const char* const kExportWellsUsage;
+
 } // namespace trv::cli

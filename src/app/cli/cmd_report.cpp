@@ -7,9 +7,6 @@
 #include "common/Locale.h"
 #include "reports/ReportCommand.h"
 
-#include <cstdlib>
-#include <filesystem>
-
 namespace trv::cli {
 
 const char* const kReportUsage =
@@ -30,18 +27,6 @@ const char* const kReportUsage =
 
 namespace {
 
-// An absolute path without "." and ".." parts or a trailing separator.
-std::string cleanPath(const std::string& p) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path abs = fs::absolute(fs::path(p), ec);
-    if (ec) abs = fs::path(p);
-    std::string s = abs.lexically_normal().string();
-    while (s.size() > 1 && s.back() == '/')
-        s.pop_back();
-    return s;
-}
-
 std::string parentOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -50,11 +35,6 @@ std::string parentOf(const std::string& path) {
 std::string nameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string programFolder() {
-    const char* home = std::getenv("TRELVANE_HOME");
-    return home && *home ? std::string(home) : executableFolder();
 }
 
 } // namespace

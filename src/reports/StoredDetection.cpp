@@ -1,0 +1,240 @@
+#include "reports/StoredDetection.h"
+
+#include "acquisition/Analysis_Module.h"
+#include "acquisition/RawBlockReader.h"
+#include "store/Module1.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace trv {
+
+namespace {
+
+// What one thread needs to detect a block: its own reader, block and
+// detection arrays, so threads share nothing while they work.
+struct Worker {
+    RawBlockReader reader;
+    SignalBlock block;
+    std::vector<int16_t> events;
+    std::vector<DetectionTrace> traces;
+    std::vector<DetectionTrace*> tracePointers;
+
+    Worker(const StoredDetectionJob& job)
+        : reader(job.folder, job.rtBuffer), block(job.rtBuffer + 1), events(job.channels.size()) {
+        if (job.marks) {
+            traces.resize(job.channels.size());
+            for (DetectionTrace& t : traces)
+                tracePointers.push_back(&t);
+        }
+    }
+};
+
+// The marks of one detected record, per detected channel.
+struct MarksSlot {
+    bool filled = false;
+    std::vector<std::string> marks;
+};
+
+// Marks lines gathered per channel and appended a batch at a time: one
+// open and write per channel file every few records instead of one per
+// line. The files end up byte for byte as line-by-line appends leave them.
+class MarksWriter {
+  public:
+    MarksWriter(const std::string& folder, const std::vector<int>& channels)
+        : folder_(folder), channels_(channels), pending_(channels.size()) {}
+
+    void add(const MarksSlot& slot, int32_t tag) {
+        if (!slot.filled) return;
+        const std::string prefix = std::to_string(tag) + " ";
+        for (size_t k = 0; k < pending_.size(); ++k) {
+            pending_[k] += prefix;
+            pending_[k] += slot.marks[k];
+            pending_[k] += "\r\n";
+            bytes_ += prefix.size() + slot.marks[k].size() + 2;
+        }
+        if (bytes_ > kFlushBytes) flush();
+    }
+
+    void flush() {
+        for (size_t k = 0; k < pending_.size(); ++k) {
+            if (pending_[k].empty()) continue;
+            if (!append(marksFilePath(folder_, channels_[k]), pending_[k])) failed = true;
+            pending_[k].clear();
+        }
+        bytes_ = 0;
+    }
+
+    bool failed = false;
+
+  private:
+    static constexpr size_t kFlushBytes = 8u << 20;
+
+    static bool append(const std::string& path, const std::string& text) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+        if (fd < 0) return false;
+        size_t done = 0;
+        bool ok = true;
+        while (done < text.size()) {
+            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = false;
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        return (::close(fd) == 0) && ok;
+    }
+
+    std::string folder_;
+    std::vector<int> channels_;
+    std::vector<std::string> pending_;
+    size_t bytes_ = 0;
+};
+
+// Reads and detects one record's block into its counts row (and marks).
+bool detectRecord(const StoredDetectionJob& job, Worker& w, int record, int16_t* counts,
+                  MarksSlot* slot) {
+    if (slot) slot->filled = false;
+    if (!w.reader.read(record, w.block)) return false;
+    if (job.zeroRecord[static_cast<size_t>(record)]) return true;
+    const int n = static_cast<int>(job.channels.size());
+    DetectActivityBeams(w.block, job.channels.data(), n, job.snr, job.method, w.events.data(),
+                        job.marks ? w.tracePointers.data() : nullptr);
+    for (int k = 0; k < n; ++k)
+        counts[job.channels[static_cast<size_t>(k)]] = w.events[static_cast<size_t>(k)];
+    if (slot) {
+        slot->marks.resize(static_cast<size_t>(n));
+        for (int k = 0; k < n; ++k)
+            slot->marks[static_cast<size_t>(k)].swap(w.traces[static_cast<size_t>(k)].marks);
+        slot->filled = true;
+    }
+    return true;
+}
+
+} // namespace
+
+StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
+                                         const std::function<bool(int record)>& afterRecord) {
+    StoredDetectionJob job = jobIn;
+    const int P = std::max(job.recordCount, 0);
+    job.zeroRecord.resize(static_cast<size_t>(P), 0);
+    job.tags.resize(static_cast<size_t>(P), 0);
+    std::erase_if(job.channels, [](int c) { return c < 0 || c >= kChannels; });
+
+    StoredDetectionResult result;
+    result.counts.assign(static_cast<size_t>(P) * kChannels, 0);
+    MarksWriter marks(job.folder, job.channels);
+    auto countsOf = [&](int record) {
+        return result.counts.data() + static_cast<size_t>(record) * kChannels;
+    };
+
+    const int workers = std::max(1, job.workers);
+    if (workers == 1 || P <= 1) {
+        Worker w(job);
+        MarksSlot slot;
+        for (int i = 0; i < P; ++i) {
+            if (!detectRecord(job, w, i, countsOf(i), job.marks ? &slot : nullptr)) {
+                result.end = StoredDetectionEnd::ReadFailed;
+                result.failedRecord = i;
+                break;
+            }
+            marks.add(slot, job.tags[static_cast<size_t>(i)]);
+            result.recordsDone = i + 1;
+            if (!afterRecord(i)) {
+                result.end = StoredDetectionEnd::Stopped;
+                break;
+            }
+        }
+        marks.flush();
+        result.marksWriteFailed = marks.failed;
+        return result;
+    }
+
+    const int window = std::max(1, job.lookahead);
+    std::vector<MarksSlot> slots(static_cast<size_t>(window));
+    enum : char { Pending, Ready, Failed };
+    std::vector<char> state(static_cast<size_t>(P), Pending);
+    std::mutex m;
+    std::condition_variable cv;
+    int next = 0, consumed = 0;
+    bool quit = false;
+
+    auto work = [&] {
+        std::unique_ptr<Worker> w;
+        try {
+            w = std::make_unique<Worker>(job);
+        } catch (...) {
+        }
+        for (;;) {
+            int i;
+            {
+                std::unique_lock lk(m);
+                cv.wait(lk, [&] { return quit || next >= P || next < consumed + window; });
+                if (quit || next >= P) return;
+                i = next++;
+            }
+            bool ok = false;
+            try {
+                MarksSlot* slot = job.marks ? &slots[static_cast<size_t>(i % window)] : nullptr;
+                ok = w && detectRecord(job, *w, i, countsOf(i), slot);
+            } catch (...) {
+                ok = false;
+            }
+            {
+                std::lock_guard lk(m);
+                state[static_cast<size_t>(i)] = ok ? Ready : Failed;
+            }
+            cv.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < workers; ++t)
+        threads.emplace_back(work);
+
+    for (int i = 0; i < P; ++i) {
+        char s;
+        {
+            std::unique_lock lk(m);
+            cv.wait(lk, [&] { return state[static_cast<size_t>(i)] != Pending; });
+            s = state[static_cast<size_t>(i)];
+        }
+        if (s == Failed) {
+            result.end = StoredDetectionEnd::ReadFailed;
+            result.failedRecord = i;
+            break;
+        }
+        if (job.marks)
+            marks.add(slots[static_cast<size_t>(i % window)], job.tags[static_cast<size_t>(i)]);
+        result.recordsDone = i + 1;
+        const bool go = afterRecord(i);
+        {
+            std::lock_guard lk(m);
+            consumed = i + 1;
+        }
+        cv.notify_all();
+        if (!go) {
+            result.end = StoredDetectionEnd::Stopped;
+            break;
+        }
+    }
+    {
+        std::lock_guard lk(m);
+        quit = true;
+    }
+    cv.notify_all();
+    for (std::thread& t : threads)
+        t.join();
+    marks.flush();
+    result.marksWriteFailed = marks.failed;
+    return result;
+}
+
+} // namespace trv

@@ -1,0 +1,174 @@
+#include "reports/WellExport.h"
+
+#include "acquisition/DataFiles.h"
+#include "common/Files.h"
+#include "common/Numeric.h"
+#include "reports/ActivityFile.h"
+#include "reports/ReportLoad.h"
+#include "reports/Statistics.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace trv {
+
+namespace {
+
+// Export files are made again from the data whenever needed: a plain
+// write, without the sync of a store file (hundreds of files).
+bool writeExportFile(const std::string& path, const std::string& text) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return (::close(fd) == 0) && ok;
+}
+
+} // namespace
+
+int wellExportBinSize(const std::string& binText, int32_t tmax) {
+    const double typed = leadingNumber(binText);
+    int B = typed >= 32767 ? 32767 : static_cast<int>(roundHalfEven(std::max(typed, 0.0)));
+    if (B < 2) B = 2;
+    const long long span = static_cast<long long>(tmax) + 1;
+    if (span < B) B = tmax > 30 ? static_cast<int>(span / 15 * 15) : static_cast<int>(span);
+    return B;
+}
+
+std::string wellExportStamp(const LocalDateTime& t) {
+    return zeroPadded(t.day, 2) + "/" + zeroPadded(t.month, 2) + "/" + zeroPadded(t.year, 4) + " " +
+           zeroPadded(t.hour, 2) + ":" + zeroPadded(t.minute, 2);
+}
+
+std::string wellExportFileName(const PlateLayout& plate, int well) {
+    return zeroPadded(well, 3) + "_" + plate.wellLabel(well) + ".txt";
+}
+
+std::string channelExportFileName(int channel) {
+    return "ch" + zeroPadded(channel, 6) + ".txt";
+}
+
+WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout, Ports& ports) {
+    WellExportOutcome out;
+    Prompter& prompter = ports.prompter;
+    const std::string& folder = rq.acquisitionPath;
+    auto fail = [&] {
+        prompter.show("Report Error");
+        out.status = WellExportStatus::Failed;
+        return out;
+    };
+    try {
+        const std::string countsPath = countsFilePath(folder);
+        if (!fileExists(countsPath)) {
+            prompter.show("Activity file not Found");
+            out.status = WellExportStatus::Ended;
+            return out;
+        }
+        switch (loadReportLayout(folder, rq.programFolder, layout, prompter)) {
+        case LayoutLoad::Loaded:
+            break;
+        case LayoutLoad::NoSetup:
+            if (!layout.loaded) return fail();
+            break;
+        case LayoutLoad::PlateMissing:
+            out.status = WellExportStatus::Ended;
+            return out;
+        default:
+            return fail();
+        }
+
+        // Every record, with its time made continuous across midnight.
+        const std::vector<CountsRecord> records = readCounts(countsPath);
+        if (records.empty()) return fail();
+        std::vector<int32_t> stored;
+        for (const CountsRecord& r : records)
+            stored.push_back(r.minutes);
+        const std::vector<int32_t> corrected = dayCorrectedTimes(stored);
+        ActivitySeries series;
+        series.resize(static_cast<int>(records.size()));
+        for (size_t i = 0; i < records.size(); ++i) {
+            series.time[i] = corrected[i];
+            series.temperature[i] = records[i].counts[kChannels];
+            std::copy(records[i].counts.begin(), records[i].counts.begin() + kChannels,
+                      series.counts.begin() + static_cast<ptrdiff_t>(i) * kChannels);
+        }
+        const int32_t tmax =
+            std::max(*std::max_element(stored.begin(), stored.end()), corrected.back());
+
+        // The bins are summed with the same size as the lines are labelled.
+        const int B = wellExportBinSize(rq.binText, tmax);
+        out.binSize = B;
+        const int n = std::max(1, static_cast<int>(roundHalfEven(static_cast<double>(tmax) / B)));
+        out.bins = n;
+        const ReportStatistics stats = computeStatistics(series, layout, tmax, series.lastIndex(),
+                                                         B, OutputFormat::Rows, prompter);
+
+        if (rq.timeField) {
+            const double base = toSerialDays(rq.timeBase);
+            for (int w = 0; w < layout.wellCount(); ++w) {
+                if (layout.beam0Channel(w) < 0) continue;
+                std::string text;
+                for (int j = 1; j <= n; ++j) {
+                    const LocalDateTime t =
+                        fromSerialDays(base + j * static_cast<double>(B) / 1440);
+                    text +=
+                        wellExportStamp(t) + " " +
+                        std::to_string(j <= stats.columnCount + 1 ? stats.wellValue.at(w, j) : 0) +
+                        "\r\n";
+                }
+                const std::string path = joinPath(folder, wellExportFileName(layout.plate, w));
+                if (!writeExportFile(path, text)) return fail();
+                out.files.push_back(path);
+            }
+        } else {
+            for (int ch = 0; ch < kChannels; ++ch) {
+                std::string text;
+                for (int j = 1; j <= n; ++j) {
+                    if (j > 1) text += ' ';
+                    text += std::to_string(j <= stats.columnCount + 1 ? stats.channelValue.at(ch, j)
+                                                                      : 0);
+                }
+                text += "\r\n";
+                const std::string path = joinPath(folder, channelExportFileName(ch));
+                if (!writeExportFile(path, text)) return fail();
+                out.files.push_back(path);
+            }
+            std::string text;
+            for (int j = 1; j <= n; ++j) {
+                if (j > 1) text += ' ';
+                text += std::to_string(static_cast<long long>(j) * B * 60);
+            }
+            text += "\r\n";
+            const std::string path = joinPath(folder, "time.txt");
+            if (!writeExportFile(path, text)) return fail();
+            out.files.push_back(path);
+        }
+
+        if (rq.openResult) {
+            ports.desktop.openFolder(folder);
+            ports.pump.processEvents(1000);
+            // time.txt, or the first well's file: what was just written.
+            const std::string shown =
+                rq.timeField ? (out.files.empty() ? "" : out.files.front()) : out.files.back();
+            if (!shown.empty()) ports.desktop.openDocument(shown);
+        }
+        out.status = WellExportStatus::Written;
+        return out;
+    } catch (...) {
+        return fail();
+    }
+}
+
+} // namespace trv

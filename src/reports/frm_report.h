@@ -1,0 +1,83 @@
+// The report window ("Report Output"): the acquisition, the report options,
+// "Generate...", the raw-data frame under "Advanced" → "Analyze Raw Data"
+// and the per-well export. Every control carries its documented name as
+// objectName; the window forwards its events to ReportWindowModel and shows
+// what the model holds.
+#pragma once
+
+#include "common/Ports.h"
+#include "reports/ReportWindowModel.h"
+
+#include <QList>
+#include <QWidget>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace trv {
+
+class frm_report : public QWidget {
+    Q_OBJECT
+  public:
+    // The options are read when the window is created: the user's when
+    // "User Defined BIN size" is checked (userBinSize), else the defaults.
+    frm_report(SharedState& state, Ports& ports, bool userBinSize, QWidget* parent = nullptr);
+    ~frm_report() override;
+
+    ReportWindowModel& model() { return model_; }
+
+    // Copies the model into the controls.
+    void showControls();
+
+  signals:
+    // The window was closed (not merely hidden).
+    void closed();
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    void build();
+    void wire();
+    // Copies what the user typed into the model before a command runs.
+    void takeControls();
+    void growForFrame();
+
+    ReportWindowModel model_;
+    bool showing_ = false;
+
+  public:
+    // Controls (named as the window documents them).
+    QAction* mnrecalculate = nullptr;
+    QAction* mncircadian = nullptr;
+    QLineEdit* Txt_inputfile = nullptr;
+    QGroupBox* frm_options = nullptr; // the options frame
+    QComboBox* Cmb_binsize = nullptr;
+    QComboBox* cmbbasal = nullptr;
+    QList<QRadioButton*> Option_report;
+    QLineEdit* txt_customspacer = nullptr;
+    QList<QRadioButton*> Option_output;
+    QList<QCheckBox*> Chk_statistic;
+    QCheckBox* chk_autoreport = nullptr;
+    QPushButton* Cmd_generate = nullptr;
+    QPushButton* Cmd_cancel = nullptr;
+
+    QGroupBox* Frame_run = nullptr;
+    QComboBox* Cmb_dspmethod = nullptr;
+    QComboBox* Cmb_organism = nullptr;
+    QLineEdit* frmtxt_threshold = nullptr;
+    QLineEdit* frmtxt_datalapse = nullptr;
+    QCheckBox* Chk_replacedata = nullptr;
+    QCheckBox* Chk_rawexport = nullptr;
+    QPushButton* cmd_runframe = nullptr;
+    QPushButton* cmd_stopframe = nullptr;
+    QLabel* frmlbl_status = nullptr;
+};
+
+} // namespace trv

@@ -1,0 +1,167 @@
+#include "reports/frm_reportset.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace trv {
+
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+template <typename T> T* named(T* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+} // namespace
+
+frm_reportset::frm_reportset(SharedState& state, Ports& ports, ReportOptionsHooks hooks,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), model_(state, ports, std::move(hooks)) {
+    setObjectName(QStringLiteral("frm_reportset"));
+    setWindowTitle(QStringLiteral("[User Defined Report]"));
+    ReportOptionsHooks& h = model_.hooks();
+    auto outerHide = h.hide;
+    h.hide = [this, outerHide] {
+        hide();
+        if (outerHide) outerHide();
+    };
+    build();
+    wire();
+}
+
+void frm_reportset::build() {
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(10, 8, 10, 10);
+    root->addWidget(new QLabel(QStringLiteral("Set Report Options:"), this));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Bin size (min):"), this), 0, 0);
+    Cmb_binsize = named(new QComboBox(this), "Cmb_binsize");
+    Cmb_binsize->setEditable(true);
+    grid->addWidget(Cmb_binsize, 0, 1);
+
+    auto* fileBox = new QGroupBox(QStringLiteral("File:"), this);
+    auto* fl = new QGridLayout(fileBox);
+    auto* fileGroup = new QButtonGroup(fileBox);
+    for (size_t i = 0; i < fileTypeEntries().size(); ++i) {
+        auto* r = named(new QRadioButton(qs(fileTypeEntries()[i]), fileBox), "Option_report");
+        r->setProperty("index", static_cast<int>(i));
+        fileGroup->addButton(r, static_cast<int>(i));
+        fl->addWidget(r, static_cast<int>(i), 0, 1, 2);
+        Option_report.append(r);
+    }
+    fl->addWidget(new QLabel(QStringLiteral("spacer ="), fileBox), 2, 0);
+    txt_customspacer = named(new QLineEdit(fileBox), "txt_customspacer");
+    txt_customspacer->setMaximumWidth(50);
+    fl->addWidget(txt_customspacer, 2, 1);
+    grid->addWidget(fileBox, 1, 0, 1, 2);
+
+    auto* outputBox = new QGroupBox(QStringLiteral("Output format:"), this);
+    auto* ol = new QVBoxLayout(outputBox);
+    auto* outputGroup = new QButtonGroup(outputBox);
+    for (size_t i = 0; i < dialogOutputEntries().size(); ++i) {
+        auto* r = named(new QRadioButton(qs(dialogOutputEntries()[i]), outputBox), "Option_output");
+        r->setProperty("index", static_cast<int>(i));
+        outputGroup->addButton(r, static_cast<int>(i));
+        ol->addWidget(r);
+        Option_output.append(r);
+    }
+    grid->addWidget(outputBox, 0, 2, 2, 1);
+
+    auto* statBox = new QGroupBox(QStringLiteral("Group Statistics:"), this);
+    auto* sl = new QVBoxLayout(statBox);
+    for (size_t i = 0; i < statisticEntries().size(); ++i) {
+        auto* c = named(new QCheckBox(qs(statisticEntries()[i]), statBox), "Chk_statistic");
+        c->setProperty("index", static_cast<int>(i));
+        sl->addWidget(c);
+        Chk_statistic.append(c);
+    }
+    grid->addWidget(statBox, 0, 3, 2, 1);
+    root->addLayout(grid);
+
+    Chk_rawexport = named(new QCheckBox(QStringLiteral("Export Raw"), this), "Chk_rawexport");
+    Chk_autofile = named(new QCheckBox(QStringLiteral("Auto-Generate after measurement"), this),
+                         "Chk_autofile");
+    Chk_autofile->setChecked(true);
+    Chk_autofile->setEnabled(false);
+    root->addWidget(Chk_rawexport);
+    root->addWidget(Chk_autofile);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    Cmd_generate = named(new QPushButton(QStringLiteral("Apply"), this), "Cmd_generate");
+    Cmd_cancel = named(new QPushButton(QStringLiteral("Back to Default"), this), "Cmd_cancel");
+    buttons->addWidget(Cmd_generate);
+    buttons->addWidget(Cmd_cancel);
+    root->addLayout(buttons);
+}
+
+void frm_reportset::wire() {
+    connect(Cmd_generate, &QPushButton::clicked, this, [this] {
+        takeControls();
+        model_.Cmd_generate_Click();
+    });
+    connect(Cmd_cancel, &QPushButton::clicked, this, [this] {
+        model_.Cmd_cancel_Click();
+        showControls();
+    });
+}
+
+void frm_reportset::takeControls() {
+    ReportOptionFields& f = model_.fields;
+    f.binText = Cmb_binsize->currentText().toStdString();
+    for (int i = 0; i < Option_report.size(); ++i)
+        if (Option_report[i]->isChecked()) f.fileType = i;
+    f.spacer = txt_customspacer->text().toStdString();
+    for (int i = 0; i < Option_output.size(); ++i)
+        if (Option_output[i]->isChecked()) f.outputFormat = i;
+    for (int i = 0; i < Chk_statistic.size(); ++i)
+        f.statistics[static_cast<size_t>(i)] = Chk_statistic[i]->isChecked();
+    f.rawExport = Chk_rawexport->isChecked();
+}
+
+void frm_reportset::open() {
+    model_.open();
+    showControls();
+    show();
+    raise();
+    activateWindow();
+}
+
+void frm_reportset::showControls() {
+    showing_ = true;
+    const ReportOptionFields& f = model_.fields;
+    {
+        QSignalBlocker b(Cmb_binsize);
+        Cmb_binsize->clear();
+        for (const std::string& e : f.binEntries)
+            Cmb_binsize->addItem(qs(e));
+        Cmb_binsize->setEditText(qs(f.binText));
+    }
+    for (int i = 0; i < Option_report.size(); ++i)
+        Option_report[i]->setChecked(f.fileType == i);
+    txt_customspacer->setText(qs(f.spacer));
+    for (int i = 0; i < Option_output.size(); ++i)
+        Option_output[i]->setChecked(f.outputFormat == i);
+    for (int i = 0; i < Chk_statistic.size(); ++i)
+        Chk_statistic[i]->setChecked(f.statistics[static_cast<size_t>(i)]);
+    Chk_rawexport->setChecked(f.rawExport);
+    Chk_autofile->setChecked(model_.Chk_autofile);
+    showing_ = false;
+}
+
+} // namespace trv
