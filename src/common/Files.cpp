@@ -101,6 +101,14 @@ bool appendDurable(const std::string& path, const void* data, size_t size) {
     return ok;
 }
 
+bool writePlainFile(const std::string& path, const std::string& text, bool append) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, text.data(), text.size());
+    return (::close(fd) == 0) && ok;
+}
+
 int copyFile(const std::string& source, const std::string& destination) {
     auto content = readWholeFile(source, 1ull << 34);
     if (!content) return -1;

@@ -32,6 +32,10 @@ bool writeFileAtomic(const std::string& path, const std::string& content);
 // durable with fdatasync. False on any failure.
 bool appendDurable(const std::string& path, const void* data, size_t size);
 
+// Writes (or appends) a text without flushing it to disk: for files made
+// again from stored data whenever needed (exports, marks). False on failure.
+bool writePlainFile(const std::string& path, const std::string& text, bool append = false);
+
 // Copies a file over another: 1 on success, -1 on any failure.
 int copyFile(const std::string& source, const std::string& destination);
 

@@ -1,5 +1,7 @@
 #include "reports/StoredDetection.h"
 
+#include "common/Files.h"
+
 #include "acquisition/Analysis_Module.h"
 #include "acquisition/RawBlockReader.h"
 #include "store/Module1.h"
@@ -77,20 +79,7 @@ class MarksWriter {
     static constexpr size_t kFlushBytes = 8u << 20;
 
     static bool append(const std::string& path, const std::string& text) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-        if (fd < 0) return false;
-        size_t done = 0;
-        bool ok = true;
-        while (done < text.size()) {
-            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ok = false;
-                break;
-            }
-            done += static_cast<size_t>(n);
-        }
-        return (::close(fd) == 0) && ok;
+        return writePlainFile(path, text, true);
     }
 
     std::string folder_;

@@ -20,20 +20,7 @@ namespace {
 // Export files are made again from the data whenever needed: a plain
 // write, without the sync of a store file (hundreds of files).
 bool writeExportFile(const std::string& path, const std::string& text) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return (::close(fd) == 0) && ok;
+    return writePlainFile(path, text);
 }
 
 } // namespace
