@@ -1,7 +1,6 @@
 #include "reports/frm_report.h"
 
 #include <QAction>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -115,43 +114,10 @@ void frm_report::build() {
     cmbbasal->setMinimumWidth(200);
     og->addWidget(cmbbasal, row++, 3);
 
-    auto* fileBox = new QGroupBox(QStringLiteral("File:"), frm_options);
-    auto* fl = new QGridLayout(fileBox);
-    auto* fileGroup = new QButtonGroup(fileBox);
-    for (size_t i = 0; i < fileTypeEntries().size(); ++i) {
-        auto* r = named(new QRadioButton(qs(fileTypeEntries()[i]), fileBox), "Option_report");
-        r->setProperty("index", static_cast<int>(i));
-        fileGroup->addButton(r, static_cast<int>(i));
-        fl->addWidget(r, static_cast<int>(i), 0, 1, 2);
-        Option_report.append(r);
-    }
-    fl->addWidget(new QLabel(QStringLiteral("spacer ="), fileBox), 2, 0);
-    txt_customspacer = named(new QLineEdit(fileBox), "txt_customspacer");
-    txt_customspacer->setMaximumWidth(50);
-    fl->addWidget(txt_customspacer, 2, 1);
-    og->addWidget(fileBox, row, 0, 1, 2);
-
-    auto* outputBox = new QGroupBox(QStringLiteral("Output format:"), frm_options);
-    auto* ol = new QVBoxLayout(outputBox);
-    auto* outputGroup = new QButtonGroup(outputBox);
-    for (size_t i = 0; i < reportOutputEntries().size(); ++i) {
-        auto* r = named(new QRadioButton(qs(reportOutputEntries()[i]), outputBox), "Option_output");
-        r->setProperty("index", static_cast<int>(i));
-        outputGroup->addButton(r, static_cast<int>(i));
-        ol->addWidget(r);
-        Option_output.append(r);
-    }
-    og->addWidget(outputBox, row, 2);
-
-    auto* statBox = new QGroupBox(QStringLiteral("Group Statistics:"), frm_options);
-    auto* sl = new QVBoxLayout(statBox);
-    for (size_t i = 0; i < statisticEntries().size(); ++i) {
-        auto* c = named(new QCheckBox(qs(statisticEntries()[i]), statBox), "Chk_statistic");
-        c->setProperty("index", static_cast<int>(i));
-        sl->addWidget(c);
-        Chk_statistic.append(c);
-    }
-    og->addWidget(statBox, row++, 3);
+    optionControls.build(frm_options, reportOutputEntries());
+    og->addWidget(optionControls.fileBox, row, 0, 1, 2);
+    og->addWidget(optionControls.outputBox, row, 2);
+    og->addWidget(optionControls.statBox, row++, 3);
     root->addWidget(frm_options);
 
     auto* buttons = new QHBoxLayout;
@@ -296,14 +262,8 @@ void frm_report::showControls() {
         fillCombo(cmbbasal, c.basalEntries);
         setEditText(cmbbasal, c.cmbbasal);
     }
-    for (int i = 0; i < Option_report.size(); ++i)
-        Option_report[i]->setChecked(c.options.fileType == i);
-    setLineText(txt_customspacer, c.options.spacer);
+    optionControls.show(c.options);
     Option_output[4]->setVisible(c.histogramVisible);
-    for (int i = 0; i < Option_output.size(); ++i)
-        Option_output[i]->setChecked(c.options.outputFormat == i);
-    for (int i = 0; i < Chk_statistic.size(); ++i)
-        Chk_statistic[i]->setChecked(c.options.statistics[static_cast<size_t>(i)]);
     chk_autoreport->setChecked(c.chk_autoreport);
     frm_options->setEnabled(c.optionsEnabled);
     Cmd_generate->setEnabled(!c.running);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/Ports.h"
+#include "reports/ReportOptionControlsQt.h"
 #include "reports/ReportWindowModel.h"
 
 #include <QList>
@@ -60,10 +61,12 @@ class frm_report : public QWidget {
     QGroupBox* frm_options = nullptr; // the options frame
     QComboBox* Cmb_binsize = nullptr;
     QComboBox* cmbbasal = nullptr;
-    QList<QRadioButton*> Option_report;
-    QLineEdit* txt_customspacer = nullptr;
-    QList<QRadioButton*> Option_output;
-    QList<QCheckBox*> Chk_statistic;
+    // The "File:", "Output format:" and "Group Statistics:" boxes.
+    ReportOptionControls optionControls;
+    QList<QRadioButton*>& Option_report = optionControls.Option_report;
+    QLineEdit*& txt_customspacer = optionControls.txt_customspacer;
+    QList<QRadioButton*>& Option_output = optionControls.Option_output;
+    QList<QCheckBox*>& Chk_statistic = optionControls.Chk_statistic;
     QCheckBox* chk_autoreport = nullptr;
     QPushButton* Cmd_generate = nullptr;
     QPushButton* Cmd_cancel = nullptr;

@@ -1,6 +1,5 @@
 #include "reports/frm_reportset.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -9,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -54,43 +52,10 @@ void frm_reportset::build() {
     Cmb_binsize->setEditable(true);
     grid->addWidget(Cmb_binsize, 0, 1);
 
-    auto* fileBox = new QGroupBox(QStringLiteral("File:"), this);
-    auto* fl = new QGridLayout(fileBox);
-    auto* fileGroup = new QButtonGroup(fileBox);
-    for (size_t i = 0; i < fileTypeEntries().size(); ++i) {
-        auto* r = named(new QRadioButton(qs(fileTypeEntries()[i]), fileBox), "Option_report");
-        r->setProperty("index", static_cast<int>(i));
-        fileGroup->addButton(r, static_cast<int>(i));
-        fl->addWidget(r, static_cast<int>(i), 0, 1, 2);
-        Option_report.append(r);
-    }
-    fl->addWidget(new QLabel(QStringLiteral("spacer ="), fileBox), 2, 0);
-    txt_customspacer = named(new QLineEdit(fileBox), "txt_customspacer");
-    txt_customspacer->setMaximumWidth(50);
-    fl->addWidget(txt_customspacer, 2, 1);
-    grid->addWidget(fileBox, 1, 0, 1, 2);
-
-    auto* outputBox = new QGroupBox(QStringLiteral("Output format:"), this);
-    auto* ol = new QVBoxLayout(outputBox);
-    auto* outputGroup = new QButtonGroup(outputBox);
-    for (size_t i = 0; i < dialogOutputEntries().size(); ++i) {
-        auto* r = named(new QRadioButton(qs(dialogOutputEntries()[i]), outputBox), "Option_output");
-        r->setProperty("index", static_cast<int>(i));
-        outputGroup->addButton(r, static_cast<int>(i));
-        ol->addWidget(r);
-        Option_output.append(r);
-    }
-    grid->addWidget(outputBox, 0, 2, 2, 1);
-
-    auto* statBox = new QGroupBox(QStringLiteral("Group Statistics:"), this);
-    auto* sl = new QVBoxLayout(statBox);
-    for (size_t i = 0; i < statisticEntries().size(); ++i) {
-        auto* c = named(new QCheckBox(qs(statisticEntries()[i]), statBox), "Chk_statistic");
-        c->setProperty("index", static_cast<int>(i));
-        sl->addWidget(c);
-        Chk_statistic.append(c);
-    }
-    grid->addWidget(statBox, 0, 3, 2, 1);
+    optionControls.build(this, dialogOutputEntries());
+    grid->addWidget(optionControls.fileBox, 1, 0, 1, 2);
+    grid->addWidget(optionControls.outputBox, 0, 2, 2, 1);
+    grid->addWidget(optionControls.statBox, 0, 3, 2, 1);
     root->addLayout(grid);
 
     Chk_rawexport = named(new QCheckBox(QStringLiteral("Export Raw"), this), "Chk_rawexport");
@@ -124,13 +89,7 @@ void frm_reportset::wire() {
 void frm_reportset::takeControls() {
     ReportOptionFields& f = model_.fields;
     f.binText = Cmb_binsize->currentText().toStdString();
-    for (int i = 0; i < Option_report.size(); ++i)
-        if (Option_report[i]->isChecked()) f.fileType = i;
-    f.spacer = txt_customspacer->text().toStdString();
-    for (int i = 0; i < Option_output.size(); ++i)
-        if (Option_output[i]->isChecked()) f.outputFormat = i;
-    for (int i = 0; i < Chk_statistic.size(); ++i)
-        f.statistics[static_cast<size_t>(i)] = Chk_statistic[i]->isChecked();
+    optionControls.read(f);
     f.rawExport = Chk_rawexport->isChecked();
 }
 
@@ -152,13 +111,7 @@ void frm_reportset::showControls() {
             Cmb_binsize->addItem(qs(e));
         Cmb_binsize->setEditText(qs(f.binText));
     }
-    for (int i = 0; i < Option_report.size(); ++i)
-        Option_report[i]->setChecked(f.fileType == i);
-    txt_customspacer->setText(qs(f.spacer));
-    for (int i = 0; i < Option_output.size(); ++i)
-        Option_output[i]->setChecked(f.outputFormat == i);
-    for (int i = 0; i < Chk_statistic.size(); ++i)
-        Chk_statistic[i]->setChecked(f.statistics[static_cast<size_t>(i)]);
+    optionControls.show(f);
     Chk_rawexport->setChecked(f.rawExport);
     Chk_autofile->setChecked(model_.Chk_autofile);
     showing_ = false;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/Ports.h"
+#include "reports/ReportOptionControlsQt.h"
 #include "reports/ReportOptionsModel.h"
 
 #include <QList>
@@ -41,10 +42,12 @@ class frm_reportset : public QWidget {
 
   public:
     QComboBox* Cmb_binsize = nullptr;
-    QList<QRadioButton*> Option_report;
-    QLineEdit* txt_customspacer = nullptr;
-    QList<QRadioButton*> Option_output;
-    QList<QCheckBox*> Chk_statistic;
+    // The "File:", "Output format:" and "Group Statistics:" boxes.
+    ReportOptionControls optionControls;
+    QList<QRadioButton*>& Option_report = optionControls.Option_report;
+    QLineEdit*& txt_customspacer = optionControls.txt_customspacer;
+    QList<QRadioButton*>& Option_output = optionControls.Option_output;
+    QList<QCheckBox*>& Chk_statistic = optionControls.Chk_statistic;
     QCheckBox* Chk_rawexport = nullptr;
     QCheckBox* Chk_autofile = nullptr;
     QPushButton* Cmd_generate = nullptr;
