@@ -802,8 +802,10 @@ void Frm_Main::wireRun() {
         cmd_pgdown->setVisible(display_.plots.pageButtonsVisible);
     };
     h.showReport = [this](bool autoreport) {
+        // The report windows say "Activity file not Found" themselves when
+        // the acquisition has no counts.
         std::string folder = run_.acquisitionPath();
-        if (!folder.empty() && fileExists(joinPath(folder, "counts.bin")) && hooks.openReport)
+        if (!folder.empty() && hooks.openReport)
             hooks.openReport(folder, combo_minutes->currentText().toStdString(), autoreport);
     };
     h.showMainWindow = [this] { show(); };
