@@ -96,12 +96,7 @@ void combineHistograms(HistogramTables& t, ReportStatistics& stats, const Activi
 
     // Groups: member wells are those whose beam-0 channel is in the group.
     const int G = stats.maxGroup;
-    std::vector<std::vector<int>> members(static_cast<size_t>(G + 1));
-    for (int w = 0; w < wells; ++w) {
-        int ch = layout.beam0Channel(w);
-        if (ch < 0 || ch >= kChannels || !layout.inGroup(ch)) continue;
-        members[static_cast<size_t>(layout.groupOf(ch))].push_back(w);
-    }
+    const std::vector<std::vector<int>> members = layout.groupMemberWells(G);
     for (int g = 0; g <= G; ++g) {
         const auto& mw = members[static_cast<size_t>(g)];
         const int m = static_cast<int>(mw.size());

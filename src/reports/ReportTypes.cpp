@@ -11,6 +11,17 @@ int ReportLayout::maxGroup() const {
     return g;
 }
 
+std::vector<std::vector<int>> ReportLayout::groupMemberWells(int maxGroup) const {
+    std::vector<std::vector<int>> members(static_cast<size_t>(maxGroup + 1));
+    for (int w = 0; w < wellCount(); ++w) {
+        int ch = beam0Channel(w);
+        if (ch < 0 || ch >= kChannels || !inGroup(ch)) continue;
+        int g = groupOf(ch);
+        if (g <= maxGroup) members[static_cast<size_t>(g)].push_back(w);
+    }
+    return members;
+}
+
 std::string ReportLayout::groupLabel(int group) const {
     if (group < 0 || group >= kSlots) return freeLabel();
     std::string label(1, '"');

@@ -33,6 +33,9 @@ struct ReportLayout {
     int beam0Channel(int well) const { return plate.wellChannel(well, 0); }
     // The largest group number over channels 0..383, at least 0.
     int maxGroup() const;
+    // For groups 0..maxGroup, the member wells in ascending order: the wells
+    // whose beam-0 channel belongs to the group.
+    std::vector<std::vector<int>> groupMemberWells(int maxGroup) const;
     // Q + number "000" + "_" + name + Q, or the free label for a free group.
     std::string groupLabel(int group) const;
     static std::string freeLabel() { return "\"999_Free\""; }
