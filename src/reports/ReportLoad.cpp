@@ -2,6 +2,7 @@
 
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "store/ChannelTablesFile.h"
 #include "store/PlateFormat.h"
 #include "store/ProjectFile.h"
@@ -22,13 +23,22 @@ bool readAcquisitionSetup(const std::string& folder, ProjectSetup& setup, bool& 
 
 } // namespace
 
+std::string reportErrorText(const std::string& damage) {
+    return damage.empty() ? std::string("Report Error") : "Report Error\r\n" + damage;
+}
+
 LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
-                            ReportLayout& layout, Prompter& prompter) {
+                            ReportLayout& layout, Prompter& prompter, std::string* damage) {
+    auto damaged = [&](const std::string& what) {
+        if (damage) *damage = what;
+        runlog::warn("report of " + folder + ": " + what);
+    };
     ProjectSetup setup;
     bool exists = false;
     if (!readAcquisitionSetup(folder, setup, exists)) {
         if (!exists) return LayoutLoad::NoSetup;
         layout.loaded = false;
+        damaged(joinPath(folder, kSetupFileName) + ": the plate format cannot be read");
         return LayoutLoad::SetupDamaged;
     }
 
@@ -49,7 +59,9 @@ LayoutLoad loadReportLayout(const std::string& folder, const std::string& progra
         layout = std::move(next);
         return LayoutLoad::PlateMissing;
     }
-    if (readPlateFile(next.plate, path) != 0) {
+    std::string reason;
+    if (readPlateFile(next.plate, path, &reason) != 0) {
+        damaged(path + ": " + reason);
         layout = std::move(next);
         return LayoutLoad::PlateDamaged;
     }
