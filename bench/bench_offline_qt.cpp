@@ -1,6 +1,7 @@
 // The offline browser's plots on the Qt surface (offscreen): choosing an
 // acquisition of 2,500 counts records and drawing its bar plot, and loading
 // and drawing one raw signal page (55 blocks) from a warm page cache.
+#include "TestPaths.h"
 #include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "common/Prompter.h"
