@@ -7,6 +7,8 @@
 #include "store/PlateFormat.h"
 #include "store/ProjectFile.h"
 
+#include <span>
+
 namespace trv {
 
 namespace {
@@ -21,30 +23,24 @@ bool readAcquisitionSetup(const std::string& folder, ProjectSetup& setup, bool& 
     return read.ok() || read.readUpTo >= 2;
 }
 
-} // namespace
-
-std::string reportErrorText(const std::string& damage) {
-    return damage.empty() ? std::string("Report Error") : "Report Error\r\n" + damage;
+// What is damaged in an acquisition folder: to the caller (when it asks)
+// and to the run log.
+void noteDamage(const std::string& folder, const std::string& what, std::string* damage) {
+    if (damage) *damage = what;
+    runlog::warn("acquisition " + folder + ": " + what);
 }
 
-LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
-                            ReportLayout& layout, Prompter& prompter, std::string* damage) {
-    auto damaged = [&](const std::string& what) {
-        if (damage) *damage = what;
-        runlog::warn("report of " + folder + ": " + what);
-    };
-    ProjectSetup setup;
-    bool exists = false;
-    if (!readAcquisitionSetup(folder, setup, exists)) {
-        if (!exists) return LayoutLoad::NoSetup;
-        layout.loaded = false;
-        damaged(joinPath(folder, kSetupFileName) + ": the plate format cannot be read");
-        return LayoutLoad::SetupDamaged;
-    }
-
+// The tables and the plate file named in setup, loaded into next, which
+// replaces layout in every case but a missing setup.dat.
+LayoutLoad loadTablesAndPlate(const std::string& folder, const std::string& programFolder,
+                              const ProjectSetup& setup, bool allTables, ReportLayout& layout,
+                              Prompter& prompter, std::string* damage) {
     ReportLayout next = layout;
     next.loaded = false;
-    for (ChannelTableFile f : {ChannelTableFile::Groups, ChannelTableFile::ChannelGroups})
+    static constexpr ChannelTableFile kAll[] = {
+        ChannelTableFile::Status, ChannelTableFile::Threshold, ChannelTableFile::Groups,
+        ChannelTableFile::ChannelGroups};
+    for (ChannelTableFile f : allTables ? std::span(kAll) : std::span(kAll).subspan(2))
         if (!readChannelTable(next.channels, folder, f))
             prompter.show(channelTableErrorMessage(f, setup.Num_proj));
 
@@ -61,13 +57,50 @@ LayoutLoad loadReportLayout(const std::string& folder, const std::string& progra
     }
     std::string reason;
     if (readPlateFile(next.plate, path, &reason) != 0) {
-        damaged(path + ": " + reason);
+        noteDamage(folder, path + ": " + reason, damage);
         layout = std::move(next);
         return LayoutLoad::PlateDamaged;
     }
     next.loaded = true;
     layout = std::move(next);
     return LayoutLoad::Loaded;
+}
+
+} // namespace
+
+std::string reportErrorText(const std::string& damage) {
+    return damage.empty() ? std::string("Report Error") : "Report Error\r\n" + damage;
+}
+
+LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
+                            ReportLayout& layout, Prompter& prompter, std::string* damage) {
+    ProjectSetup setup;
+    bool exists = false;
+    if (!readAcquisitionSetup(folder, setup, exists)) {
+        if (!exists) return LayoutLoad::NoSetup;
+        layout.loaded = false;
+        noteDamage(folder, joinPath(folder, kSetupFileName) + ": the plate format cannot be read",
+                   damage);
+        return LayoutLoad::SetupDamaged;
+    }
+    return loadTablesAndPlate(folder, programFolder, setup, false, layout, prompter, damage);
+}
+
+LayoutLoad loadFolderConfiguration(const std::string& folder, const std::string& programFolder,
+                                   ProjectSetup& setup, ReportLayout& layout, Prompter& prompter) {
+    ProjectSetup read;
+    const std::string path = joinPath(folder, kSetupFileName);
+    LayoutLoad setupResult = LayoutLoad::Loaded;
+    if (!fileExists(path)) {
+        setupResult = LayoutLoad::NoSetup;
+    } else if (SetupRead r = readSetupFile(path, read); !r.ok()) {
+        setupResult = LayoutLoad::SetupDamaged;
+        applySetupDefaults(read, r.readUpTo, programFolder, read.Num_proj);
+    }
+    setup = read;
+    LayoutLoad plate =
+        loadTablesAndPlate(folder, programFolder, setup, true, layout, prompter, nullptr);
+    return plate == LayoutLoad::Loaded ? setupResult : plate;
 }
 
 std::string reportSettingText(const std::string& folder, const std::string& decimalMark) {
