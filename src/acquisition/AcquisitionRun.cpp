@@ -51,10 +51,6 @@ std::string writeFailure(int err) {
     return err != 0 ? std::string(std::strerror(err)) : std::string("the write failed");
 }
 
-std::string comName(int port) {
-    return "COM" + std::to_string(port);
-}
-
 std::string seconds(double days) {
     return std::to_string(static_cast<long long>(std::llround(days * 86400))) + " s";
 }
@@ -305,7 +301,7 @@ bool AcquisitionRun::Play() {
                  (runSwitch ? ", unattended" : "") + "): RT_Buffer " +
                  std::to_string(st.setup.RT_Buffer) + ", lapse " +
                  std::to_string(st.setup.Aq_lapse) + " min, raw saving " +
-                 (st.setup.Save_real == 1 ? "on" : "off") + ", " + comName(port()));
+                 (st.setup.Save_real == 1 ? "on" : "off") + ", " + PortName(port()));
     return true;
 }
 
@@ -474,11 +470,11 @@ void AcquisitionRun::watchLink(bool silent) {
         linkLostAt_ = now;
         nextReopen_ = now;
         reopenError_.clear();
-        runlog::warn(comName(port()) + ": no reply to " + std::to_string(silentTicks_) +
+        runlog::warn(PortName(port()) + ": no reply to " + std::to_string(silentTicks_) +
                      " samples in a row (" + CommError.source + ": " + CommError.message +
                      "); reopening the port every " +
                      std::to_string(static_cast<int>(reopenSeconds)) + " s");
-        sayUnattended(comName(port()) + ": the instrument does not answer; reopening the port");
+        sayUnattended(PortName(port()) + ": the instrument does not answer; reopening the port");
     }
     if (now < nextReopen_) return;
     nextReopen_ = now + reopenSeconds / 86400;
@@ -491,17 +487,17 @@ bool AcquisitionRun::reopenLink() {
     const int p = port();
     CommClose(p);
     std::string error;
-    if (CommOpen(p, comName(p), kDeviceLineSettings) != 0) {
+    if (CommOpen(p, PortName(p), kDeviceLineSettings) != 0) {
         error = CommError.source + ": " + CommError.message;
         CommClose(p); // an open that failed part-way leaves the entry open
+    } else if (IsInstrumentId(ProbeDevice(p, ports_.clock))) {
+        return true;
     } else {
-        const int id = ProbeDevice(p, ports_.clock);
-        if (id >= 10 && id <= 250) return true;
         error = "the port opens but the instrument does not identify itself";
     }
     if (error != reopenError_) {
         reopenError_ = error;
-        runlog::warn(comName(p) + ": reopening failed (" + error + "); trying again every " +
+        runlog::warn(PortName(p) + ": reopening failed (" + error + "); trying again every " +
                      std::to_string(static_cast<int>(reopenSeconds)) + " s");
     }
     return false;
@@ -511,7 +507,7 @@ void AcquisitionRun::linkAnswers(const std::string& how) {
     const double down = ports_.clock.nowDays() - linkLostAt_;
     linkDown = false;
     silentTicks_ = 0;
-    runlog::info(comName(port()) + ": the instrument " + how + " after " + seconds(down) +
+    runlog::info(PortName(port()) + ": the instrument " + how + " after " + seconds(down) +
                  " without replies (" + std::to_string(reopenAttempts) + " reopenings so far)");
     const std::string line = "Connected on COM[ " + std::to_string(port()) + " ]";
     ports_.status.setText(status::StatusLine, line);
