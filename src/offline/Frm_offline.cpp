@@ -86,6 +86,25 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
     setWindowTitle(QString::fromLatin1(Caption));
     build();
     wire();
+
+    // The configuration and the views of the chosen acquisition.
+    BrowserHooks& h = browser_.hooks();
+    h.loadConfiguration = [this, programFolder](const std::string& folder) {
+        loadOfflineConfiguration(folder, programFolder, config_, ports_.prompter);
+        return config_.loaded();
+    };
+    h.fillGroupLists = [this] { plots_.acquisitionChosen(config_); };
+    h.configurationBlock = [this] {
+        return configurationBlock(config_, ports_.locale.decimalSeparator());
+    };
+    h.settings = [this] {
+        const ProjectSetup& s = config_.setup;
+        return LoadedSettings{s.Plate_format, s.Organism(), s.DSP_Method, s.SNRx10()};
+    };
+    h.showGroupActivity = [this] {
+        plots_.showGroupActivity(Picreal->surface(), source(), ports_.prompter);
+    };
+    h.release = [this] { plots_.release(); };
     if (auto* view = dynamic_cast<QtStatusView*>(&ports.status))
         view->bindProgress(status::OfflineProgress, Pic_status);
     resize(1100, 700);
@@ -179,6 +198,7 @@ QWidget* Frm_offline::buildRight() {
     auto* plotColumn = new QVBoxLayout;
     Picreal = named(new SurfaceWidget(right), "Picreal");
     Picreal->setMinimumSize(300, 200);
+    Picreal->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     plotColumn->addWidget(Picreal, 1);
     auto* pages = new QHBoxLayout;
     txt_page = named(new QLineEdit(right), "txt_page");
@@ -191,7 +211,12 @@ QWidget* Frm_offline::buildRight() {
     plotColumn->addLayout(pages);
     middle->addLayout(plotColumn, 4);
 
-    auto* side = new QVBoxLayout;
+    // The pickers and lists beside the plot keep a narrow column, so the
+    // plot takes the width the window gains.
+    auto* sideColumn = new QWidget(right);
+    sideColumn->setMaximumWidth(240);
+    auto* side = new QVBoxLayout(sideColumn);
+    side->setContentsMargins(0, 0, 0, 0);
     lstgrup_plot = named(new QListWidget(right), "lstgrup_plot");
     side->addWidget(lstgrup_plot, 2);
     combogrup = named(new QComboBox(right), "combogrup");
@@ -271,7 +296,7 @@ QWidget* Frm_offline::buildRight() {
     Framegrup->hide();
     side->addWidget(Framegrup);
     side->addStretch(0);
-    middle->addLayout(side, 1);
+    middle->addWidget(sideColumn, 1);
     v->addLayout(middle, 1);
 
     Txt_description = named(new QPlainTextEdit(right), "Txt_description");
@@ -433,41 +458,51 @@ void Frm_offline::showControls() {
 
     Cmd_report->setText(qs(c.Cmd_report));
     Cmd_report->setEnabled(c.Cmd_reportEnabled);
-    cmdchannels->setText(qs(c.cmdchannels));
+    cmdchannels->setText(qs(plots_.signalCaption));
     cmdchannels->setEnabled(c.cmdchannelsEnabled);
-    Cmd_leegroups->setText(qs(c.Cmd_leegroups));
+    Cmd_leegroups->setText(qs(plots_.groupCaption));
     Cmd_leegroups->setEnabled(c.Cmd_leegroupsEnabled);
     Cmd_analyze->setEnabled(c.Cmd_analyzeEnabled);
 
-    for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot})
-        w->setVisible(c.plotButtonsVisible);
+    // The views' panels.
+    const OfflinePanels& p = plots_.panels;
+    for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot}) {
+        w->setVisible(p.plotButtons);
+        w->setEnabled(c.plotButtonsEnabled);
+    }
     // The kinetics line plot is not part of this window yet.
     Cmd_lineplot->setVisible(false);
-    lstgrup_plot->setVisible(c.lstgrup_plotVisible);
-    combogrup->setVisible(c.combogrupVisible);
-    lstgrup->setVisible(c.lstgrupVisible);
+    lstgrup_plot->setVisible(p.plotGroupList);
+    combogrup->setVisible(p.groupPicker);
+    lstgrup->setVisible(p.wellList);
     for (QWidget* w : std::initializer_list<QWidget*>{lblcanal, Combofila, Combocol, txtsub})
-        w->setVisible(c.lstgrupVisible);
-    fmranalizar->setVisible(c.fmranalizarVisible);
-    Pic_status->setVisible(c.Pic_statusVisible);
-    frm_bin->setVisible(c.binFrameVisible);
-    txt_page->setVisible(c.pageControlsVisible);
-    scrollpage->setVisible(c.pageControlsVisible);
-    Txt_description->setVisible(c.Txt_descriptionVisible);
-    chk_bmp->setVisible(c.chk_bmpVisible);
+        w->setVisible(p.wellList);
+    fmranalizar->setVisible(p.analysisFrame);
+    Pic_status->setVisible(p.progressBar);
+    frm_bin->setVisible(p.binSizeFrame);
+    txt_page->setVisible(p.pageControls);
+    scrollpage->setVisible(p.pageControls);
+    chk_bmp->setVisible(p.bmpCheck);
+    Txt_description->setVisible(c.Txt_descriptionVisible && p.comments);
     cmd_track->setVisible(c.cmd_trackVisible);
-    Framegrup->setVisible(c.Framegrup_visible);
+
+    fillList(lstgrup_plot, plots_.plotGroups);
+    if (plots_.plotGroupSelected < lstgrup_plot->count())
+        lstgrup_plot->setCurrentRow(plots_.plotGroupSelected);
+    if (combogrup->count() != static_cast<int>(plots_.groupPicker.size())) {
+        combogrup->clear();
+        for (const std::string& e : plots_.groupPicker)
+            combogrup->addItem(qs(e));
+    }
+    setIfDifferent(txt_page, plots_.pageBoxText);
+    scrollpage->setRange(1, std::max(1, plots_.rawLayout.pageCount()));
+    scrollpage->setValue(plots_.currentPage);
 
     if (Txt_description->toPlainText() != qs(c.Txt_description))
         Txt_description->setPlainText(qs(c.Txt_description));
     fillList(List_tags, c.List_tags);
     List_tags->setVisible(c.tagsVisible);
     lbl_tags->setVisible(c.tagsVisible);
-
-    setIfDifferent(txt_page, c.txt_page);
-    scrollpage->setRange(1, std::max(1, c.scrollpageMax));
-    scrollpage->setValue(c.scrollpageValue);
-    setIfDifferent(txt_bin, c.txt_bin);
     setIfDifferent(frmtxt_threshold, c.frmtxt_threshold);
     cmb_modeanalisis->setCurrentIndex(c.cmb_modeanalisis);
     for (int i = 0; i < kWatchedFolderCount; ++i)
@@ -519,8 +554,16 @@ bool Frm_offline::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
+OfflineSource Frm_offline::source() const {
+    const OfflineControls& c = browser_.c;
+    return OfflineSource{browser_.chosenFolder(), config_,
+                         PlotHeader{c.headerProject, c.headerAcquisition, c.headerConfig}};
+}
+
 void Frm_offline::closeEvent(QCloseEvent* e) {
     browser_.closing();
+    plots_.signalCaption = "Channel Signal";
+    plots_.groupCaption = "[Group Activity]";
     showControls();
     e->accept();
 }

@@ -8,6 +8,8 @@
 
 #include "common/Ports.h"
 #include "offline/OfflineBrowser.h"
+#include "offline/OfflineConfiguration.h"
+#include "offline/OfflinePlots.h"
 
 #include <QMainWindow>
 
@@ -62,6 +64,12 @@ class Frm_offline : public QMainWindow {
     ~Frm_offline() override;
 
     OfflineBrowser& browser() { return browser_; }
+    // The configuration of the folder the browser last loaded, and the views
+    // of the chosen acquisition.
+    OfflineConfiguration& configuration() { return config_; }
+    OfflinePlots& plots() { return plots_; }
+    // What the views draw from: the chosen acquisition and the plot header.
+    OfflineSource source() const;
     OfflineViewEvents views;
     // Shows the window from the launcher: the list is read again.
     void open();
@@ -99,6 +107,8 @@ class Frm_offline : public QMainWindow {
 
     Ports& ports_;
     OfflineBrowser browser_;
+    OfflineConfiguration config_;
+    OfflinePlots plots_;
     bool opened_ = false;
     bool showing_ = false; // showControls is filling the controls
     std::vector<std::string> shownLines_;

@@ -66,7 +66,6 @@ void OfflineBrowser::showList() {
 
 void OfflineBrowser::open() {
     c.Txt_descriptionVisible = false;
-    c.chk_bmpVisible = false;
     c.watchCaptions = readWatchedFolders(list_.programFolder());
     list_.setDescending(true);
     list_.collapseAll();
@@ -172,12 +171,10 @@ void OfflineBrowser::choose(int index) {
 
     c.cmd_trackVisible =
         settings_.plateFormat == "w6" && (settings_.organism == 1 || settings_.organism == 3);
-    c.chk_bmpVisible = false;
     c.cmdchannelsEnabled = true;
     c.Cmd_analyzeEnabled = true;
     c.Cmd_reportEnabled = true;
     c.Cmd_leegroupsEnabled = true;
-    c.pageControlsVisible = false;
 
     if (hooks_.showGroupActivity) hooks_.showGroupActivity();
     showTags(tagTextOf(list_.projectPath(project), acquisition));
@@ -306,7 +303,7 @@ void OfflineBrowser::mnPlateConfig_Click() {
         return;
     }
     if (kind == LineKind::Acquisition && hooks_.openGroupEditor) {
-        c.plotButtonsVisible = false;
+        c.plotButtonsEnabled = false;
         hooks_.openGroupEditor();
     }
 }
@@ -380,8 +377,6 @@ void OfflineBrowser::Cmd_main_Click() {
 
 void OfflineBrowser::closing() {
     Cmd_main_Click();
-    c.cmdchannels = "Channel Signal";
-    c.Cmd_leegroups = "[Group Activity]";
     c.cmdchannelsEnabled = false;
 }
 

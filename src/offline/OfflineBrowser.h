@@ -51,7 +51,8 @@ struct BrowserHooks {
     // "[Group Activity]": shows and draws the group activity of the chosen
     // acquisition.
     std::function<void()> showGroupActivity;
-    // Leaving the window: the loaded plot data is released.
+    // Leaving the window: the loaded plot data is released (closing the
+    // window also puts the plot captions back).
     std::function<void()> release;
     // "Plate Config" on an acquisition: the group editor.
     std::function<void()> openGroupEditor;

@@ -1,5 +1,7 @@
-// What the offline window's controls show, as the core objects set it: the
-// window copies these fields into its controls after every event.
+// What the offline window's list side and its buttons show, as the browser
+// sets it: the window copies these fields into its controls after every
+// event. The plot panels (which view controls are shown, the plot captions,
+// the page box) are the views' own (OfflinePlots).
 #pragma once
 
 #include "store/WatchedFoldersFile.h"
@@ -16,40 +18,24 @@ struct OfflineControls {
     std::string lbl_orden = "^";    // "^" newest first, "v" oldest first
     std::string txt_search;
 
-    // Buttons: captions and whether they can be pressed.
+    // Buttons: the report caption, and which buttons can be pressed.
     std::string Cmd_report = "[ REPORT ]";
     bool Cmd_reportEnabled = false;
-    std::string cmdchannels = "Channel Signal";
     bool cmdchannelsEnabled = false;
-    std::string Cmd_leegroups = "[Group Activity]";
     bool Cmd_leegroupsEnabled = false;
     bool Cmd_analyzeEnabled = false;
+    bool plotButtonsEnabled = true; // off while the group editor is open
 
-    // Parts of the right side shown or hidden.
-    bool plotButtonsVisible = true; // "Bar Plot", "Heatmap PLOT", "Line Plot"
-    bool lstgrup_plotVisible = true;
-    bool combogrupVisible = false; // group picker of the channel signal view
-    bool lstgrupVisible = false;   // its well list
-    bool fmranalizarVisible = false;
-    bool Pic_statusVisible = false;
-    bool binFrameVisible = false;
-    bool pageControlsVisible = false; // page box and scroll bar
+    // The comments of the chosen acquisition (shown once one is chosen).
     bool Txt_descriptionVisible = false;
-    bool chk_bmpVisible = false;
-    bool cmd_trackVisible = false;
-    bool Framegrup_visible = false; // group editor
-
-    // The comments of the chosen acquisition.
     std::string Txt_description;
     // Tags of the chosen acquisition; the list and its "Tags:" label.
     std::vector<std::string> List_tags;
     bool tagsVisible = false;
+    // "Single Animal Path Tracking": 6-well plates of fish or flies.
+    bool cmd_trackVisible = false;
 
-    // Page and bin-size boxes, analysis threshold and mode.
-    std::string txt_page;
-    int scrollpageMax = 1;
-    int scrollpageValue = 1;
-    std::string txt_bin = "5";
+    // Analysis threshold and mode of the raw-signal analysis frame.
     std::string frmtxt_threshold = "1.8";
     int cmb_modeanalisis = 0;
 

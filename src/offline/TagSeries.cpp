@@ -4,6 +4,7 @@
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "common/Prompter.h"
+#include "offline/OfflinePlots.h"
 
 #include <algorithm>
 #include <array>
@@ -14,13 +15,6 @@
 namespace trv {
 
 namespace {
-
-constexpr int kFreeGroup = 384;
-
-int groupOf(const ChannelArray<int16_t>& channelGroup, int channel) {
-    int g = channelGroup[static_cast<size_t>(channel)];
-    return g >= 0 && g < kFreeGroup ? g : kFreeGroup;
-}
 
 int number(const std::string& name, size_t from, size_t length) {
     return static_cast<int>(leadingNumber(name.substr(std::min(from, name.size()), length)));
@@ -45,7 +39,7 @@ LocalDateTime memberStart(const std::string& name, const LocalDateTime& now) {
 }
 
 int loadTagMembers(const std::string& memberList, const std::string& projectFolder,
-                   const ChannelArray<int16_t>& channelGroup, Clock& clock, Prompter& prompter,
+                   const ChannelTables& channels, Clock& clock, Prompter& prompter,
                    TaggedSeries& series) {
     std::vector<std::string> names;
     std::istringstream in(memberList);
@@ -67,17 +61,12 @@ int loadTagMembers(const std::string& memberList, const std::string& projectFold
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return earlier(starts[a], starts[b]); });
 
-    std::array<int, kFreeGroup> channels{};
-    for (int ch = 0; ch < kChannels; ++ch) {
-        int g = groupOf(channelGroup, ch);
-        if (g < kFreeGroup) ++channels[static_cast<size_t>(g)];
-    }
-
     series = TaggedSeries{};
     const int k = static_cast<int>(names.size());
     const size_t columns = static_cast<size_t>(k + 1);
     series.activity.assign(static_cast<size_t>(kSlots + 1) * columns, 0.0);
-    double largest = 0;
+    long long largest = 0;
+    GroupActivity one;
     for (int j = 1; j <= k; ++j) {
         const size_t m = order[static_cast<size_t>(j - 1)];
         series.members.push_back(names[m]);
@@ -90,22 +79,14 @@ int loadTagMembers(const std::string& memberList, const std::string& projectFold
             prompter.show("Activity file not Found into " + folder);
             continue;
         }
-        std::array<double, kSlots> sums{};
-        for (const CountsRecord& r : readCounts(counts))
-            for (int ch = 0; ch < kChannels; ++ch)
-                sums[static_cast<size_t>(groupOf(channelGroup, ch))] +=
-                    r.counts[static_cast<size_t>(ch)];
-        for (int g = 0; g < kFreeGroup; ++g) {
-            const int n = channels[static_cast<size_t>(g)];
-            const double mean = n > 0 ? sums[static_cast<size_t>(g)] / n : 0.0;
-            largest = std::max(largest, mean);
+        // All of a member's records make its one point. Rounding keeps the
+        // order, so the largest rounded mean is the rounded largest mean.
+        largest = std::max(largest, groupActivity(readCounts(counts), channels, false, 1, one));
+        for (int g = 0; g <= kFreeGroup; ++g)
             series.activity[static_cast<size_t>(g) * columns + static_cast<size_t>(j)] =
-                static_cast<double>(roundHalfEven(mean));
-        }
-        series.activity[static_cast<size_t>(kFreeGroup) * columns + static_cast<size_t>(j)] =
-            sums[static_cast<size_t>(kFreeGroup)];
+                one.at(g, 1);
     }
-    return static_cast<int>(roundHalfEven(largest));
+    return static_cast<int>(largest);
 }
 
 } // namespace trv

@@ -40,12 +40,12 @@ LocalDateTime memberStart(const std::string& name, const LocalDateTime& now);
 
 // Loads the members (names separated by blanks, as the tag reader gives
 // them) from the project folder with the chosen acquisition's channel
-// groups. More than 99 members: "To many Tagged Sub_Projects! (max=99)" and
-// nothing is loaded (result 0). A member without counts.bin shows "Activity
-// file not Found into " + its folder and keeps zeros. Returns the largest
-// unrounded group mean, rounded.
+// groups (every member is grouped as that acquisition is). More than 99 members: "To many Tagged
+// Sub_Projects! (max=99)" and nothing is loaded (result 0). A member without counts.bin shows
+// "Activity file not Found into " + its folder and keeps zeros. Returns the largest unrounded group
+// mean, rounded.
 int loadTagMembers(const std::string& memberList, const std::string& projectFolder,
-                   const ChannelArray<int16_t>& channelGroup, Clock& clock, Prompter& prompter,
+                   const ChannelTables& channels, Clock& clock, Prompter& prompter,
                    TaggedSeries& series);
 
 } // namespace trv

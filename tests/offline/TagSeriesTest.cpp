@@ -12,7 +12,8 @@ TEST(TagSeries, MembersInStartOrderWithGroupMeans) {
     BrowserFixture fx;
     fx.project("p00001", "Kinetics");
     const std::string project = fx.dir / "p00001";
-    ChannelArray<int16_t> groups;
+    ChannelTables tables;
+    auto& groups = tables.Channel_Group;
     groups.fill(-1);
     groups[0] = groups[1] = 0;
     groups[2] = 1;
@@ -34,7 +35,7 @@ TEST(TagSeries, MembersInStartOrderWithGroupMeans) {
 
     TaggedSeries s;
     // "x" and "b" are too short to carry a date: they count as now, in list order.
-    int largest = loadTagMembers("x 20240102_0900  b 20240101_0800", project, groups, fx.fake.clock,
+    int largest = loadTagMembers("x 20240102_0900  b 20240101_0800", project, tables, fx.fake.clock,
                                  fx.fake.prompter, s);
     EXPECT_EQ(s.members, (std::vector<std::string>{"20240101_0800", "20240102_0900", "x", "b"}));
     EXPECT_EQ(s.orderedList, " 20240101_0800 20240102_0900 x b");
@@ -55,15 +56,14 @@ TEST(TagSeries, MembersInStartOrderWithGroupMeans) {
 
 TEST(TagSeries, AtMostNinetyNineMembers) {
     BrowserFixture fx;
-    ChannelArray<int16_t> groups;
-    groups.fill(0);
+    ChannelTables tables;
     for (int n : {99, 100}) {
         std::string list;
         for (int i = 0; i < n; ++i)
             list += " m" + std::to_string(i);
         TaggedSeries s;
         fx.fake.prompter.clear();
-        int r = loadTagMembers(list, fx.program, groups, fx.fake.clock, fx.fake.prompter, s);
+        int r = loadTagMembers(list, fx.program, tables, fx.fake.clock, fx.fake.prompter, s);
         EXPECT_EQ(r, 0);
         EXPECT_EQ(s.count(), n == 99 ? 99 : 0);
         EXPECT_EQ(fx.fake.prompter.saw("To many Tagged Sub_Projects! (max=99)"), n == 100);
