@@ -5,6 +5,7 @@
 #include "device/Connection.h"
 #include "display/Frm_Main.h"
 #include "offline/Frm_offline.h"
+#include "maintenance/MaintenanceWindowsQt.h"
 #include "reports/ReportWindowsQt.h"
 #include "setup/Frm_setup.h"
 
@@ -77,6 +78,24 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
     };
     h.openReportOptions = [this] { reports_->openOptions(); };
     openOffline = [this] { offline().open(); };
+
+    // The technician's tools.
+    MaintenanceHooks mh;
+    mh.openSetup = [this] { openSetup(); };
+    mh.openOffline = [this] {
+        if (!openOffline) {
+            ports_.prompter.show("The offline browser is not part of this version");
+            return false;
+        }
+        main_->hide();
+        openOffline();
+        return true;
+    };
+    maintenance_ = std::make_unique<MaintenanceWindows>(state, ports, *main_, std::move(mh));
+    h.openFactory = [this] { maintenance_->openFactory(); };
+    h.startDeviceTest = [this] { maintenance_->startDeviceTest(); };
+    h.stopDeviceTest = [this] { maintenance_->stopDeviceTest(); };
+    h.openWorkbench = [this] { maintenance_->openWorkbench(); };
 }
 
 Frm_offline& TrelvaneApp::offline() {
@@ -110,6 +129,7 @@ void TrelvaneApp::end(int code) {
     launcher_->hide();
     if (setup_) setup_->hide();
     if (offline_) offline_->hide();
+    if (maintenance_) maintenance_->stopDeviceTest();
     if (onEnd)
         onEnd(code);
     else

@@ -22,6 +22,7 @@ class Frm_Init;
 class Frm_Main;
 class Frm_offline;
 class Frm_setup;
+class MaintenanceWindows;
 class ReportWindows;
 
 class TrelvaneApp : public QObject {
@@ -40,6 +41,8 @@ class TrelvaneApp : public QObject {
     Frm_setup* setupWindow() const { return setup_.get(); }
     // The report window and the report options dialog.
     ReportWindows& reports() { return *reports_; }
+    // The device test, the factory settings and the calibration workbench.
+    MaintenanceWindows& maintenance() { return *maintenance_; }
 
     // The offline browser (created on first use).
     Frm_offline& offline();
@@ -65,6 +68,7 @@ class TrelvaneApp : public QObject {
     std::unique_ptr<Frm_Main> main_;
     std::unique_ptr<Frm_setup> setup_;
     std::unique_ptr<ReportWindows> reports_;
+    std::unique_ptr<MaintenanceWindows> maintenance_;
     std::unique_ptr<Frm_offline> offline_;
     bool ended_ = false;
     int exitCode_ = 0;
