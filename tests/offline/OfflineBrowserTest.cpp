@@ -219,3 +219,23 @@ TEST(OfflineBrowser, WatchedFolders) {
         EXPECT_EQ(readWatchedFolders(fx.program)[1], c.second);
     }
 }
+
+TEST(OfflineBrowser, DateFlipsTheOrderAndListsASelectedAcquisitionsProjectFlat) {
+    Browser fx;
+    fx.b.lbl_date_Click(); // a project line selected (none): the tree, oldest first
+    EXPECT_EQ(fx.b.c.lbl_orden, "v");
+    EXPECT_EQ(fx.b.list().projectAt(0), "p00001");
+    fx.b.activate(0);
+    int first = fx.b.list().indexOfAcquisition("p00001", "20240131_1015");
+    fx.b.select(first);
+    fx.b.lbl_date_Click(); // newest first, that project alone
+    EXPECT_EQ(fx.b.c.lines,
+              (std::vector<std::string>{"20240205_0930 Second", "20240131_1015 First"}));
+    EXPECT_EQ(fx.b.c.listIndex, 1);
+    fx.b.activate(0); // a flat line is chosen like any acquisition line
+    EXPECT_EQ(fx.b.chosenFolder(), fx.dir / "p00001/20240205_0930");
+    EXPECT_EQ(fx.b.c.headerAcquisition, "  > 2024.0205\t ACQ09:30 \"Second\"");
+    fx.b.lblproject_Click();
+    EXPECT_FALSE(fx.b.list().flat());
+    EXPECT_EQ(fx.b.c.lines.size(), 2u);
+}
