@@ -23,6 +23,8 @@ inline constexpr const char* AcquisitionName = "txt_subproject"; // name of the 
 inline constexpr const char* BlankLabel = "lblcalibrando";       // blank reading label
 inline constexpr const char* SetupWell = "setupWell";            // setup window: well under the pointer
 inline constexpr const char* ReportRawStatus = "reportRawStatus"; // report window: raw-data frame progress
+inline constexpr const char* OfflineProgress = "Pic_status";       // offline browser: progress bar
+inline constexpr const char* OfflinePageBox = "txt_page";          // offline browser: page box
 } // namespace status
 
 class StatusView {

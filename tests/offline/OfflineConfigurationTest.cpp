@@ -2,6 +2,7 @@
 // group list filled from it, and the header's configuration block.
 #include "offline/OfflineConfiguration.h"
 
+#include "TestPaths.h"
 #include "reports/AcquisitionFixture.h"
 #include "support/Fakes.h"
 
