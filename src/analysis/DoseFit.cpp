@@ -260,7 +260,9 @@ CurveFit fitDoseResponse(const std::vector<DosePoint>& points) {
     const double stepSe =
         std::sqrt(cov(kTop, kTop) + cov(kBottom, kBottom) - 2 * cov(kTop, kBottom));
     if (!(std::fabs(step) > t * stepSe)) {
-        fit.message = flat;
+        fit.message = dosesDiffer(s, means)
+                          ? "the concentrations tested do not show both plateaus of the curve"
+                          : flat;
         return fit;
     }
     LogisticCurve c{best.p[kTop], best.p[kBottom], best.p[kLogIC50], best.p[kHill]};

@@ -43,8 +43,9 @@ struct CurveFit {
 // Fits the curve to the points (every concentration above 0). No IC50, with
 // a message, when there are fewer than four concentrations or five points,
 // when every response is 0, when the fit does not converge, when the
-// response does not change with the dose, or when the fitted midpoint lies
-// outside the concentrations tested. top >= bottom in the result.
+// response does not change with the dose, when the doses tested do not show
+// both plateaus, or when the fitted midpoint lies outside the concentrations
+// tested. top >= bottom in the result.
 CurveFit fitDoseResponse(const std::vector<DosePoint>& points);
 
 } // namespace trv

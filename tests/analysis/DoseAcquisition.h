@@ -3,7 +3,7 @@
 // group k x doses + j with wellsPerDose wells; then a control group (a shared
 // control, concentration 0) and a group left out of the dose map. Each well
 // responds along a known curve whose IC50 doubles from one compound to the
-// next; doses.csv says which group holds what.
+// next (for eight compounds, then again); doses.csv says which group holds what.
 #pragma once
 
 #include "analysis/DoseFit.h"
@@ -31,7 +31,7 @@ struct DoseScreen {
 
     static double dose(int j) { return std::pow(10.0, j - 2); }
     static LogisticCurve truth(int compound) {
-        return {1000, 100, std::log10(3.0 * std::pow(2.0, compound)), 1.0};
+        return {1000, 100, std::log10(3.0 * std::pow(2.0, compound % 8)), 1.0};
     }
     int doseWells() const { return compounds * doses * wellsPerDose; }
     // Events per minute of a well (channel) of the w384 plate.

@@ -87,6 +87,8 @@ TEST(DoseFit, NoIC50WhereTheDataCannotGiveOne) {
          "the response does not change with the concentration"},
         {"midpoint beyond the doses", curvePoints(beyond, kDoses),
          "the responses do not cross the midpoint within the concentrations tested"},
+        {"no lower plateau", curvePoints({1000, 100, std::log10(100.0), 1}, kDoses, 60, 1),
+         "the concentrations tested do not show both plateaus of the curve"},
     };
     for (const Case& c : cases) {
         const CurveFit f = fitDoseResponse(c.points);
