@@ -163,6 +163,24 @@ std::optional<ActivitySeries> loadSeries(const std::string& folder, CollectingPr
 
 } // namespace
 
+std::vector<std::string> doseResponseSummary(const DoseResponseOutcome& outcome,
+                                             const std::string& mark) {
+    std::vector<std::string> lines;
+    const std::string unit = outcome.result.unit.empty() ? "" : " " + outcome.result.unit;
+    for (const CompoundResult& c : outcome.result.compounds) {
+        const CurveFit& f = c.fit;
+        if (f.hasIC50)
+            lines.push_back(c.compound + ": IC50 " + significant(f.curve.ic50(), 4, mark) + unit +
+                            " (95 %: " + significant(f.ic50Low, 4, mark) + " to " +
+                            significant(f.ic50High, 4, mark) + "), hill " +
+                            significant(f.curve.hill, 3, mark) + ", R2 " +
+                            significant(f.rSquared, 3, mark) + ", " + std::to_string(f.points) +
+                            " wells");
+    }
+    lines.insert(lines.end(), outcome.messages.begin(), outcome.messages.end());
+    return lines;
+}
+
 DoseResponseOutcome runDoseResponse(const DoseResponseRequest& rq, Locale& locale) {
     DoseResponseOutcome out;
     // What the loaders would show in message boxes is told with the rest.
@@ -212,6 +230,16 @@ DoseResponseOutcome runDoseResponse(const DoseResponseRequest& rq, Locale& local
     if (!rq.basalPath.empty()) {
         basal = loadSeries(rq.basalPath, prompter);
         if (!basal) return done(false);
+        // A well is compared with itself: the basal acquisition's beams must
+        // make the same wells.
+        ReportLayout basalLayout = layout;
+        if (loadReportLayout(rq.basalPath, rq.programFolder, basalLayout, prompter) ==
+                LayoutLoad::Loaded &&
+            basalLayout.plate.Channel_Well != layout.plate.Channel_Well) {
+            msg.push_back("The basal acquisition " + rq.basalPath +
+                          " has another plate layout: its wells are not those of the acquisition");
+            return done(false);
+        }
         if (lastMinute(*basal) < 1) {
             msg.push_back("The basal acquisition " + rq.basalPath + " holds no whole minute");
             return done(false);

@@ -67,7 +67,7 @@ struct DoseResponseRequest {
     std::string programFolder;   // where the plate-format files are
     std::string dosesPath;       // "" : doses.csv in the acquisition folder
     MinuteWindow window;
-    std::string basalPath;    // "" : no basal normalisation
+    std::string basalPath;    // "" : no basal normalisation (same plate layout)
     std::string outputFolder; // "" : the acquisition folder
 };
 
@@ -80,6 +80,12 @@ struct DoseResponseOutcome {
     // was left out (result.messages among them).
     std::vector<std::string> messages;
 };
+
+// What a user is told after a run: one line per compound with IC50 ("name:
+// IC50 3.002 uM (95 %: 2.998 to 3.005), hill 1.01, R2 0.999, 24 wells"), then
+// the outcome's messages.
+std::vector<std::string> doseResponseSummary(const DoseResponseOutcome& outcome,
+                                             const std::string& decimalMark);
 
 // Loads the acquisition (and the basal one), the layout and the dose map,
 // analyses them and writes the files into the output folder (created when

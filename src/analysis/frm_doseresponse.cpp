@@ -166,16 +166,8 @@ void frm_doseresponse::fit() {
     outcome_ = editor_.run(ports_.locale);
     std::vector<std::string> lines;
     if (outcome_.written) lines.push_back("Written: " + outcome_.csvPath);
-    const std::string mark = ports_.locale.decimalSeparator();
-    const std::string unit = outcome_.result.unit.empty() ? "" : " " + outcome_.result.unit;
-    for (const CompoundResult& c : outcome_.result.compounds)
-        if (c.fit.hasIC50)
-            lines.push_back(c.compound + ": IC50 " + significant(c.fit.curve.ic50(), 4, mark) +
-                            unit + " (95 %: " + significant(c.fit.ic50Low, 4, mark) + " to " +
-                            significant(c.fit.ic50High, 4, mark) + "), R2 " +
-                            significant(c.fit.rSquared, 3, mark) + ", " +
-                            std::to_string(c.fit.points) + " wells");
-    lines.insert(lines.end(), outcome_.messages.begin(), outcome_.messages.end());
+    for (const std::string& l : doseResponseSummary(outcome_, ports_.locale.decimalSeparator()))
+        lines.push_back(l);
     showMessages(lines);
     cmb_dosecompound->blockSignals(true);
     cmb_dosecompound->clear();

@@ -6,6 +6,7 @@
 // next (for eight compounds, then again); doses.csv says which group holds what.
 #pragma once
 
+#include "TestPaths.h"
 #include "analysis/DoseFit.h"
 #include "analysis/DoseMap.h"
 #include "common/Files.h"

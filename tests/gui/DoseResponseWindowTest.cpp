@@ -1,9 +1,11 @@
 // The dose-response window from the report window's "Dose-response...": the
 // table of the acquisition's groups read from doses.csv, a wrong entry told
 // and nothing written, then the fit with its table, plots that parse as XML
-// and the plot shown. TRELVANE_SHOT_DIR=<folder> also saves a picture.
+// and the plot shown, the same table as trelvane-cli dose-response's.
+// TRELVANE_SHOT_DIR=<folder> also saves a picture.
 #include "analysis/DoseAcquisition.h"
 #include "analysis/frm_doseresponse.h"
+#include "cli/CliRun.h"
 #include "display/SurfaceQt.h"
 #include "reports/ReportWindowsQt.h"
 #include "reports/frm_report.h"
@@ -107,6 +109,13 @@ TEST(DoseResponseWindow, FitsTheMapOfTheTableAndShowsThePlot) {
               -1);
     // The edited table was saved first; the fit read it back.
     EXPECT_EQ(readDoseMapFile(joinPath(acq, kDoseMapFileName)).map.entries.size(), 13u);
+    // The command gives the same numbers.
+    test::TempDir io;
+    const CliResult cli = runCli(io, fx.program,
+                                 {"dose-response", acq, "--doses", joinPath(acq, kDoseMapFileName),
+                                  "--from", "5", "--to", "55", "-o", io / "cli"});
+    ASSERT_EQ(cli.exitCode, 0) << cli.err;
+    EXPECT_EQ(io.read("cli/dose_response.csv"), *readWholeFile(out.csvPath));
 
     for (const std::string& plot : out.plotPaths) {
         std::string error;
