@@ -2,12 +2,8 @@
 // record about every 35 s, all 384 channels in wells, Rows format, bin 30.
 // The time-stepped spreading is also measured alone against the literal
 // channel-by-channel walk.
-#include "common/Clock.h"
-#include "common/Desktop.h"
-#include "common/EventPump.h"
 #include "common/Files.h"
-#include "common/Locale.h"
-#include "common/StatusView.h"
+#include "common/HeadlessPorts.h"
 #include "reports/ActivityFile.h"
 #include "reports/LiteralResample.h"
 #include "reports/ReportGenerator.h"
@@ -32,15 +28,6 @@ class QuietPrompter : public Prompter {
     InputResult input(const std::string&, const std::string&, const std::string& preset) override {
         return {false, preset};
     }
-};
-
-class NoDesktop : public Desktop {
-  public:
-    bool openDocument(const std::string&) override { return true; }
-    bool openFolder(const std::string&) override { return true; }
-    bool showInFolder(const std::string&) override { return true; }
-    bool openUrl(const std::string&) override { return true; }
-    bool startSelf(const std::vector<std::string>&) override { return true; }
 };
 
 // A program folder with a one-well-per-channel plate and a project holding
@@ -104,12 +91,7 @@ Synthetic& data() {
 
 void generate(benchmark::State& state, const std::string& folder) {
     QuietPrompter prompter;
-    SystemClock clock;
-    NoEventPump pump;
-    NoDesktop desktop;
-    SystemLocale locale;
-    NullStatusView status;
-    Ports ports{prompter, clock, pump, desktop, locale, status};
+    HeadlessPorts headless(prompter, nullptr, HeadlessDesktop::None);
     ReportRequest rq;
     rq.acquisitionPath = folder;
     rq.programFolder = data().root;
@@ -117,7 +99,7 @@ void generate(benchmark::State& state, const std::string& folder) {
     rq.options.autoreport = true;
     for (auto _ : state) {
         ReportLayout layout;
-        ReportOutcome o = generateReport(rq, layout, ports);
+        ReportOutcome o = generateReport(rq, layout, headless.ports);
         if (o.status != ReportStatus::Written) state.SkipWithError("report not written");
     }
 }

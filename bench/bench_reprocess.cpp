@@ -9,9 +9,9 @@
 #include "BenchSupport.h"
 #include "acquisition/RawBlockReader.h"
 #include "common/Clock.h"
-#include "common/Desktop.h"
 #include "common/EventPump.h"
 #include "common/Files.h"
+#include "common/HeadlessPorts.h"
 #include "common/Locale.h"
 #include "common/StatusView.h"
 #include "reports/RawAcquisition.h"
@@ -39,15 +39,6 @@ class QuietPrompter : public Prompter {
     InputResult input(const std::string&, const std::string&, const std::string& p) override {
         return {false, p};
     }
-};
-
-class NoDesktop : public Desktop {
-  public:
-    bool openDocument(const std::string&) override { return true; }
-    bool openFolder(const std::string&) override { return true; }
-    bool showInFolder(const std::string&) override { return true; }
-    bool openUrl(const std::string&) override { return true; }
-    bool startSelf(const std::vector<std::string>&) override { return true; }
 };
 
 // Counts the event-pump calls, as a window's pump would run between blocks.

@@ -1,6 +1,7 @@
 #include "maintenance/DeviceTest.h"
 
 #include "common/Files.h"
+#include "common/HeadlessPorts.h"
 #include "common/Numeric.h"
 #include "device/COM_Module.h"
 #include "device/Connection.h"
@@ -418,26 +419,15 @@ class ProgressPrinter : public NullStatusView {
     std::string last_;
 };
 
-class NoDesktop : public Desktop {
-  public:
-    bool openDocument(const std::string&) override { return false; }
-    bool openFolder(const std::string&) override { return false; }
-    bool showInFolder(const std::string&) override { return false; }
-    bool openUrl(const std::string&) override { return false; }
-    bool startSelf(const std::vector<std::string>&) override { return false; }
-};
-
 } // namespace
 
 int RunDeviceTestCommand(const std::string& programFolder, int port, std::ostream& out,
                          std::ostream& err) {
     TechnicianPrompter prompter(err);
-    SystemClock clock;
-    NoEventPump pump;
-    NoDesktop desktop;
-    SystemLocale locale;
     ProgressPrinter progress(err);
-    Ports ports{prompter, clock, pump, desktop, locale, progress};
+    HeadlessPorts headless(prompter, &progress, HeadlessDesktop::None);
+    Ports& ports = headless.ports;
+    Clock& clock = headless.clock;
 
     SharedState s;
     s.Program_Folder = programFolder;

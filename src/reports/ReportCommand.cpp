@@ -1,12 +1,7 @@
 #include "reports/ReportCommand.h"
 
-#include "common/Clock.h"
-#include "common/Desktop.h"
-#include "common/EventPump.h"
 #include "common/Files.h"
-#include "common/Locale.h"
-#include "common/Ports.h"
-#include "common/StatusView.h"
+#include "common/HeadlessPorts.h"
 
 #include <ostream>
 
@@ -77,12 +72,8 @@ std::optional<std::string> runHeadlessReport(const HeadlessReport& job, std::ost
         prompter.show(kHistogramDataError);
         return std::nullopt;
     }
-    SystemClock clock;
-    NoEventPump pump;
-    SystemDesktop desktop;
-    SystemLocale locale;
-    NullStatusView status;
-    Ports ports{prompter, clock, pump, desktop, locale, status};
+    HeadlessPorts headless(prompter);
+    Ports& ports = headless.ports;
     ReportRequest rq = job.request;
     rq.options.autoreport = true;
     ReportLayout layout;

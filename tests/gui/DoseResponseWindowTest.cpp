@@ -10,6 +10,7 @@
 #include "reports/ReportWindowsQt.h"
 #include "reports/frm_report.h"
 #include "support/Fakes.h"
+#include "support/GuiApplication.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -25,15 +26,6 @@
 
 namespace trv {
 namespace {
-
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
 
 // The elements of an XML file; empty with the parser's complaint when it is
 // not well formed.
@@ -56,7 +48,7 @@ std::vector<std::string> xmlElements(const std::string& path, std::string& error
 }
 
 TEST(DoseResponseWindow, FitsTheMapOfTheTableAndShowsThePlot) {
-    ensureApplication();
+    test::ensureApplication();
     test::AcquisitionFixture fx;
     test::FakePorts fake;
     SharedState s;

@@ -5,7 +5,7 @@
 #include "TestPaths.h"
 #include "app/Frm_Init.h"
 
-#include "GuiApplication.h"
+#include "support/GuiApplication.h"
 #include "app/TrelvaneApp.h"
 #include "common/Files.h"
 #include "device/ModCOMM.h"

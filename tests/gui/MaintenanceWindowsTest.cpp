@@ -7,6 +7,7 @@
 #include "maintenance/Frm_Arena.h"
 #include "maintenance/Frm_Factory.h"
 #include "support/Fakes.h"
+#include "support/GuiApplication.h"
 #include "support/SimPorts.h"
 #include "support/TempDir.h"
 
@@ -24,15 +25,6 @@
 namespace trv {
 namespace {
 
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 void shoot(QWidget& w, const char* file) {
     const QString dir = qEnvironmentVariable("TRELVANE_SHOT_DIR");
     if (!dir.isEmpty()) w.grab().save(dir + "/" + file);
@@ -46,7 +38,7 @@ struct MaintenanceWindows : ::testing::Test {
     sim::SimInstrument* sim = nullptr;
 
     void SetUp() override {
-        ensureApplication();
+        test::ensureApplication();
         sim::SimOptions o = test::SimPorts::quiet();
         o.model.weakEmitters = {75};
         sim = &sims.start(3, o);

@@ -11,6 +11,7 @@
 #include "reports/frm_report.h"
 #include "store/AcquisitionRecord.h"
 #include "store/ProjectFile.h"
+#include "support/GuiApplication.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,15 +36,6 @@
 namespace trv {
 namespace {
 
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 // Project 1 ("Test", 96-well plate) with one acquisition of about a minute
 // recorded against the simulator, then the program's windows over the same
 // program folder.
@@ -53,7 +45,7 @@ struct OfflineWindow : ::testing::Test {
     std::string acquisition;
 
     void SetUp() override {
-        ensureApplication();
+        test::ensureApplication();
         rec = std::make_unique<test::RunFixture>();
         rec->s.setup.Aq_lapse = 1;
         rec->s.setup.Name = "Larvae \"A\"";

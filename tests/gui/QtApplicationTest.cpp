@@ -2,7 +2,7 @@
 // and the program's event loop goes on.
 #include "app/QtApplication.h"
 
-#include "GuiApplication.h"
+#include "support/GuiApplication.h"
 
 #include <QTest>
 #include <QTimer>

@@ -4,7 +4,7 @@
 // TRELVANE_SHOT_DIR=<folder> also saves pictures of the windows there.
 #include "reports/AcquisitionFixture.h"
 
-#include "GuiApplication.h"
+#include "support/GuiApplication.h"
 #include "reports/RawAcquisition.h"
 #include "reports/ReportWindowsQt.h"
 #include "reports/frm_report.h"

@@ -1,7 +1,7 @@
 #include "TestPaths.h"
 #include "setup/Frm_setup.h"
 
-#include "GuiApplication.h"
+#include "support/GuiApplication.h"
 
 #include "common/Files.h"
 #include "display/SurfaceQt.h"

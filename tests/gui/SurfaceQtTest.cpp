@@ -1,6 +1,6 @@
 #include "display/SurfaceQt.h"
 
-#include "GuiApplication.h"
+#include "support/GuiApplication.h"
 #include "support/TempDir.h"
 
 #include <QApplication>

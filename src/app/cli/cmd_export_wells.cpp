@@ -3,7 +3,7 @@
 // printed, one a line.
 #include "app/cli/CliArgs.h"
 #include "common/Files.h"
-#include "common/Locale.h"
+#include "common/HeadlessPorts.h"
 #include "reports/ReportCommand.h"
 #include "reports/WellExport.h"
 
@@ -38,15 +38,10 @@ Runner setUp(CLI::App& cmd) {
             return kExitFailure;
         }
         AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
-        SystemClock clock;
-        NoEventPump pump;
-        SystemDesktop desktop;
-        SystemLocale locale;
-        NullStatusView status;
-        Ports ports{prompter, clock, pump, desktop, locale, status};
-        rq.timeBase = clock.now();
+        HeadlessPorts headless(prompter);
+        rq.timeBase = headless.clock.now();
         ReportLayout layout;
-        const WellExportOutcome out = exportWells(rq, layout, ports);
+        const WellExportOutcome out = exportWells(rq, layout, headless.ports);
         if (out.status != WellExportStatus::Written) return kExitFailure;
         if (out.binSize != o->bin) c.err << "bin size " << out.binSize << " minutes\n";
         for (const std::string& f : out.files)

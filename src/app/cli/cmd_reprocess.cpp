@@ -5,7 +5,7 @@
 #include "app/cli/CliArgs.h"
 #include "app/cli/CliSupport.h"
 #include "common/Files.h"
-#include "common/Locale.h"
+#include "common/HeadlessPorts.h"
 #include "common/Numeric.h"
 #include "reports/RawReprocess.h"
 #include "reports/ReportCommand.h"
@@ -71,8 +71,10 @@ Runner setUp(CLI::App& cmd) {
         rq.lapseText = o->hoursGiven || !rq.rawExport ? plainReal(o->hours) : kExportRawLapse;
         rq.binText = std::to_string(o->bin);
         rq.options.autoreport = true;
-        SystemLocale locale;
-        const std::string list = locale.listSeparator();
+        AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
+        TerminalProgress progress(c.name);
+        HeadlessPorts headless(prompter, &progress);
+        const std::string list = headless.locale.listSeparator();
         rq.options.separator = list.empty() ? "," : list;
 
         if (!folderExists(rq.acquisitionPath)) {
@@ -89,15 +91,9 @@ Runner setUp(CLI::App& cmd) {
         }
         const EarlierReports earlier(o->output.empty() ? rq.acquisitionPath : o->output);
 
-        AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
-        SystemClock clock;
-        NoEventPump pump;
-        SystemDesktop desktop;
-        TerminalProgress progress(c.name);
-        Ports ports{prompter, clock, pump, desktop, locale, progress};
         ReportLayout layout;
         StopOnInterrupt interrupt;
-        const ReprocessOutcome out = reprocessRawData(rq, layout, ports, interrupt.flag());
+        const ReprocessOutcome out = reprocessRawData(rq, layout, headless.ports, interrupt.flag());
         progress.clear();
         if (out.status == ReprocessStatus::Stopped) {
             c.err << c.name << ": stopped; nothing was changed\n";

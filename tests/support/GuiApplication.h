@@ -1,4 +1,4 @@
-// The one application object of the window tests: the program's own
+// The one application object of the window tests (tests/gui): the program's own
 // QApplication class, on the offscreen platform unless another is set.
 #pragma once
 
