@@ -3,7 +3,7 @@
 // instrument: playback on Timer_play with its ".bmp" frames, stop, "Export
 // Data" writing the same table as the headless export, and "Analyze" over
 // the channel signal view.
-#include "GuiApplication.h"
+#include "support/GuiApplication.h"
 #include "TestPaths.h"
 #include "app/Frm_Init.h"
 #include "app/TrelvaneApp.h"
