@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 using namespace trv;
 
@@ -30,7 +31,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzz::writeInput("counts.bin", data, size);
     const long long n = countsRecordCount(path);
     fuzz::require(n == static_cast<long long>(size) / kCountsRecordSize, "whole records only");
-    fuzz::require(readCounts(path).size() == static_cast<size_t>(n), "every whole record is read");
+    const std::vector<CountsRecord> records = readCounts(path);
+    fuzz::require(records.size() == static_cast<size_t>(n), "every whole record is read");
+
+    // Records rewritten with what they hold leave the file as it was, the
+    // partial record at its end too.
+    std::vector<int32_t> times;
+    std::vector<int16_t> counts, temperatures;
+    for (size_t j = 0; j < records.size() / 2 + 1 && j < records.size(); ++j) {
+        times.push_back(records[j].minutes);
+        counts.insert(counts.end(), records[j].counts.begin(),
+                      records[j].counts.begin() + kChannels);
+        temperatures.push_back(records[j].counts[kChannels]);
+    }
+    fuzz::require(rewriteCounts(path, times, counts, temperatures), "the rewrite succeeds");
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream back;
+    back << in.rdbuf();
+    fuzz::require(back.str() == std::string(reinterpret_cast<const char*>(data), size),
+                  "a rewrite with the same values keeps every byte");
     CollectingPrompter prompter;
     measureDuration(path, prompter);
     ActivitySeries series;

@@ -47,6 +47,14 @@ double getDouble(const unsigned char* p) {
     return v;
 }
 
+// One counts.bin record: the time, counts of channels 0..383, then slot 384.
+void putCountsRecord(std::string& out, int32_t minutes, const int16_t* channels, int16_t slot384) {
+    put32(out, minutes);
+    for (int ch = 0; ch < kChannels; ++ch)
+        put16(out, channels[ch]);
+    put16(out, slot384);
+}
+
 // Appends one record after cutting the file back to a whole number of
 // records: a record left half-written by a full disk is dropped rather than
 // shifting every later record.
@@ -108,10 +116,23 @@ int16_t temperatureTenths(double celsius) {
 bool AppendCounts(const std::string& folder, int32_t minutes, const ChannelArray<int16_t>& counts) {
     std::string record;
     record.reserve(kCountsRecordSize);
-    put32(record, minutes);
-    for (int16_t v : counts)
-        put16(record, v);
+    putCountsRecord(record, minutes, counts.data(), counts[kChannels]);
     return appendRecord(countsFilePath(folder), record, kCountsRecordSize);
+}
+
+bool rewriteCounts(const std::string& path, const std::vector<int32_t>& times,
+                   const std::vector<int16_t>& counts, const std::vector<int16_t>& temperatures) {
+    auto old = readWholeFile(path, 1ull << 34);
+    if (!old) return false;
+    const size_t n = times.size();
+    if (counts.size() < n * kChannels || temperatures.size() < n) return false;
+    if (old->size() < n * kCountsRecordSize) return false;
+    std::string out;
+    out.reserve(old->size());
+    for (size_t j = 0; j < n; ++j)
+        putCountsRecord(out, times[j], counts.data() + j * kChannels, temperatures[j]);
+    out.append(*old, n * kCountsRecordSize, std::string::npos);
+    return writeFileAtomic(path, out);
 }
 
 bool AppendRawBlock(const std::string& folder, int fileNumber, const SignalBlock& block) {

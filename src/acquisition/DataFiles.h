@@ -59,6 +59,11 @@ struct DataFileNumbering {
 // One counts.bin record: elapsed whole minutes, then slots 0..384 of the
 // block counts (slot 384 holds the temperature in tenths).
 bool AppendCounts(const std::string& folder, int32_t minutes, const ChannelArray<int16_t>& counts);
+// counts.bin with records 0..n-1 replaced (time, counts of channels 0..383,
+// temperature in slot 384) and every later byte kept. Written beside the
+// file and renamed over it: the file is the old or the new one, never half.
+bool rewriteCounts(const std::string& path, const std::vector<int32_t>& times,
+                   const std::vector<int16_t>& counts, const std::vector<int16_t>& temperatures);
 // The whole block (rows 0..RT_Buffer of every slot, sample-major, beam
 // fastest) to folder/<fileNumber>.bin.
 bool AppendRawBlock(const std::string& folder, int fileNumber, const SignalBlock& block);

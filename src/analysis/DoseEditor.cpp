@@ -1,5 +1,6 @@
 #include "analysis/DoseEditor.h"
 
+#include "acquisition/DataFiles.h"
 #include "analysis/DosePlot.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
@@ -69,7 +70,7 @@ void DoseEditor::load(const std::string& acquisitionPath, const std::string& pro
     }
 
     ActivitySeries series;
-    const std::string counts = joinPath(acquisitionPath, "counts.bin");
+    const std::string counts = countsFilePath(acquisitionPath);
     if (fileExists(counts)) loadActivityFile(counts, series, prompter);
     messages_.insert(messages_.end(), prompter.messages.begin(), prompter.messages.end());
     fromText = "0";

@@ -1,5 +1,6 @@
 #include "analysis/DoseResponse.h"
 
+#include "acquisition/DataFiles.h"
 #include "analysis/DosePlot.h"
 #include "common/Files.h"
 #include "display/SvgSurface.h"
@@ -150,7 +151,7 @@ namespace {
 // The activity of an acquisition; nothing (with the loader's message) when
 // it cannot be read or holds no record.
 std::optional<ActivitySeries> loadSeries(const std::string& folder, CollectingPrompter& prompter) {
-    const std::string path = joinPath(folder, "counts.bin");
+    const std::string path = countsFilePath(folder);
     if (!fileExists(path)) {
         prompter.messages.push_back("Activity file not Found: " + path);
         return std::nullopt;

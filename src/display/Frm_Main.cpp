@@ -1,5 +1,6 @@
 #include "display/Frm_Main.h"
 
+#include "acquisition/DataFiles.h"
 #include "app/Frm_About.h"
 #include "app/QtPorts.h"
 #include "common/Files.h"
@@ -1167,7 +1168,7 @@ void Frm_Main::CmdStop_Click() {
 
 void Frm_Main::Cmdreport_Click() {
     std::string folder = run_.acquisitionPath();
-    if (folder.empty() || !fileExists(joinPath(folder, "counts.bin"))) {
+    if (folder.empty() || !fileExists(countsFilePath(folder))) {
         ports_.prompter.show("Activity file not Found");
         return;
     }

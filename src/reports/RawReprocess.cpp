@@ -102,18 +102,6 @@ std::string reprocessSettingText(int method, int organism, const std::string& th
 
 namespace {
 
-void put16(std::string& out, int16_t v) {
-    const auto u = static_cast<uint16_t>(v);
-    out += static_cast<char>(u & 0xff);
-    out += static_cast<char>(u >> 8);
-}
-
-void put32(std::string& out, int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((u >> (8 * i)) & 0xff);
-}
-
 // One record of a setup.dat line rebuilt with some items replaced; numbers
 // stay numbers and texts are quoted.
 std::string rebuiltLine(const std::string& line, const std::vector<std::pair<int, int>>& replace) {
@@ -144,25 +132,6 @@ int recordingRtBuffer(const std::string& folder) {
 }
 
 } // namespace
-
-bool rewriteCounts(const std::string& path, const std::vector<int32_t>& times,
-                   const std::vector<int16_t>& counts, const std::vector<int16_t>& temperatures) {
-    auto old = readWholeFile(path, 1ull << 34);
-    if (!old) return false;
-    const size_t n = times.size();
-    if (counts.size() < n * kChannels || temperatures.size() < n) return false;
-    if (old->size() < n * kCountsRecordSize) return false;
-    std::string out;
-    out.reserve(old->size());
-    for (size_t j = 0; j < n; ++j) {
-        put32(out, times[j]);
-        for (int ch = 0; ch < kChannels; ++ch)
-            put16(out, counts[j * kChannels + static_cast<size_t>(ch)]);
-        put16(out, temperatures[j]);
-    }
-    out.append(*old, n * kCountsRecordSize, std::string::npos);
-    return writeFileAtomic(path, out);
-}
 
 bool updateAcquisitionSetup(const std::string& folder, int method, int organism, int snrx10) {
     const std::string setupPath = joinPath(folder, kSetupFileName);
@@ -225,18 +194,10 @@ ReprocessOutcome reprocessRecords(const ReprocessRequest& rq, ReportLayout& layo
     if (B < 2) B = 2;
     out.binSize = B;
 
-    switch (loadReportLayout(folder, rq.programFolder, layout, prompter, &damage)) {
-    case LayoutLoad::Loaded:
-        break;
-    case LayoutLoad::NoSetup:
-        if (!layout.loaded) return failed();
-        break;
-    case LayoutLoad::PlateMissing:
-        return ended(ReprocessStatus::Ended);
-    case LayoutLoad::SetupDamaged:
-    case LayoutLoad::PlateDamaged:
-        return failed();
-    }
+    const LayoutVerdict verdict = layoutVerdict(
+        loadReportLayout(folder, rq.programFolder, layout, prompter, &damage), layout);
+    if (verdict == LayoutVerdict::End) return ended(ReprocessStatus::Ended);
+    if (verdict == LayoutVerdict::Fail) return failed();
     // The span the report will be made of: a damaged record time ends the
     // run here, before the detection works on blocks that cannot be reported.
     if (P > 0) {

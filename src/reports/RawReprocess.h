@@ -5,6 +5,7 @@
 // records the new detection settings.
 #pragma once
 
+#include "acquisition/DataFiles.h"
 #include "common/Ports.h"
 #include "reports/ReportGenerator.h"
 #include "reports/ReportTypes.h"
@@ -103,12 +104,6 @@ ReprocessOutcome reprocessRawData(const ReprocessRequest& request, ReportLayout&
 // The setting text of a report of reprocessed counts that were not stored:
 // method entry + " " + organism entry + " [SNR=" + threshold text + "]".
 std::string reprocessSettingText(int method, int organism, const std::string& thresholdText);
-
-// counts.bin with records 0..n-1 replaced (time, counts of channels 0..383,
-// temperature in slot 384) and every later byte kept. Written beside the
-// file and renamed over it: the file is the old or the new one, never half.
-bool rewriteCounts(const std::string& path, const std::vector<int32_t>& times,
-                   const std::vector<int16_t>& counts, const std::vector<int16_t>& temperatures);
 
 // setup.dat of an acquisition with the method (line 4, fifth item), the
 // organism (line 10, first) and SNRx10 (line 10, fourth) replaced; setup.bak

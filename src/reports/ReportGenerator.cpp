@@ -18,7 +18,6 @@
 namespace trv {
 
 namespace {
-const char* kActivityFile = "counts.bin";
 
 int32_t largestTime(const ActivitySeries& s) {
     int32_t t = 0;
@@ -84,7 +83,7 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
     ReportOutcome out;
     Prompter& prompter = ports.prompter;
     const std::string folder = rq.acquisitionPath;
-    const std::string countsPath = joinPath(folder, kActivityFile);
+    const std::string countsPath = countsFilePath(folder);
     auto ended = [&] {
         out.status = ReportStatus::Ended;
         return out;
@@ -102,18 +101,10 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
             return ended();
         }
 
-        switch (loadReportLayout(folder, rq.programFolder, layout, prompter, &damage)) {
-        case LayoutLoad::Loaded:
-            break;
-        case LayoutLoad::NoSetup:
-            if (!layout.loaded) return failed();
-            break;
-        case LayoutLoad::PlateMissing:
-            return ended(); // its message was shown
-        case LayoutLoad::SetupDamaged:
-        case LayoutLoad::PlateDamaged:
-            return failed();
-        }
+        const LayoutVerdict verdict = layoutVerdict(
+            loadReportLayout(folder, rq.programFolder, layout, prompter, &damage), layout);
+        if (verdict == LayoutVerdict::End) return ended(); // its message was shown
+        if (verdict == LayoutVerdict::Fail) return failed();
         const std::string setting =
             rq.setting ? *rq.setting : reportSettingText(folder, ports.locale.decimalSeparator());
 
@@ -136,7 +127,7 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
                              Buttons::Ok, "<BASAL CALCULATION>");
             const std::string basalFolder = basalFolderOf(folder, rq.basalChoice);
             if (basalFolder.empty()) return failed();
-            const std::string basalCounts = joinPath(basalFolder, kActivityFile);
+            const std::string basalCounts = countsFilePath(basalFolder);
             ActivitySeries basal;
             const int bn = loadActivityFile(basalCounts, basal, prompter);
             int32_t btmax = largestTime(basal);

@@ -68,6 +68,21 @@ LayoutLoad loadTablesAndPlate(const std::string& folder, const std::string& prog
 
 } // namespace
 
+LayoutVerdict layoutVerdict(LayoutLoad load, const ReportLayout& layout) {
+    switch (load) {
+    case LayoutLoad::Loaded:
+        return LayoutVerdict::Go;
+    case LayoutLoad::NoSetup:
+        return layout.loaded ? LayoutVerdict::Go : LayoutVerdict::Fail;
+    case LayoutLoad::PlateMissing:
+        return LayoutVerdict::End;
+    case LayoutLoad::SetupDamaged:
+    case LayoutLoad::PlateDamaged:
+        break;
+    }
+    return LayoutVerdict::Fail;
+}
+
 std::string reportErrorText(const std::string& damage) {
     return damage.empty() ? std::string("Report Error") : "Report Error\r\n" + damage;
 }

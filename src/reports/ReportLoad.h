@@ -29,6 +29,13 @@ LayoutLoad loadReportLayout(const std::string& folder, const std::string& progra
                             ReportLayout& layout, Prompter& prompter,
                             std::string* damage = nullptr);
 
+// What a report or a reprocessing does after loadReportLayout: go on; end
+// quietly (the missing plate file's message was shown); or fail with
+// reportErrorText (a damaged file, or no setup.dat and no layout loaded
+// before).
+enum class LayoutVerdict { Go, End, Fail };
+LayoutVerdict layoutVerdict(LayoutLoad load, const ReportLayout& layout);
+
 // "Report Error", and on the next line what is damaged when it is known.
 std::string reportErrorText(const std::string& damage);
 

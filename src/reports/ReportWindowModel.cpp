@@ -1,5 +1,6 @@
 #include "reports/ReportWindowModel.h"
 
+#include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "reports/ReportGenerator.h"
@@ -70,7 +71,7 @@ bool ReportWindowModel::showMyReport(const std::string& folder, const std::strin
                                      bool autoreport) {
     c.options.binText = binText;
     const std::string path = withoutTrailingSeparator(folder);
-    if (path.empty() || !fileExists(joinPath(path, "counts.bin"))) {
+    if (path.empty() || !fileExists(countsFilePath(path))) {
         ports_.prompter.show("Activity file not Found");
         refresh();
         return false;

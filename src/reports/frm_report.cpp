@@ -1,5 +1,6 @@
 #include "reports/frm_report.h"
 
+#include "acquisition/DataFiles.h"
 #include "analysis/frm_doseresponse.h"
 #include "common/Files.h"
 
@@ -302,7 +303,7 @@ frm_doseresponse* frm_report::doseResponse() const {
 
 void frm_report::openDoseResponse() {
     const std::string& folder = model_.c.Txt_inputfile;
-    if (folder.empty() || !fileExists(joinPath(folder, "counts.bin"))) {
+    if (folder.empty() || !fileExists(countsFilePath(folder))) {
         ports_.prompter.show("Activity file not Found");
         return;
     }
