@@ -105,6 +105,7 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
         plots_.showGroupActivity(Picreal->surface(), source(), ports_.prompter);
     };
     h.release = [this] { plots_.release(); };
+    h.openGroupEditor = [this] { openGroupEditor(); };
     if (auto* view = dynamic_cast<QtStatusView*>(&ports.status))
         view->bindProgress(status::OfflineProgress, Pic_status);
     resize(1100, 700);
@@ -414,6 +415,7 @@ void Frm_offline::wire() {
     connect(Combocol, &QComboBox::activated, this, [this] { pickers_Change(); });
     connect(txtsub, &QLineEdit::editingFinished, this, [this] { pickers_Change(); });
     connect(Cmd_analyze, &QPushButton::clicked, this, &Frm_offline::Cmd_analyze_Click);
+    wireTools();
 }
 
 void Frm_offline::open() {
@@ -466,12 +468,10 @@ void Frm_offline::showControls() {
 
     // The views' panels.
     const OfflinePanels& p = plots_.panels;
-    for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot, Cmd_lineplot}) {
         w->setVisible(p.plotButtons);
         w->setEnabled(c.plotButtonsEnabled);
     }
-    // The kinetics line plot is not part of this window yet.
-    Cmd_lineplot->setVisible(false);
     lstgrup_plot->setVisible(p.plotGroupList);
     combogrup->setVisible(p.groupPicker);
     lstgrup->setVisible(p.wellList);
@@ -507,6 +507,7 @@ void Frm_offline::showControls() {
     cmb_modeanalisis->setCurrentIndex(c.cmb_modeanalisis);
     for (int i = 0; i < kWatchedFolderCount; ++i)
         mnwatch[static_cast<size_t>(i)]->setText(qs(c.watchCaptions[static_cast<size_t>(i)]));
+    if (regroup_) applyEditingLayout();
     showing_ = false;
 }
 
@@ -561,6 +562,7 @@ OfflineSource Frm_offline::source() const {
 }
 
 void Frm_offline::closeEvent(QCloseEvent* e) {
+    if (regroup_) leaveGroupEditor(false);
     browser_.closing();
     plots_.signalCaption = "Channel Signal";
     plots_.groupCaption = "[Group Activity]";
@@ -614,6 +616,7 @@ void Frm_offline::lstgrup_DblClick() {
 }
 
 void Frm_offline::lstgrup_plot_DblClick() {
+    if (plots_.viewMode == offlineview::Line) return lineGroupChosen();
     after([&] {
         if (views.plotGroupChosen) views.plotGroupChosen(lstgrup_plot->currentRow());
     });

@@ -10,11 +10,14 @@
 #include "offline/OfflineBrowser.h"
 #include "offline/OfflineConfiguration.h"
 #include "offline/OfflinePlots.h"
+#include "offline/Kinetics.h"
+#include "offline/Regrouping.h"
 
 #include <QMainWindow>
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,27 @@ class Frm_offline : public QMainWindow {
     void pickers_Change();
     void Cmd_analyze_Click();
 
+    // The kinetics line plot, the exports of the plot surface's pop-up menus
+    // and the group editor (Frm_offlineTools.cpp).
+    void Cmd_lineplot_Click();
+    void cmd_minus_Click();
+    void cmd_plus_Click();
+    void List_tags_DblClick(int row);
+    void mn_relativize_Click();
+    void mn_jointexport_Click();
+    // Right button on the plot surface: the pop-up menu of the view shown.
+    QMenu* surfaceMenu() const;
+    // "Plate Config": the plot surface becomes the plate editor.
+    void openGroupEditor();
+    // "EXIT Group Edition": save or discard, then the bar plot again.
+    void cmdcancelgrups_Click();
+    // The last drawn line plot, and the open group editor (null when none).
+    const KineticsData& kinetics() const { return kinetics_; }
+    bool tagMode() const { return !tagMembers_.empty(); }
+    RegroupSession* regroup() { return regroup_.get(); }
+    // The report window's custom spacer text, the joint report's separator.
+    std::function<std::string()> customSpacer;
+
   protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -104,6 +128,13 @@ class Frm_offline : public QMainWindow {
     void Timer_button_Timer();
     void Listpj_ContextMenu(const QPoint& at);
     void after(const std::function<void()>& event);
+    void wireTools();
+    void lineGroupChosen();
+    void drawKinetics(double binSize, const std::string& members, bool exportTable);
+    void exportBmp(const char* fileName);
+    void showEditorControls();
+    void applyEditingLayout();
+    void leaveGroupEditor(bool save);
 
     Ports& ports_;
     OfflineBrowser browser_;
@@ -112,6 +143,9 @@ class Frm_offline : public QMainWindow {
     bool opened_ = false;
     bool showing_ = false; // showControls is filling the controls
     std::vector<std::string> shownLines_;
+    KineticsData kinetics_;
+    std::string tagMembers_; // the tagged members drawn (empty: normal mode)
+    std::unique_ptr<RegroupSession> regroup_;
 
   public:
     // Controls (named as the window documents them).

@@ -237,7 +237,9 @@ void Dibujar_lineplot(Surface& s, const KineticsData& d, int selected) {
         }
     }
 
-    // Legend beside the end of the time axis, one row per series.
+    // Legend beside the end of the time axis, one row per series, in a
+    // smaller font so that the entries fit the room right of the axis.
+    s.setFontScale(0.8);
     for (size_t k = 0; k < d.entries.size(); ++k) {
         const Rgb c = palette[std::min<size_t>(k, kKineticsPaletteSize - 1)];
         const double y = M - M / 20.0 * static_cast<double>(k);
@@ -248,6 +250,7 @@ void Dibujar_lineplot(Surface& s, const KineticsData& d, int selected) {
         s.circle(X + 5 * r, y, r, c);
         s.setPenWidth(1);
     }
+    s.setFontScale(1.0);
     s.setForeColor(colour::Black);
 }
 
