@@ -4,16 +4,16 @@
 #include "app/QtPorts.h"
 #include "device/Connection.h"
 #include "display/Frm_Main.h"
-#include "offline/Frm_offline.h"
 #include "maintenance/MaintenanceWindowsQt.h"
+#include "offline/Frm_offline.h"
 #include "reports/ReportWindowsQt.h"
 #include "reports/frm_report.h"
 #include "setup/Frm_setup.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QCoreApplication>
+#include <QLineEdit>
 
 namespace trv {
 

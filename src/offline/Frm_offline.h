@@ -7,10 +7,10 @@
 #pragma once
 
 #include "common/Ports.h"
+#include "offline/Kinetics.h"
 #include "offline/OfflineBrowser.h"
 #include "offline/OfflineConfiguration.h"
 #include "offline/OfflinePlots.h"
-#include "offline/Kinetics.h"
 #include "offline/Regrouping.h"
 
 #include <QMainWindow>

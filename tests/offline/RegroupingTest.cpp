@@ -108,7 +108,7 @@ TEST_F(Regroup, SavesKeepBackupsAndNeverWriteUnreadableFiles) {
     for (int c = 0; c < kChannels; ++c)
         ASSERT_EQ(back.Channel_Group[c], s.channels().Channel_Group[c]) << c;
     EXPECT_EQ(back.Channel_Group[0], 0);
-    EXPECT_EQ(back.Channel_Group[32], 2); // A2 starts the third set of 4 x 1
+    EXPECT_EQ(back.Channel_Group[32], 2);  // A2 starts the third set of 4 x 1
     EXPECT_EQ(back.Channel_Group[18], -1); // disabled: left free by the tiling
 
     // Names too long for the readers: nothing is replaced.
