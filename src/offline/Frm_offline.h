@@ -10,6 +10,7 @@
 #include "offline/OfflineBrowser.h"
 #include "offline/OfflineConfiguration.h"
 #include "offline/OfflinePlots.h"
+#include "offline/TrackSession.h"
 
 #include <QMainWindow>
 
@@ -68,6 +69,8 @@ class Frm_offline : public QMainWindow {
     // of the chosen acquisition.
     OfflineConfiguration& configuration() { return config_; }
     OfflinePlots& plots() { return plots_; }
+    // The track view of a 6-well acquisition ("Single Animal Path Tracking").
+    TrackSession& tracks() { return track_; }
     // What the views draw from: the chosen acquisition and the plot header.
     OfflineSource source() const;
     OfflineViewEvents views;
@@ -90,6 +93,12 @@ class Frm_offline : public QMainWindow {
     void pickers_Change();
     void Cmd_analyze_Click();
 
+    // The track controls: the button, the playback timer, the track
+    // pop-up's "Export Data" (Picreal's right button in the track view).
+    void cmd_track_Click();
+    void Timer_play_Timer();
+    void mn_datatrack_Click();
+
   protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -104,11 +113,16 @@ class Frm_offline : public QMainWindow {
     void Timer_button_Timer();
     void Listpj_ContextMenu(const QPoint& at);
     void after(const std::function<void()>& event);
+    void analyze();
+    void Picreal_MouseUp(Qt::MouseButton button);
+    void trackControlsIn();
+    void trackControlsOut();
 
     Ports& ports_;
     OfflineBrowser browser_;
     OfflineConfiguration config_;
     OfflinePlots plots_;
+    TrackSession track_{plots_};
     bool opened_ = false;
     bool showing_ = false; // showControls is filling the controls
     std::vector<std::string> shownLines_;
@@ -150,6 +164,7 @@ class Frm_offline : public QMainWindow {
     QProgressBar* Pic_status = nullptr;
     QCheckBox* chk_bmp = nullptr;
     QPushButton* cmd_track = nullptr;
+    QTimer* Timer_play = nullptr;
 
     QPushButton* Cmd_report = nullptr;
     QPlainTextEdit* Txt_description = nullptr;
