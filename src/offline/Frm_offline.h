@@ -12,6 +12,7 @@
 #include "offline/OfflineConfiguration.h"
 #include "offline/OfflinePlots.h"
 #include "offline/Regrouping.h"
+#include "offline/TrackSession.h"
 
 #include <QMainWindow>
 
@@ -71,6 +72,8 @@ class Frm_offline : public QMainWindow {
     // of the chosen acquisition.
     OfflineConfiguration& configuration() { return config_; }
     OfflinePlots& plots() { return plots_; }
+    // The track view of a 6-well acquisition ("Single Animal Path Tracking").
+    TrackSession& tracks() { return track_; }
     // What the views draw from: the chosen acquisition and the plot header.
     OfflineSource source() const;
     OfflineViewEvents views;
@@ -101,7 +104,8 @@ class Frm_offline : public QMainWindow {
     void List_tags_DblClick(int row);
     void mn_relativize_Click();
     void mn_jointexport_Click();
-    // Right button on the plot surface: the pop-up menu of the view shown.
+    // Right button on the plot surface: the pop-up menu of the view shown
+    // (null in the track view, which pops its own up).
     QMenu* surfaceMenu() const;
     // "Plate Config": the plot surface becomes the plate editor.
     void openGroupEditor();
@@ -113,6 +117,11 @@ class Frm_offline : public QMainWindow {
     RegroupSession* regroup() { return regroup_.get(); }
     // The report window's custom spacer text, the joint report's separator.
     std::function<std::string()> customSpacer;
+    // The track controls: the button, the playback timer, the track
+    // pop-up's "Export Data" (Picreal's right button in the track view).
+    void cmd_track_Click();
+    void Timer_play_Timer();
+    void mn_datatrack_Click();
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -135,11 +144,16 @@ class Frm_offline : public QMainWindow {
     void showEditorControls();
     void applyEditingLayout();
     void leaveGroupEditor(bool save);
+    void analyze();
+    void Picreal_MouseUp(Qt::MouseButton button);
+    void trackControlsIn();
+    void trackControlsOut();
 
     Ports& ports_;
     OfflineBrowser browser_;
     OfflineConfiguration config_;
     OfflinePlots plots_;
+    TrackSession track_{plots_};
     bool opened_ = false;
     bool showing_ = false; // showControls is filling the controls
     std::vector<std::string> shownLines_;
@@ -184,6 +198,7 @@ class Frm_offline : public QMainWindow {
     QProgressBar* Pic_status = nullptr;
     QCheckBox* chk_bmp = nullptr;
     QPushButton* cmd_track = nullptr;
+    QTimer* Timer_play = nullptr;
 
     QPushButton* Cmd_report = nullptr;
     QPlainTextEdit* Txt_description = nullptr;

@@ -220,9 +220,8 @@ QMenu* Frm_offline::surfaceMenu() const {
         return tagMode() ? mnjoint : mnline;
     case offlineview::Heatmap:
         return mnplate;
-    case offlineview::Track:
-        return mntrack;
-    default:
+    default: // the track view pops its own menu up
+
         return nullptr;
     }
 }
