@@ -208,8 +208,10 @@ TEST_F(OfflineWindow, PagesTheRawSignalWhileTheWindowAnswers) {
     const std::string first = joinPath(acquisition, rawFileName(0));
     ASSERT_TRUE(fileExists(first));
     for (int n = 1; n <= 5; ++n) {
-        if (!fileExists(joinPath(acquisition, rawFileName(n))))
-            ASSERT_EQ(copyFile(first, joinPath(acquisition, rawFileName(n))), 1);
+        const std::string file = joinPath(acquisition, rawFileName(n));
+        if (!fileExists(file)) {
+            ASSERT_EQ(copyFile(first, file), 1);
+        }
     }
     openAcquisition();
     Frm_offline& win = w();
