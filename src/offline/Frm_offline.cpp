@@ -3,11 +3,13 @@
 #include "app/QtPorts.h"
 #include "common/Files.h"
 #include "display/SurfaceQt.h"
+#include "offline/RawAnalysis.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
@@ -98,6 +100,7 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
     };
     h.fillGroupLists = [this] {
         stopPageLoad();
+        track_.release();
         plots_.acquisitionChosen(config_);
     };
     h.configurationBlock = [this] {
@@ -112,10 +115,14 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
     };
     h.release = [this] {
         stopPageLoad();
+        track_.release();
         plots_.release();
     };
-    if (auto* view = dynamic_cast<QtStatusView*>(&ports.status))
+    views.analyze = [this] { analyze(); };
+    if (auto* view = dynamic_cast<QtStatusView*>(&ports.status)) {
         view->bindProgress(status::OfflineProgress, Pic_status);
+        view->bindText(status::OfflinePageBox, txt_page);
+    }
     resize(1100, 700);
 }
 
@@ -177,6 +184,8 @@ QWidget* Frm_offline::buildLeft() {
     }
     Timer_button = named(new QTimer(this), "Timer_button");
     Timer_button->setInterval(400);
+    Timer_play = named(new QTimer(this), "Timer_play");
+    Timer_play->setInterval(kTrackPlaybackMs);
     return left;
 }
 
@@ -426,6 +435,20 @@ void Frm_offline::wire() {
     connect(Combocol, &QComboBox::activated, this, [this] { Combocol_Click(); });
     connect(txtsub, &QLineEdit::editingFinished, this, [this] { txtsub_LostFocus(); });
     connect(Cmd_analyze, &QPushButton::clicked, this, &Frm_offline::Cmd_analyze_Click);
+    // The analysis frame's values are kept as typed: every event shows the
+    // controls again from them.
+    connect(frmtxt_threshold, &QLineEdit::textEdited, this,
+            [this](const QString& text) { browser_.c.frmtxt_threshold = text.toStdString(); });
+    connect(cmb_modeanalisis, &QComboBox::activated, this,
+            [this](int index) { browser_.c.cmb_modeanalisis = index; });
+
+    connect(cmd_track, &QPushButton::clicked, this, &Frm_offline::cmd_track_Click);
+    connect(Timer_play, &QTimer::timeout, this, &Frm_offline::Timer_play_Timer);
+    connect(mn_datatrack, &QAction::triggered, this, &Frm_offline::mn_datatrack_Click);
+    connect(Picreal, &SurfaceWidget::resized, this,
+            [this] { track_.redraw(Picreal->surface(), source()); });
+    connect(Picreal, &SurfaceWidget::mouseReleased, this,
+            [this](Qt::MouseButton button, double, double) { Picreal_MouseUp(button); });
     connect(Picreal, &SurfaceWidget::resized, this, &Frm_offline::Picreal_Resize);
 }
 
@@ -475,7 +498,7 @@ void Frm_offline::showControls() {
     cmdchannels->setEnabled(c.cmdchannelsEnabled);
     Cmd_leegroups->setText(qs(plots_.groupCaption));
     Cmd_leegroups->setEnabled(c.Cmd_leegroupsEnabled);
-    Cmd_analyze->setEnabled(c.Cmd_analyzeEnabled);
+    Cmd_analyze->setEnabled(c.Cmd_analyzeEnabled && plots_.viewMode == offlineview::Signal);
 
     // The views' panels.
     const OfflinePanels& p = plots_.panels;
@@ -755,6 +778,67 @@ void Frm_offline::Cmd_analyze_Click() {
     after([&] {
         if (views.analyze) views.analyze();
     });
+}
+
+// "Analyze": the detection again over the picked well's page, with the
+// frame's threshold and method.
+void Frm_offline::analyze() {
+    if (plots_.viewMode != offlineview::Signal) return;
+    OfflineControls& c = browser_.c;
+    const RawAnalysisResult r =
+        Dibujar_analisis(Picreal->surface(), plots_, source(), c.frmtxt_threshold,
+                         c.cmb_modeanalisis, &ports_.status);
+    if (r.thresholdReplaced) c.frmtxt_threshold = kDefaultThresholdText;
+}
+
+// --- the track view ---------------------------------------------------------------
+
+// The session reads the threshold box and the ".bmp" box before each event,
+// and the box shows "1.8" again when it was out of range.
+void Frm_offline::trackControlsIn() {
+    track_.thresholdText = browser_.c.frmtxt_threshold;
+    track_.bmpChecked = chk_bmp->isChecked();
+}
+
+void Frm_offline::trackControlsOut() {
+    browser_.c.frmtxt_threshold = track_.thresholdText;
+    if (track_.playing())
+        Timer_play->start();
+    else
+        Timer_play->stop();
+}
+
+void Frm_offline::cmd_track_Click() {
+    after([&] {
+        trackControlsIn();
+        track_.cmd_track_Click(Picreal->surface(), source(), ports_);
+        trackControlsOut();
+    });
+}
+
+void Frm_offline::Timer_play_Timer() {
+    trackControlsIn();
+    track_.Timer_play_Timer(Picreal->surface(), source(), ports_);
+    if (track_.playing()) {
+        setIfDifferent(txt_page, plots_.pageBoxText);
+        return;
+    }
+    // The end, or another view took the surface.
+    after([&] { trackControlsOut(); });
+}
+
+void Frm_offline::mn_datatrack_Click() {
+    after([&] {
+        trackControlsIn();
+        Timer_play->stop();
+        track_.mn_datatrack_Click(source(), ports_);
+        trackControlsOut();
+    });
+}
+
+void Frm_offline::Picreal_MouseUp(Qt::MouseButton button) {
+    if (button != Qt::RightButton) return;
+    if (plots_.viewMode == offlineview::Track && track_.analysis()) mntrack->popup(QCursor::pos());
 }
 
 } // namespace trv

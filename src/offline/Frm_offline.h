@@ -10,6 +10,7 @@
 #include "offline/OfflineBrowser.h"
 #include "offline/OfflineConfiguration.h"
 #include "offline/OfflinePlots.h"
+#include "offline/TrackSession.h"
 
 #include <QMainWindow>
 
@@ -62,6 +63,8 @@ class Frm_offline : public QMainWindow {
     // of the chosen acquisition.
     OfflineConfiguration& configuration() { return config_; }
     OfflinePlots& plots() { return plots_; }
+    // The track view of a 6-well acquisition ("Single Animal Path Tracking").
+    TrackSession& tracks() { return track_; }
     // What the views draw from: the chosen acquisition and the plot header.
     OfflineSource source() const;
     OfflineViewEvents views;
@@ -88,6 +91,12 @@ class Frm_offline : public QMainWindow {
     // The raw page being read on the worker thread (0: none).
     int loadingPage() const { return loadingPage_; }
 
+    // The track controls: the button, the playback timer, the track
+    // pop-up's "Export Data" (Picreal's right button in the track view).
+    void cmd_track_Click();
+    void Timer_play_Timer();
+    void mn_datatrack_Click();
+
   protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -109,11 +118,16 @@ class Frm_offline : public QMainWindow {
     void pageLoaded(int request, RawPage page);
     void stopPageLoad();
     void Picreal_Resize();
+    void analyze();
+    void Picreal_MouseUp(Qt::MouseButton button);
+    void trackControlsIn();
+    void trackControlsOut();
 
     Ports& ports_;
     OfflineBrowser browser_;
     OfflineConfiguration config_;
     OfflinePlots plots_;
+    TrackSession track_{plots_};
     bool opened_ = false;
     bool showing_ = false; // showControls is filling the controls
     std::vector<std::string> shownLines_;
@@ -160,6 +174,7 @@ class Frm_offline : public QMainWindow {
     QProgressBar* Pic_status = nullptr;
     QCheckBox* chk_bmp = nullptr;
     QPushButton* cmd_track = nullptr;
+    QTimer* Timer_play = nullptr;
 
     QPushButton* Cmd_report = nullptr;
     QPlainTextEdit* Txt_description = nullptr;
