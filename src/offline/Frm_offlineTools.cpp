@@ -108,8 +108,13 @@ void Frm_offline::wireTools() {
                 regroup_->editor().mouseUp(buttonOf(b), x, y);
                 showEditorControls();
             });
+    // A new size: the plate editor and the line plot are drawn again from
+    // what they hold (the other views redraw themselves).
     connect(Picreal, &SurfaceWidget::resized, this, [this] {
-        if (regroup_) regroup_->editor().redraw();
+        if (regroup_)
+            regroup_->editor().redraw();
+        else if (plots_.viewMode == offlineview::Line)
+            Dibujar_lineplot(Picreal->surface(), kinetics_, plots_.plotGroupSelected);
     });
 
     // The group editor's controls.
