@@ -128,6 +128,7 @@ TEST_F(OfflineTools, RegroupedWellsShowInTheBarPlotAndALaterReport) {
               (std::vector<std::string>{"A1", "B1", "A2", "B2", "A3", "B3"}));
     EXPECT_LT(win.lstchgrup2->count(), freeBefore);
     EXPECT_EQ(win.combogrup2->itemText(win.combogrup2->count() - 1), QStringLiteral("001_Free"));
+    if (const char* shot = std::getenv("TRELVANE_REGROUP_SCREENSHOT")) win.grab().save(shot);
 
     // Saved: the backups, the new files, the bar plot of the new groups.
     prompter.clear();
