@@ -81,9 +81,10 @@ struct OfflineWindow : ::testing::Test {
         QTest::mouseClick(w().Listpj->viewport(), Qt::LeftButton, {}, rowCentre(row));
         QTest::mouseDClick(w().Listpj->viewport(), Qt::LeftButton, {}, rowCentre(row));
     }
-    static bool painted(const QImage& img, QRgb colour = 0) {
+    // Any pixel (of that colour) from column `from` on.
+    static bool painted(const QImage& img, QRgb colour = 0, int from = 0) {
         for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
+            for (int x = from; x < img.width(); ++x)
                 if (colour ? img.pixel(x, y) == colour : img.pixel(x, y) != qRgb(255, 255, 255))
                     return true;
         return false;
@@ -222,6 +223,7 @@ TEST_F(OfflineWindow, PagesTheRawSignalWhileTheWindowAnswers) {
     EXPECT_FALSE(win.Cmd_barplot->isVisible());
     EXPECT_TRUE(win.combogrup->isVisible());
     EXPECT_TRUE(win.Pic_status->isVisible());
+    EXPECT_GT(win.lstgrup->count(), 0); // the wells of the group the picker shows
     ASSERT_TRUE(QTest::qWaitFor([&] { return win.loadingPage() == 0; }));
     EXPECT_EQ(win.plots().currentPage, 1);
     EXPECT_EQ(win.txt_page->text(), QStringLiteral("1/2"));
@@ -230,6 +232,14 @@ TEST_F(OfflineWindow, PagesTheRawSignalWhileTheWindowAnswers) {
     // Beam 0 of the first well is drawn in red.
     EXPECT_TRUE(painted(win.Picreal->surface().image(), qRgb(255, 0, 0)));
 
+    // A wider window: page 1 (whose fifth file lies at four
+    // fifths of the width) is drawn again over the whole plot.
+    const int oldWidth = win.Picreal->width();
+    win.resize(win.width() + 300, win.height());
+    ASSERT_GT(win.Picreal->width(), oldWidth + 100);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return painted(win.Picreal->surface().image(), qRgb(255, 0, 0), oldWidth + 50); }));
+    win.resize(win.width() - 300, win.height());
     // Page 2 is read on a worker thread: the scroll bar's change returns at
     // once, the page box tells the page, and the page is drawn when it comes.
     win.scrollpage->setValue(2);
