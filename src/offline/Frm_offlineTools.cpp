@@ -265,9 +265,9 @@ void Frm_offline::applyEditingLayout() {
              Cmd_report, Cmd_leegroups, cmdchannels, Cmd_analyze, Cmd_main, Listpj,
              frmtxt_threshold, cmb_modeanalisis, Cmd_barplot, Cmd_gridplot, Cmd_lineplot})
         w->setEnabled(false);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{txt_page, scrollpage, combogrup, lstgrup, lblcanal,
-                                         Combofila, Combocol, txtsub, frm_bin, chk_bmp})
+    for (QWidget* w : std::initializer_list<QWidget*>{txt_page, scrollpage, combogrup, lstgrup,
+                                                      lblcanal, Combofila, Combocol, txtsub,
+                                                      frm_bin, chk_bmp, lstgrup_plot})
         w->hide();
     Framegrup->show();
 }
