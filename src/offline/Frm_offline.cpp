@@ -515,7 +515,8 @@ void Frm_offline::showControls() {
     const OfflinePanels& p = plots_.panels;
     for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot}) {
         w->setVisible(p.plotButtons);
-        w->setEnabled(c.plotButtonsEnabled);
+        // Nothing to plot before an acquisition is chosen.
+        w->setEnabled(c.plotButtonsEnabled && !browser_.chosenFolder().empty());
     }
     // The kinetics line plot is not part of this window yet.
     Cmd_lineplot->setVisible(false);
