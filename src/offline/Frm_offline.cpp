@@ -517,7 +517,8 @@ void Frm_offline::showControls() {
     const OfflinePanels& p = plots_.panels;
     for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot, Cmd_lineplot}) {
         w->setVisible(p.plotButtons);
-        w->setEnabled(c.plotButtonsEnabled);
+        // Nothing to plot before an acquisition is chosen.
+        w->setEnabled(c.plotButtonsEnabled && !browser_.chosenFolder().empty());
     }
     lstgrup_plot->setVisible(p.plotGroupList);
     combogrup->setVisible(p.groupPicker);

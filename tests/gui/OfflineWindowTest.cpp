@@ -96,6 +96,7 @@ struct OfflineWindow : ::testing::Test {
         ASSERT_EQ(w().Listpj->count(), 2);
         doubleClick(1);
         ASSERT_TRUE(w().Cmd_report->isEnabled());
+        ASSERT_TRUE(w().Cmd_barplot->isEnabled());
     }
 };
 
@@ -124,6 +125,8 @@ TEST_F(OfflineWindow, EveryControlCarriesItsName) {
     EXPECT_FALSE(w().chk_bmp->isVisible());
     EXPECT_FALSE(w().Framegrup->isVisible());
     EXPECT_FALSE(w().Cmd_report->isEnabled());
+    EXPECT_FALSE(w().Cmd_barplot->isEnabled());
+    EXPECT_FALSE(w().Cmd_gridplot->isEnabled());
     EXPECT_EQ(w().cmb_modeanalisis->currentText(), QStringLiteral("Mode:0"));
     EXPECT_EQ(w().frmtxt_threshold->text(), QStringLiteral("1.8"));
 }
