@@ -7,16 +7,21 @@
 #pragma once
 
 #include "common/Ports.h"
+#include "offline/Kinetics.h"
 #include "offline/OfflineBrowser.h"
 #include "offline/OfflineConfiguration.h"
 #include "offline/OfflinePlots.h"
+#include "offline/Regrouping.h"
 #include "offline/TrackSession.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -38,19 +43,11 @@ namespace trv {
 
 class SurfaceWidget;
 
-// The plot procedures behind the view controls of the chosen acquisition
-// (bar plot, heat map, channel signal view and its pickers, raw-signal
-// analysis; "[Group Activity]" is BrowserHooks::showGroupActivity). Each may
-// be empty; the window shows its controls again after each.
+// Procedures of views drawn by other parts of the program (the raw-signal
+// analysis, and the plot group list in views the window does not draw
+// itself). Each may be empty; the window shows its controls again after each.
 struct OfflineViewEvents {
-    std::function<void()> barPlot;                // "Bar Plot"
-    std::function<void()> heatMap;                // "Heatmap PLOT"
-    std::function<void()> channelSignal;          // "Channel Signal"
-    std::function<void(int page)> page;           // the page scroll bar
-    std::function<void(int index)> groupPicked;   // group picker
-    std::function<void(int row)> wellChosen;      // well list double click
-    std::function<void(int row)> plotGroupChosen; // plot group list double click
-    std::function<void()> pickersChanged;         // row letter, column, beam index
+    std::function<void(int row)> plotGroupChosen; // lstgrup_plot in another view
     std::function<void()> analyze;                // "Analyze"
 };
 
@@ -90,9 +87,34 @@ class Frm_offline : public QMainWindow {
     void combogrup_Click(int index);
     void lstgrup_DblClick();
     void lstgrup_plot_DblClick();
-    void pickers_Change();
+    void Combofila_Click();
+    void Combocol_Click();
+    void txtsub_LostFocus();
     void Cmd_analyze_Click();
+    // The raw page being read on the worker thread (0: none).
+    int loadingPage() const { return loadingPage_; }
 
+    // The kinetics line plot, the exports of the plot surface's pop-up menus
+    // and the group editor (Frm_offlineTools.cpp).
+    void Cmd_lineplot_Click();
+    void cmd_minus_Click();
+    void cmd_plus_Click();
+    void List_tags_DblClick(int row);
+    void mn_relativize_Click();
+    void mn_jointexport_Click();
+    // Right button on the plot surface: the pop-up menu of the view shown
+    // (null in the track view, which pops its own up).
+    QMenu* surfaceMenu() const;
+    // "Plate Config": the plot surface becomes the plate editor.
+    void openGroupEditor();
+    // "EXIT Group Edition": save or discard, then the bar plot again.
+    void cmdcancelgrups_Click();
+    // The last drawn line plot, and the open group editor (null when none).
+    const KineticsData& kinetics() const { return kinetics_; }
+    bool tagMode() const { return !tagMembers_.empty(); }
+    RegroupSession* regroup() { return regroup_.get(); }
+    // The report window's custom spacer text, the joint report's separator.
+    std::function<std::string()> customSpacer;
     // The track controls: the button, the playback timer, the track
     // pop-up's "Export Data" (Picreal's right button in the track view).
     void cmd_track_Click();
@@ -113,6 +135,20 @@ class Frm_offline : public QMainWindow {
     void Timer_button_Timer();
     void Listpj_ContextMenu(const QPoint& at);
     void after(const std::function<void()>& event);
+    void showPickers();
+    // Raw pages are read on a worker thread; the page is drawn when it
+    // arrives, unless another request or view came in the meantime.
+    void loadPage(int page);
+    void pageLoaded(int request, RawPage page);
+    void stopPageLoad();
+    void Picreal_Resize();
+    void wireTools();
+    void lineGroupChosen();
+    void drawKinetics(double binSize, const std::string& members, bool exportTable);
+    void exportBmp(const char* fileName);
+    void showEditorControls();
+    void applyEditingLayout();
+    void leaveGroupEditor(bool save);
     void analyze();
     void Picreal_MouseUp(Qt::MouseButton button);
     void trackControlsIn();
@@ -126,6 +162,14 @@ class Frm_offline : public QMainWindow {
     bool opened_ = false;
     bool showing_ = false; // showControls is filling the controls
     std::vector<std::string> shownLines_;
+    std::thread pageThread_;
+    std::atomic<bool> pageCancel_{false};
+    int pageRequest_ = 0; // the latest request; older results are dropped
+    int loadingPage_ = 0;
+    bool redrawPending_ = false;
+    KineticsData kinetics_;
+    std::string tagMembers_; // the tagged members drawn (empty: normal mode)
+    std::unique_ptr<RegroupSession> regroup_;
 
   public:
     // Controls (named as the window documents them).
