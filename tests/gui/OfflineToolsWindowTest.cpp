@@ -15,6 +15,7 @@
 #include "reports/frm_report.h"
 #include "store/AcquisitionRecord.h"
 #include "store/ProjectFile.h"
+#include "support/GuiApplication.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,15 +33,6 @@
 namespace trv {
 namespace {
 
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 std::vector<std::string> entries(const QListWidget* list) {
     std::vector<std::string> out;
     for (int i = 0; i < list->count(); ++i)
@@ -56,7 +48,7 @@ struct OfflineTools : ::testing::Test {
     std::string acquisition, project;
 
     void SetUp() override {
-        ensureApplication();
+        test::ensureApplication();
         rec = std::make_unique<test::RunFixture>();
         rec->s.setup.Aq_lapse = 1;
         ASSERT_TRUE(saveProject(rec->s));
