@@ -56,17 +56,19 @@ std::vector<Column> columnsOf(const ReportLayout& layout, bool perWell) {
         return columns;
     }
     columns.resize(static_cast<size_t>(layout.wellCount()));
-    for (int w = 0; w < layout.wellCount(); ++w) {
-        Column& c = columns[static_cast<size_t>(w)];
-        c.name = std::to_string(w);
-        c.label = layout.plate.wellLabel(w);
-        const int beam0 = layout.beam0Channel(w);
-        c.group = beam0 >= 0 ? groupName(beam0) : "";
-    }
     for (int ch = 0; ch < kChannels; ++ch) {
         const int w = layout.wellOf(ch);
         if (w >= 0 && w < layout.wellCount())
             columns[static_cast<size_t>(w)].channels.push_back(ch);
+    }
+    for (int w = 0; w < layout.wellCount(); ++w) {
+        Column& c = columns[static_cast<size_t>(w)];
+        c.name = std::to_string(w);
+        c.label = layout.plate.wellLabel(w);
+        // The group of the well's beam 0, else of its first beam.
+        const int beam0 = layout.beam0Channel(w);
+        const int first = beam0 >= 0 ? beam0 : c.channels.empty() ? -1 : c.channels.front();
+        c.group = first >= 0 ? groupName(first) : "";
     }
     return columns;
 }

@@ -111,7 +111,7 @@ TEST_F(ExportDam, BinnedWellsSumTheirBeamsAndMarkTheGap) {
     EXPECT_EQ(rows[7][3], "0"); // minutes 420..479 fall in the gap
     const auto map = readMonitor(joinPath(out, "Monitor_columns.txt"));
     ASSERT_EQ(map.size(), 7u);
-    EXPECT_EQ(map[6], (std::vector<std::string>{"Monitor1.txt", "6", "5", "B3", "Free"}));
+    EXPECT_EQ(map[6], (std::vector<std::string>{"Monitor1.txt", "6", "5", "B3", "001_Dose"}));
 }
 
 TEST_F(ExportDam, RefusesWhatItCannotTime) {
