@@ -635,6 +635,10 @@ void Frm_Main::buildMenus() {
         for (int n = 1; n <= kSearchPorts; ++n)
             mncom[static_cast<size_t>(n - 1)]->setChecked(comMenu_.isChecked(n));
     };
+    mnarena = named(mnsettings->addAction("Calibration Workbench"), "mnarena");
+    connect(mnarena, &QAction::triggered, this, [this] {
+        if (hooks.openWorkbench) hooks.openWorkbench();
+    });
 
     mnadvanced = named(mnfile->addMenu("Advanced"), "mnadvanced");
     mnCalibra = named(mnadvanced->addMenu("Manual_Calibration"), "mnCalibra");

@@ -3,6 +3,7 @@
 #include "TestPaths.h"
 #include "offline/OfflineConfiguration.h"
 
+#include "TestPaths.h"
 #include "reports/AcquisitionFixture.h"
 #include "support/Fakes.h"
 
