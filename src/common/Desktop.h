@@ -8,7 +8,7 @@
 namespace trv {
 
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
     // Open a document (report, text, picture, PDF) with its default application.
     virtual bool openDocument(const std::string& path) = 0;
@@ -25,13 +25,17 @@ public:
 
 // xdg-open and fork/exec; used by the programs.
 class SystemDesktop : public Desktop {
-public:
+  public:
     bool openDocument(const std::string& path) override;
     bool openFolder(const std::string& path) override;
     bool showInFolder(const std::string& path) override;
     bool openUrl(const std::string& url) override;
     bool startSelf(const std::vector<std::string>& args) override;
 };
+
+// "file://" + the absolute path with every byte other than letters, digits,
+// "-", ".", "_", "~" and "/" percent-encoded: exact for any bytes a name holds.
+std::string fileUri(const std::string& path);
 
 // Starts a program detached from this one; true when it could be started.
 bool spawnDetached(const std::vector<std::string>& argv);

@@ -4,6 +4,8 @@
 // every message and question is scripted and recorded.
 #include "TestPaths.h"
 #include "app/Frm_Init.h"
+
+#include "GuiApplication.h"
 #include "app/TrelvaneApp.h"
 #include "common/Files.h"
 #include "device/ModCOMM.h"
@@ -38,15 +40,6 @@
 namespace trv {
 namespace {
 
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 // A program folder seeded from data/ with the demo project current, the
 // simulated instrument on COM1, fake ports whose event pump lets Qt events
 // run, and the program's windows over them.
@@ -60,7 +53,7 @@ struct ProgramFixture : ::testing::Test {
     int offlineOpened = 0;
 
     void SetUp() override {
-        ensureApplication();
+        test::ensureApplication();
         const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
         for (const std::string& f : listFiles(data))
             copyFile(data + "/" + f, home / f);

@@ -5,6 +5,8 @@
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 #include <unistd.h>
 
 namespace trv {
@@ -39,18 +41,44 @@ TEST(AcquisitionRecord, CreateSavesTheProjectIntoTheFolderAndComesBack) {
     EXPECT_EQ(f.dir.read("p00003/20240315_0930/subproj.dat"), "\"Run 1\"\r\n\"note\"\r\n");
     EXPECT_FALSE(fileExists(joinPath(project, "setup.dat"))); // the project itself is not saved
 
-    // A second start in the same minute shares the folder and replaces the snapshot.
+    // A second start in the same minute (a program restarted after a kill)
+    // records in the next free minute; the first run's files stay as they were.
     f.s.setup.Name = "Larvae 2";
-    EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 55, 0}, "Run 2", ""), name);
-    EXPECT_EQ(readAcquisitionName(acq), "Run 2");
-    EXPECT_EQ(readAcquisitionComments(acq), "");
-    ProjectSetup first = f.s.setup;
-    first.Name = "Larvae";
-    EXPECT_EQ(f.dir.read("p00003/20240315_0930/setup.bak"), setupFileText(first, 3));
-    ProjectSetup snap;
-    ASSERT_TRUE(readSetupFile(joinPath(acq, "setup.dat"), snap).ok());
-    EXPECT_EQ(snap.Name, "Larvae 2");
+    EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 55, 0}, "Run 2", ""),
+              "20240315_0931");
+    EXPECT_EQ(readAcquisitionName(acq), "Run 1");
+    EXPECT_EQ(readAcquisitionName(joinPath(project, "20240315_0931")), "Run 2");
     EXPECT_EQ(f.s.Project_Folder, project);
+}
+
+TEST(AcquisitionRecord, TheNextFreeMinuteSkipsFoldersHoldingARun) {
+    struct Case {
+        const char* taken; // folders present, with what they hold
+        LocalDateTime start;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"", {2024, 3, 15, 9, 30, 59, 999}, "20240315_0930"},
+        // A snapshot alone (a blank reading) holds no run: it is taken as is.
+        {"20240315_0930:setup.dat", {2024, 3, 15, 9, 30, 1, 0}, "20240315_0930"},
+        {"20240315_0930:counts.bin", {2024, 3, 15, 9, 30, 1, 0}, "20240315_0931"},
+        {"20240315_0930:0.bin 20240315_0931:subproj.dat",
+         {2024, 3, 15, 9, 30, 1, 0},
+         "20240315_0932"},
+        {"20241231_2359:subproj.dat", {2024, 12, 31, 23, 59, 30, 0}, "20250101_0000"},
+    };
+    for (const Case& c : cases) {
+        StoreFixture f;
+        const std::string project = f.useProject(1);
+        std::istringstream taken(c.taken);
+        std::string entry;
+        while (taken >> entry) {
+            const std::string folder = joinPath(project, entry.substr(0, entry.find(':')));
+            makeFolder(folder);
+            writeFileAtomic(joinPath(folder, entry.substr(entry.find(':') + 1)), "x");
+        }
+        EXPECT_EQ(freeAcquisitionFolderName(project, c.start), c.expected) << c.taken;
+    }
 }
 
 TEST(AcquisitionRecord, CreateFailsVisiblyWhenTheFolderCannotBeMade) {
@@ -130,6 +158,45 @@ TEST(AcquisitionRecord, Tags) {
     EXPECT_EQ(keysTaggedWith(f.dir.path(), "2024031"), "");
     EXPECT_EQ(keysTaggedWith(f.dir.path(), "0240315"), "20240315_0930");
     EXPECT_EQ(keysTaggedWith(f.dir.path(), "[K4]"), "");
+}
+
+TEST(AcquisitionRecord, TagUpdatesRewriteTheFileWholeOnlyWhenSomethingChanged) {
+    const std::string key = "20240131_1015";
+    std::string thousand;
+    for (int i = 0; i < 1001; ++i)
+        thousand += "20230101_0000 [K1]\r\n";
+    struct Case {
+        const char* what;
+        std::string before; // "" with missing: no file
+        bool missing;
+        std::string key, tag;
+        TagUpdate result;
+        std::string after; // when missing after: "" and no file
+    } cases[] = {
+        {"new file", "", true, key, "[K1]", TagUpdate::Written, key + " [K1]\r\n"},
+        {"twice", key + " [K1]\r\n", false, key, "[K1]", TagUpdate::Unchanged, key + " [K1]\r\n"},
+        {"appended, LF lines become CR LF", "x y\n" + key + " [K1]\n", false, key, "[K2]",
+         TagUpdate::Written, "x y\r\n" + key + " [K1][K2]\r\n"},
+        {"clear without a line", "", true, key, "", TagUpdate::Unchanged, ""},
+        {"clear keeps the key alone", key + " [K1][K3]\r\nz w\r\n", false, key, "",
+         TagUpdate::Written, key + "\r\nz w\r\n"},
+        {"a key alone gets a second line", key + "\r\n", false, key, "[K4]", TagUpdate::Written,
+         key + "\r\n" + key + " [K4]\r\n"},
+        {"binary file left alone", "ab\x01\x02" + key + " [K1]", false, key, "[K2]",
+         TagUpdate::Refused, "ab\x01\x02" + key + " [K1]"},
+        {"more than 1000 lines left alone", thousand, false, key, "[K1]", TagUpdate::Refused,
+         thousand},
+        {"a blank in the key", "", true, "2024 131_1015", "[K1]", TagUpdate::Refused, ""},
+    };
+    for (const auto& c : cases) {
+        StoreFixture f;
+        if (!c.missing) f.dir.write("tags_id.dat", c.before);
+        EXPECT_EQ(updateTags(f.dir.path(), c.key, c.tag), c.result) << c.what;
+        if (c.after.empty())
+            EXPECT_FALSE(fileExists(f.dir / "tags_id.dat")) << c.what;
+        else
+            EXPECT_EQ(f.dir.read("tags_id.dat"), c.after) << c.what;
+    }
 }
 
 TEST(AcquisitionRecord, FolderNameShape) {
