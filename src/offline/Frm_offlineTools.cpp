@@ -182,14 +182,14 @@ void Frm_offline::cmd_minus_Click() {
     const int v = binSizeMinus(leadingNumber(txt_bin->text().toStdString()), kinetics_.binCount,
                                kinetics_.binSize);
     txt_bin->setText(QString::number(v));
-    if (!tagMode()) after([&] { drawKinetics(v, "", false); });
+    after([&] { drawKinetics(v, tagMembers_, false); });
 }
 
 void Frm_offline::cmd_plus_Click() {
     const int v = binSizePlus(leadingNumber(txt_bin->text().toStdString()), kinetics_.binCount,
                               kinetics_.binSize);
     txt_bin->setText(QString::number(v));
-    if (!tagMode()) after([&] { drawKinetics(v, "", false); });
+    after([&] { drawKinetics(v, tagMembers_, false); });
 }
 
 void Frm_offline::lineGroupChosen() {
