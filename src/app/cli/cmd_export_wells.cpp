@@ -50,8 +50,7 @@ Runner setUp(CLI::App& cmd) {
         const WellExportOutcome out = exportWells(rq, layout, headless.ports);
         progress.clear();
         if (out.stopped) {
-            c.err << c.name << ": stopped; nothing was written
-";
+            c.err << c.name << ": stopped; nothing was written\n";
             return kExitFailure;
         }
         if (out.status != WellExportStatus::Written) return kExitFailure;
