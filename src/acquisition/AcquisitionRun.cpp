@@ -94,6 +94,12 @@ std::string AcquisitionRun::elapsedText(double days) {
            zeroPadded(rest % 60, 2) + " [" + std::to_string(d) + "d]";
 }
 
+std::string AcquisitionRun::blockProgressLine() const {
+    return elapsedText(ports_.clock.nowDays() - startTime) + " block " +
+           std::to_string(blocksEnded) + ": " + std::to_string(blocksRecorded) +
+           (blocksRecorded == 1 ? " record" : " records") + " written";
+}
+
 std::string AcquisitionRun::namePrompt() const {
     const std::string stars(49, '*');
     std::string p =
@@ -254,6 +260,7 @@ bool AcquisitionRun::Play() {
     comErrorTicks = 0;
     secondsSum = 0;
     blocksRecorded = 0;
+    blocksEnded = 0;
     setTimer(true);
     st.Acq_State = 1;
     return true;
@@ -310,7 +317,7 @@ void AcquisitionRun::Stop() {
         realtime.stopBlank();
         st.Blank_Mode = false;
     }
-    calibration.blankSession_ = false;
+    calibration.endBlank();
 
     ports_.pump.processEvents(10);
     CommFlush(port());
@@ -409,6 +416,12 @@ void AcquisitionRun::AcquisitionTick() {
             realtime.processSample(sampleIndex, ticksSinceStart, windowCounter, realtimeSettings(),
                                    st.channels.Channel_Threshold, st.plate.Channel_Well);
             if (st.Acq_State != 1) return; // the blank session ended in this tick
+            if (calibration.recordingToResume()) {
+                // The blank taken during the acquisition ended in this tick:
+                // recording starts again with the next sample.
+                calibration.resumeRecording();
+                return;
+            }
 
             if (signalViewCounter % 2 == 0) {
                 call(hooks.drawNewSamples);
@@ -424,7 +437,7 @@ void AcquisitionRun::AcquisitionTick() {
             }
             updateElapsed();
             if (elapsedMinutes >= st.setup.Aq_lapse && sampleIndex == 0 &&
-                !calibration.blankSession_) {
+                !calibration.blankSession_ && !calibration.blankInRun_) {
                 lapseEnd();
                 return;
             }
@@ -516,6 +529,8 @@ bool AcquisitionRun::blockEnd() {
     bool ok = true;
     if (st.recording) ok = writeBlockRecords();
     blockStart = ports_.clock.nowDays();
+    ++blocksEnded;
+    call(hooks.blockEnded);
     return ok;
 }
 

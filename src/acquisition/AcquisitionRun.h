@@ -97,6 +97,8 @@ struct RunHooks {
     std::function<void()> toggleTraceColour;
     // Block end: LivePlots::refreshActivePlot.
     std::function<void()> refreshActivePlot;
+    // Every block end, after its records were written (or not).
+    std::function<void()> blockEnded;
     // Lapse end: "Show my report" (Cmdreport). With autoreport true the
     // report window's "Autoreport" box is set first.
     std::function<void(bool autoreport)> showReport;
@@ -197,6 +199,11 @@ class AcquisitionRun {
 
     // --- State (read by the window and the drawings) -----------------------
     int16_t Acq_State() const { return state_.Acq_State; }
+    // An acquisition started by Play is running or paused (a blank session
+    // that Read Blank started while idle is none).
+    bool acquisitionRunning() const {
+        return state_.Acq_State != 0 && !calibration.blankSessionRunning();
+    }
     bool timerRunning() const { return timerRunning_; }
 
     std::string acqName;
@@ -220,6 +227,7 @@ class AcquisitionRun {
     int32_t windowCounter = 0; // real-time window counter, 0..DSP_Interval
     double secondsSum = 0;     // seconds per sample of the recorded blocks
     int32_t blocksRecorded = 0;
+    int32_t blocksEnded = 0; // since Play, recorded or not
 
     // Cumulative body-bend histograms [beam][bin], and each beam's largest bin.
     BodyBendTable bodyBendsHistogram{};
@@ -235,6 +243,9 @@ class AcquisitionRun {
     LivePlotData plotData() const;
     // "hh:mm:ss [Nd]" of a duration in days.
     static std::string elapsedText(double days);
+    // What an unattended run prints at each block end: "00:02:05 [0d]
+    // block 4: 4 records written".
+    std::string blockProgressLine() const;
     // The input box prompt of Play.
     std::string namePrompt() const;
     // The disk check text of Play, and whether it asks the question.

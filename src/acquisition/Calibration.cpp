@@ -1,14 +1,18 @@
 #include "acquisition/Calibration.h"
 
 #include "acquisition/AcquisitionRun.h"
+#include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "device/COM_Module.h"
 #include "device/ModCOMM.h"
+#include "store/AcquisitionRecord.h"
 #include "store/CalibrationFile.h"
 #include "store/ProjectFile.h"
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace trv {
@@ -286,13 +290,41 @@ void Calibration::Zero() {
 
 // --- Blank reading ------------------------------------------------------------
 
+namespace {
+
+// The name of the first minute from `start` on whose folder may take a new
+// recording: not the folder being recorded into and holding no counts yet.
+// Two recordings never share one set of data files.
+std::pair<std::string, LocalDateTime> unusedFolderMinute(const std::string& projectFolder,
+                                                         LocalDateTime start,
+                                                         const std::string& current) {
+    double days = toSerialDays(start);
+    for (int i = 0; i < 24 * 60; ++i) {
+        const LocalDateTime t = fromSerialDays(days);
+        const std::string name = acquisitionFolderName(t);
+        if (name != current && !fileExists(countsFilePath(joinPath(projectFolder, name))))
+            return {name, t};
+        days += 1.0 / 1440;
+    }
+    return {acquisitionFolderName(start), start};
+}
+
+} // namespace
+
 void Calibration::ReadBlank() {
     SharedState& st = run_.state_;
     Ports& ports = run_.ports_;
     const bool idle = st.Acq_State == 0;
-    if (idle) {
-        // Read Blank while idle samples by itself: a session that records
-        // nothing, holds the run state at 1 and ends when the blank is taken.
+    const bool duringRun = !idle && !blankSession_;
+    if (duringRun && run_.switches.autoZero) {
+        // The blank is only fed with Auto Zero off: started now it would
+        // never end, and the acquisition would record nothing more.
+        ports.prompter.show("Read Blank needs Auto Zero OFF: the acquisition goes on recording.");
+        return;
+    }
+    if (idle || (duringRun && !blankInRun_)) {
+        // Recording stops; the blank gets a folder of the current minute
+        // with the project setup, without an acquisition record.
         st.recording = false;
         run_.finished = false;
         run_.sampleIndex = 0;
@@ -301,32 +333,40 @@ void Calibration::ReadBlank() {
         run_.windowCounter = 0;
         run_.signalViewCounter = 0;
         run_.numbering.reset();
-        run_.comErrorTicks = 0;
+        if (idle) run_.comErrorTicks = 0;
         if (run_.hooks.enableCmdsetup) run_.hooks.enableCmdsetup(false);
         if (run_.hooks.enableCmdoffline) run_.hooks.enableCmdoffline(false);
-        if (run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(false);
+        if (idle && run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(false);
         if (run_.hooks.hideOtherWindows) run_.hooks.hideOtherWindows();
 
-        const LocalDateTime now = ports.clock.now();
-        const std::string folder = joinPath(st.Project_Folder, acquisitionFolderName(now));
+        LocalDateTime minute = ports.clock.now();
+        std::string name = acquisitionFolderName(minute);
+        if (duringRun) {
+            // The acquisition records on in this folder once the blank is
+            // taken, so it must not be the one it has recorded into.
+            std::tie(name, minute) = unusedFolderMinute(st.Project_Folder, minute, run_.acqFolder);
+            blankInRun_ = true;
+            blankFolderTime_ = minute;
+        }
+        const std::string folder = joinPath(st.Project_Folder, name);
         if (!st.Project_Folder.empty() && makeFolder(folder)) {
             const std::string projectFolder = st.Project_Folder;
             st.Project_Folder = folder;
             saveProject(st);
             st.Project_Folder = projectFolder;
         }
-        run_.acqFolder = acquisitionFolderName(now);
+        run_.acqFolder = name;
     }
 
     if (run_.hooks.blankStarted) run_.hooks.blankStarted();
     run_.realtime.startBlank();
     run_.realtime.blankHook = [this](RealtimeProcessor&) { BlankTick(); };
 
-    if (idle) {
+    if (idle || duringRun) {
         ports.status.setProgress(status::TimeBar, 0, 100);
         run_.startTime = run_.blockStart = ports.clock.nowDays();
-        blankSession_ = true;
     }
+    if (idle) blankSession_ = true;
     blankStartTick_ = run_.tickCount;
     st.Blank_Mode = true;
     ports.status.setText(status::BlankLabel, "Setting Blank.... (" +
@@ -349,16 +389,50 @@ void Calibration::BlankTick() {
     st.Blank_Mode = false;
     run_.realtime.applyBlankThresholds(st.channels.Channel_Threshold, st.plate.Channel_Well);
     if (blankSession_) {
-        // The session that Read Blank started ends here; a running
-        // acquisition goes on.
+        // The session that Read Blank started ends here.
         blankSession_ = false;
         run_.setTimer(false);
         st.Acq_State = 0;
         if (run_.hooks.enableCmdsetup) run_.hooks.enableCmdsetup(true);
         if (run_.hooks.enableCmdoffline) run_.hooks.enableCmdoffline(true);
         if (run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(true);
+    } else if (blankInRun_) {
+        resumeRecording_ = true;
     }
     status.setVisible(status::BlankLabel, false);
+}
+
+void Calibration::resumeRecording() {
+    SharedState& st = run_.state_;
+    Ports& ports = run_.ports_;
+    resumeRecording_ = false;
+    blankInRun_ = false;
+    // The blank's folder becomes the acquisition's: the project with the
+    // new thresholds, and the acquisition record with its name and notes.
+    const std::string comments =
+        run_.hooks.commentsText ? run_.hooks.commentsText() : std::string();
+    createAcquisitionFolder(st, blankFolderTime_, run_.acqName, comments);
+    run_.acqFolder = acquisitionFolderName(blankFolderTime_);
+    st.recording = true;
+    // No sample of the blank is part of a recorded block: the block, the
+    // detection window and the time all start again, as after Play.
+    run_.sampleIndex = 0;
+    run_.ticksSinceStart = 0;
+    run_.windowCounter = 0;
+    run_.signalViewCounter = 0;
+    run_.numbering.reset();
+    run_.realtime.clearBeamState();
+    run_.realtime.blockCounts.fill(0);
+    run_.elapsedMinutes = 0;
+    run_.elapsedMinutesExact = 0;
+    run_.startTime = run_.blockStart = ports.clock.nowDays();
+    ports.status.setProgress(status::TimeBar, 0, 100);
+}
+
+void Calibration::endBlank() {
+    blankSession_ = false;
+    blankInRun_ = false;
+    resumeRecording_ = false;
 }
 
 // --- Buttons and switches -------------------------------------------------------
