@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     // Unattended without a display: the program ends when the acquisition's
     // lapse has passed, so a script can wait for it.
     trelvane.main().closeWhenUnattendedRunEnds = noDisplay && trv::isRunSwitch(commandLine);
+    trelvane.main().headless = noDisplay;
     if (!trelvane.start(commandLine)) return trelvane.ended() ? trelvane.exitCode() : 1;
     if (trelvane.ended()) return trelvane.exitCode();
     return app.exec();

@@ -808,6 +808,13 @@ void Frm_Main::wireRun() {
         if (!folder.empty() && hooks.openReport)
             hooks.openReport(folder, combo_minutes->currentText().toStdString(), autoreport);
     };
+    h.blockEnded = [this] {
+        // Nobody watches the window of a run without a display: each block
+        // says how far the acquisition has got.
+        if (!headless) return;
+        std::fprintf(stderr, "trelvane: %s\n", run_.blockProgressLine().c_str());
+        std::fflush(stderr);
+    };
     h.showMainWindow = [this] { show(); };
     h.quitProgram = [this] {
         closingDone_ = true;
@@ -1061,6 +1068,13 @@ void Frm_Main::syncCalibration() {
 
 void Frm_Main::syncAcquisitionButtons() {
     lbl_torun->setVisible(s_.Acq_State == 0 && CmdPlay->isEnabled());
+    // The connection cannot change under a running acquisition.
+    cmd_connect->setEnabled(s_.Acq_State == 0);
+    Cmd_disconnect->setEnabled(s_.Acq_State == 0);
+}
+
+bool Frm_Main::askBeforeEndingRun() const {
+    return run_.acquisitionRunning() && !run_.runSwitch && !headless;
 }
 
 void Frm_Main::panelBoxLeft(QLineEdit* e) {
@@ -1155,6 +1169,7 @@ void Frm_Main::CmdPause_Click() {
 }
 
 void Frm_Main::CmdStop_Click() {
+    if (askBeforeEndingRun() && !ports_.prompter.askYesNo("Stop the running acquisition?")) return;
     run_.Stop();
     startup_.forgetRunSwitch();
     syncAcquisitionButtons();
@@ -1187,8 +1202,9 @@ void Frm_Main::mnexit_Click() {
 }
 
 void Frm_Main::mncontent_Click() {
-    // The help document lives in the program folder; a failure is ignored.
-    ports_.desktop.openDocument(joinPath(s_.Program_Folder, "trv_help.pdf"));
+    // The help document lives in the program folder; when nothing can show
+    // it, the user learns where it is.
+    openForUser(ports_.desktop, ports_.prompter, joinPath(s_.Program_Folder, "trv_help.pdf"));
 }
 
 void Frm_Main::mnabout_Click() {
@@ -1196,8 +1212,12 @@ void Frm_Main::mnabout_Click() {
     about.exec();
 }
 
-void Frm_Main::closing() {
-    if (closingDone_) return;
+bool Frm_Main::closing() {
+    if (closingDone_) return true;
+    if (askBeforeEndingRun() &&
+        ports_.prompter.message("An acquisition is running. Stop it and exit the program?",
+                                Buttons::OkCancel) != Answer::Ok)
+        return false;
     closingDone_ = true;
     Timeradq->stop();
     Timerinicio->stop();
@@ -1206,11 +1226,14 @@ void Frm_Main::closing() {
     if (s_.Acq_State != 0) run_.Stop();
     startup_.closing();
     if (hooks.endProgram) hooks.endProgram(0);
+    return true;
 }
 
 void Frm_Main::closeEvent(QCloseEvent* e) {
-    closing();
-    e->accept();
+    if (closing())
+        e->accept();
+    else
+        e->ignore();
 }
 
 // --- Timers -------------------------------------------------------------------
@@ -1218,8 +1241,9 @@ void Frm_Main::closeEvent(QCloseEvent* e) {
 void Frm_Main::Timeradq_Timer() {
     run_.AcquisitionTick();
     if (!run_.runSwitch) startup_.forgetRunSwitch();
+    // The run may have ended in the tick (lapse, blank session).
+    if (s_.Acq_State == 0) syncAcquisitionButtons();
     if (run_.finished && s_.Acq_State == 0 && !Timeradq->isActive()) {
-        syncAcquisitionButtons();
         if (closeWhenUnattendedRunEnds) lapseEndedUnattended();
     }
 }
