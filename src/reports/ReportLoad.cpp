@@ -8,6 +8,8 @@
 #include "store/ProjectFile.h"
 #include "store/StoreText.h"
 
+#include <span>
+
 namespace trv {
 
 namespace {
@@ -22,21 +24,17 @@ bool readAcquisitionSetup(const std::string& folder, ProjectSetup& setup, bool& 
     return read.ok() || read.readUpTo >= 2;
 }
 
-} // namespace
-
-LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
-                            ReportLayout& layout, Prompter& prompter) {
-    ProjectSetup setup;
-    bool exists = false;
-    if (!readAcquisitionSetup(folder, setup, exists)) {
-        if (!exists) return LayoutLoad::NoSetup;
-        layout.loaded = false;
-        return LayoutLoad::SetupDamaged;
-    }
-
+// The tables and the plate file named in setup, loaded into next, which
+// replaces layout in every case but a missing setup.dat.
+LayoutLoad loadTablesAndPlate(const std::string& folder, const std::string& programFolder,
+                              const ProjectSetup& setup, bool allTables, ReportLayout& layout,
+                              Prompter& prompter) {
     ReportLayout next = layout;
     next.loaded = false;
-    for (ChannelTableFile f : {ChannelTableFile::Groups, ChannelTableFile::ChannelGroups})
+    static constexpr ChannelTableFile kAll[] = {
+        ChannelTableFile::Status, ChannelTableFile::Threshold, ChannelTableFile::Groups,
+        ChannelTableFile::ChannelGroups};
+    for (ChannelTableFile f : allTables ? std::span(kAll) : std::span(kAll).subspan(2))
         if (!readChannelTable(next.channels, folder, f))
             prompter.show(channelTableErrorMessage(f, setup.Num_proj));
 
@@ -58,6 +56,36 @@ LayoutLoad loadReportLayout(const std::string& folder, const std::string& progra
     next.loaded = true;
     layout = std::move(next);
     return LayoutLoad::Loaded;
+}
+
+} // namespace
+
+LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
+                            ReportLayout& layout, Prompter& prompter) {
+    ProjectSetup setup;
+    bool exists = false;
+    if (!readAcquisitionSetup(folder, setup, exists)) {
+        if (!exists) return LayoutLoad::NoSetup;
+        layout.loaded = false;
+        return LayoutLoad::SetupDamaged;
+    }
+    return loadTablesAndPlate(folder, programFolder, setup, false, layout, prompter);
+}
+
+LayoutLoad loadFolderConfiguration(const std::string& folder, const std::string& programFolder,
+                                   ProjectSetup& setup, ReportLayout& layout, Prompter& prompter) {
+    ProjectSetup read;
+    const std::string path = joinPath(folder, kSetupFileName);
+    LayoutLoad setupResult = LayoutLoad::Loaded;
+    if (!fileExists(path)) {
+        setupResult = LayoutLoad::NoSetup;
+    } else if (SetupRead r = readSetupFile(path, read); !r.ok()) {
+        setupResult = LayoutLoad::SetupDamaged;
+        applySetupDefaults(read, r.readUpTo, programFolder, read.Num_proj);
+    }
+    setup = read;
+    LayoutLoad plate = loadTablesAndPlate(folder, programFolder, setup, true, layout, prompter);
+    return plate == LayoutLoad::Loaded ? setupResult : plate;
 }
 
 std::string reportSettingText(const std::string& folder, const std::string& decimalMark) {

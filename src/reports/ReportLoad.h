@@ -26,6 +26,15 @@ enum class LayoutLoad {
 LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
                             ReportLayout& layout, Prompter& prompter);
 
+// What the offline browser reads besides: all four channel tables (status.dat
+// and threshld.dat too), the fields of setup.dat, and defaults where setup.dat
+// is missing or damaged (the groups of a damaged file that were read keep
+// their values), so an acquisition never shows the previous one's layout.
+// The result says what happened to setup.dat and the plate file as above;
+// layout.loaded is true when the plate file was read.
+LayoutLoad loadFolderConfiguration(const std::string& folder, const std::string& programFolder,
+                                   ProjectSetup& setup, ReportLayout& layout, Prompter& prompter);
+
 // "Mode1 C.elegans[snr=1.8]": detection method, organism and signal-to-noise
 // threshold of the acquisition's setup.dat (a stored threshold below 5 reads
 // as 18). Empty when the folder has no setup.dat.

@@ -64,6 +64,8 @@ struct ProjectSetup {
     int16_t& Enab_Cal() { return Mn[0][1]; }
     int16_t& Enab_Zero() { return Mn[0][2]; }
     int16_t& SNRx10() { return Mn[0][3]; }
+    int16_t Organism() const { return Mn[0][0]; }
+    int16_t SNRx10() const { return Mn[0][3]; }
     int16_t& Light_Enable() { return Mn[1][0]; }
     int16_t& Time_ON() { return Mn[1][1]; }
     int16_t& Time_OFF() { return Mn[1][2]; }

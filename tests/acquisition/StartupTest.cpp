@@ -3,6 +3,7 @@
 // timer driven the way the window drives it (armed by a hook, fired while
 // window events run), the run switch, and closing.
 #include "acquisition/Startup.h"
+#include "TestPaths.h"
 
 #include "common/Files.h"
 #include "store/ConfigFile.h"

@@ -1,5 +1,6 @@
 // trelvane-cli make-demo, run as a program on a program folder seeded from
 // data/, and the project it leaves read back with the store's loaders.
+#include "TestPaths.h"
 #include "cli/CliRun.h"
 #include "common/Files.h"
 #include "display/LivePlots.h"

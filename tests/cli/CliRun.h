@@ -1,6 +1,7 @@
 // Runs the built trelvane-cli as a program (no shell) for the cli tests.
 #pragma once
 
+#include "TestPaths.h"
 #include "support/TempDir.h"
 
 #include <fcntl.h>

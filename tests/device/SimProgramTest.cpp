@@ -1,6 +1,7 @@
 // The trelvane-sim program: starts, answers a client that only knows the
 // wire, and stops cleanly on SIGTERM, removing its link.
 #include "RawLink.h"
+#include "TestPaths.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

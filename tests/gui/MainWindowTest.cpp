@@ -2,6 +2,7 @@
 // window's Play, Pause and Stop against the in-process simulated instrument
 // on a real pty, closing, resizing and activation. The ports are fakes, so
 // every message and question is scripted and recorded.
+#include "TestPaths.h"
 #include "app/Frm_Init.h"
 #include "app/TrelvaneApp.h"
 #include "common/Files.h"

@@ -1,3 +1,4 @@
+#include "TestPaths.h"
 #include "setup/Frm_setup.h"
 
 #include "common/Files.h"
@@ -37,14 +38,15 @@ void ensureApplication() {
 
 QStringList itemsOf(QListWidget* list) {
     QStringList out;
-    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
     return out;
 }
 
 // A program folder with the shipped files, project 0 current and projects
 // up to 4 handed out; the window over it with scripted answers.
 class SetupWindowTest : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     SharedState s;
     test::FakePorts fake;
@@ -56,7 +58,8 @@ protected:
     void SetUp() override {
         ensureApplication();
         const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
-        for (const std::string& f : listFiles(data, "*.dat")) copyFile(joinPath(data, f), dir / f);
+        for (const std::string& f : listFiles(data, "*.dat"))
+            copyFile(joinPath(data, f), dir / f);
         s.Program_Folder = dir.path();
         s.Project_Folder = dir.path();
         s.config = {0, 4, 1, 0};
@@ -78,8 +81,9 @@ protected:
     // The pixel of the centre of well (row, column) on Picwell.
     QPoint wellPixel(int row, int column) {
         const PlateLayout& p = s.plate;
-        QPointF px = w->Picwell->surface().toPixel(p.Column_Offset + (column + 0.5) * p.Column_Pitch,
-                                                   p.Row_Offset + (row + 0.5) * p.Row_Pitch);
+        QPointF px =
+            w->Picwell->surface().toPixel(p.Column_Offset + (column + 0.5) * p.Column_Pitch,
+                                          p.Row_Offset + (row + 0.5) * p.Row_Pitch);
         return px.toPoint();
     }
     void dragWells(Qt::MouseButton b, int r0, int c0, int r1, int c1) {
@@ -105,12 +109,15 @@ protected:
 
 TEST_F(SetupWindowTest, ControlsCarryTheirNamesAndShowTheProject) {
     for (const char* name :
-         {"txtprj", "Txtfolder", "Cmdnewpj", "Cmdsavepj", "cmdLoad", "frm_project", "List_project", "Cmd_cancel",
-          "Txt_description", "Combowell", "Picwell", "lblnchannel", "combogrup", "lstgrup", "lstchgrup",
-          "Cmd_clear", "cmd_goset", "mngroup", "Combo_sets", "Timer1", "Cmb_organism", "ComboDSP", "lbl_snr",
-          "Txtlapse", "Combo_aqmode", "Txtsample", "Txt_dspinterval", "Txtbuffer", "Combosavecount",
-          "Combosavereal", "chkcalib", "chklight", "chktemp", "Chk_mn4", "Chk_mn5", "Chk_mn6", "cmd_advanced",
-          "Frame_advanced", "mn_advanced", "Cmdoffline", "Command_main"})
+         {"txtprj",       "Txtfolder",       "Cmdnewpj",       "Cmdsavepj",       "cmdLoad",
+          "frm_project",  "List_project",    "Cmd_cancel",     "Txt_description", "Combowell",
+          "Picwell",      "lblnchannel",     "combogrup",      "lstgrup",         "lstchgrup",
+          "Cmd_clear",    "cmd_goset",       "mngroup",        "Combo_sets",      "Timer1",
+          "Cmb_organism", "ComboDSP",        "lbl_snr",        "Txtlapse",        "Combo_aqmode",
+          "Txtsample",    "Txt_dspinterval", "Txtbuffer",      "Combosavecount",  "Combosavereal",
+          "chkcalib",     "chklight",        "chktemp",        "Chk_mn4",         "Chk_mn5",
+          "Chk_mn6",      "cmd_advanced",    "Frame_advanced", "mn_advanced",     "Cmdoffline",
+          "Command_main"})
         EXPECT_NE(w->findChild<QObject*>(name), nullptr) << name;
     EXPECT_EQ(w->findChildren<QAction*>("mnopciongrup").size(), 24);
 
@@ -166,7 +173,8 @@ TEST_F(SetupWindowTest, ProjectGroupedOnThePlateSavedReloadedAndHandedOn) {
     EXPECT_EQ(itemsOf(w->combogrup),
               (QStringList{"000_Group0", "001_Group1", "002_Group2", "003_Group3", "004_Free"}));
     for (int c = 0; c < 12; ++c)
-        for (int r = 0; r < 8; ++r) EXPECT_EQ(groupOfWell(r, c), c / 3) << r << "," << c;
+        for (int r = 0; r < 8; ++r)
+            EXPECT_EQ(groupOfWell(r, c), c / 3) << r << "," << c;
     EXPECT_EQ(w->lstgrup->count(), 48);
     EXPECT_EQ(w->lstchgrup->count(), 0);
 
@@ -183,8 +191,10 @@ TEST_F(SetupWindowTest, ProjectGroupedOnThePlateSavedReloadedAndHandedOn) {
     QTest::mouseClick(w->Cmdsavepj, Qt::LeftButton);
     EXPECT_EQ(fake.prompter.messages.back().text, "Do you like to Update <5_Larvae run> values?");
     EXPECT_EQ(dir.read("p00005/setup.dat"), setupFileText(s.setup, 5));
-    EXPECT_EQ(dir.read("p00005/chgroup.dat"), channelTableText(s.channels, ChannelTableFile::ChannelGroups));
-    EXPECT_EQ(dir.read("p00005/groups.dat"), channelTableText(s.channels, ChannelTableFile::Groups));
+    EXPECT_EQ(dir.read("p00005/chgroup.dat"),
+              channelTableText(s.channels, ChannelTableFile::ChannelGroups));
+    EXPECT_EQ(dir.read("p00005/groups.dat"),
+              channelTableText(s.channels, ChannelTableFile::Groups));
     const ChannelTables saved = s.channels;
 
     // Unsaved changes, then the project reloaded from the list.
@@ -253,7 +263,8 @@ TEST_F(SetupWindowTest, AutoArrangeFromTheMenu) {
 
 TEST_F(SetupWindowTest, DoubleClicksRenameAndEnableTheSnrBox) {
     QTest::mouseDClick(w->txtprj, Qt::LeftButton);
-    EXPECT_TRUE(fake.prompter.saw("Not possible to rename the Default project. Save it with another Name"));
+    EXPECT_TRUE(
+        fake.prompter.saw("Not possible to rename the Default project. Save it with another Name"));
 
     fake.prompter.type("Controls");
     doubleClickItem(w->combogrup, 0);

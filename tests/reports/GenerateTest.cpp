@@ -1,6 +1,7 @@
 // Whole generations on hand-made acquisitions, compared byte for byte with
 // the reports kept in tests/reports/fixtures (the acquisition path is
 // written there as <ACQ>). TRELVANE_UPDATE_FIXTURES=1 rewrites them.
+#include "TestPaths.h"
 #include "reports/AcquisitionFixture.h"
 #include "reports/ReportGenerator.h"
 #include "support/Fakes.h"

@@ -4,6 +4,7 @@
 // 1.bin, ... holding one block per record, made of organism-like signals.
 #pragma once
 
+#include "TestPaths.h"
 #include "acquisition/DataFiles.h"
 #include "acquisition/SignalGenerators.h"
 #include "common/Files.h"

@@ -3,6 +3,7 @@
 // recording surface for the plate.
 #pragma once
 
+#include "TestPaths.h"
 #include "common/Files.h"
 #include "display/RecordingSurface.h"
 #include "setup/SetupModel.h"
@@ -42,7 +43,8 @@ struct SetupFixture {
     // Every channel free, every group "Free".
     void clearGroups() {
         s.channels.Channel_Group.fill(-1);
-        for (auto& n : s.channels.Group_Name) n = "Free";
+        for (auto& n : s.channels.Group_Name)
+            n = "Free";
     }
 
     // Channels of one well, in channel order.
@@ -56,7 +58,8 @@ struct SetupFixture {
     // The groups of the channels of a well.
     std::vector<int> groupsOfWell(int well) const {
         std::vector<int> out;
-        for (int c : channelsOfWell(well)) out.push_back(s.channels.Channel_Group[static_cast<size_t>(c)]);
+        for (int c : channelsOfWell(well))
+            out.push_back(s.channels.Channel_Group[static_cast<size_t>(c)]);
         return out;
     }
 

@@ -1,5 +1,6 @@
 // The files shipped in data/: a new installation and the plate formats.
 #include "StoreTestSupport.h"
+#include "TestPaths.h"
 #include "store/ChannelTablesFile.h"
 #include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
