@@ -13,7 +13,9 @@ namespace {
 // About the size of the classic 8-point dialog font on a 96-dpi screen.
 constexpr int kFontPixels = 11;
 
-QColor qcolour(Rgb c) { return QColor(c.r, c.g, c.b); }
+QColor qcolour(Rgb c) {
+    return QColor(c.r, c.g, c.b);
+}
 } // namespace
 
 SurfaceQt::SurfaceQt(int widthPx, int heightPx)
@@ -26,7 +28,9 @@ SurfaceQt::SurfaceQt(int widthPx, int heightPx)
     metrics_ = std::make_unique<QFontMetricsF>(font_);
 }
 
-SurfaceQt::~SurfaceQt() { flush(); }
+SurfaceQt::~SurfaceQt() {
+    flush();
+}
 
 QPainter& SurfaceQt::painter() {
     if (!painter_) {
@@ -61,16 +65,18 @@ QPointF SurfaceQt::toPixel(double x, double y) const {
                    (y - top_) / (bottom_ - top_) * image_.height());
 }
 
-double SurfaceQt::userX(double px) const { return left_ + px / image_.width() * (right_ - left_); }
+double SurfaceQt::userX(double px) const {
+    return left_ + px / image_.width() * (right_ - left_);
+}
 
-double SurfaceQt::userY(double py) const { return top_ + py / image_.height() * (bottom_ - top_); }
+double SurfaceQt::userY(double py) const {
+    return top_ + py / image_.height() * (bottom_ - top_);
+}
 
 QRect SurfaceQt::pixelRect(double x1, double y1, double x2, double y2) const {
     QPointF a = toPixel(x1, y1), b = toPixel(x2, y2);
     // Pixel i covers [i, i + 1); both corners are part of the rectangle.
-    auto cell = [](double p) {
-        return static_cast<int>(std::clamp(std::floor(p), -1.0e6, 1.0e6));
-    };
+    auto cell = [](double p) { return static_cast<int>(std::clamp(std::floor(p), -1.0e6, 1.0e6)); };
     int l = cell(std::min(a.x(), b.x())), r = cell(std::max(a.x(), b.x()));
     int t = cell(std::min(a.y(), b.y())), bt = cell(std::max(a.y(), b.y()));
     return QRect(QPoint(l, t), QPoint(r, bt));
@@ -91,7 +97,9 @@ void SurfaceQt::clear() {
     touched();
 }
 
-void SurfaceQt::setPenWidth(int pixels) { pen_ = std::max(1, pixels); }
+void SurfaceQt::setPenWidth(int pixels) {
+    pen_ = std::max(1, pixels);
+}
 
 void SurfaceQt::line(double x1, double y1, double x2, double y2, Rgb c) {
     QRect r = pixelRect(x1, y1, x1, y1), e = pixelRect(x2, y2, x2, y2);
@@ -100,6 +108,53 @@ void SurfaceQt::line(double x1, double y1, double x2, double y2, Rgb c) {
     p.drawLine(r.topLeft(), e.topLeft());
     curX_ = x2;
     curY_ = y2;
+    touched();
+}
+
+void SurfaceQt::trace(double x0, double dx, std::span<const double> y, Rgb c) {
+    if (y.size() < 2) {
+        if (!y.empty()) moveTo(x0, y[0]);
+        return;
+    }
+    // Thousands of samples fall on each pixel column of a long trace. The
+    // lines between points of one column cover that column from its lowest to
+    // its highest pixel, so one vertical line draws them all; the line from
+    // the column's last point to the next column's first stays as it is.
+    // Lines are drawn one by one, as line() draws them, so their ends match.
+    const double w = image_.width(), h = image_.height();
+    // The pixel of a point, as pixelRect() finds it for line().
+    auto cell = [](double p) { return static_cast<int>(std::clamp(std::floor(p), -1.0e6, 1.0e6)); };
+    auto pixel = [&](size_t i) {
+        const double x = x0 + static_cast<double>(i) * dx;
+        return QPoint(cell((x - left_) / (right_ - left_) * w),
+                      cell((y[i] - top_) / (bottom_ - top_) * h));
+    };
+    QVector<QLine> lines;
+    lines.reserve(static_cast<int>(std::min<size_t>(y.size(), 2u * static_cast<size_t>(w) + 8)));
+    QPoint previousLast;
+    size_t i = 0;
+    while (i < y.size()) {
+        const QPoint first = pixel(i);
+        int low = first.y(), high = first.y();
+        QPoint last = first;
+        size_t j = i + 1;
+        for (; j < y.size(); ++j) {
+            const QPoint p = pixel(j);
+            if (p.x() != first.x()) break;
+            low = std::min(low, p.y());
+            high = std::max(high, p.y());
+            last = p;
+        }
+        if (i > 0) lines.append(QLine(previousLast, first));
+        if (low != high || j - i > 1) lines.append(QLine(first.x(), low, first.x(), high));
+        previousLast = last;
+        i = j;
+    }
+    QPainter& p = painter();
+    p.setPen(QPen(qcolour(c), pen_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.drawLines(lines);
+    curX_ = x0 + static_cast<double>(y.size() - 1) * dx;
+    curY_ = y.back();
     touched();
 }
 

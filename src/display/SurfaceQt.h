@@ -28,6 +28,7 @@ public:
     void setPenWidth(int pixels) override;
     void setForeColor(Rgb c) override { fore_ = c; }
     void line(double x1, double y1, double x2, double y2, Rgb c) override;
+    void trace(double x0, double dx, std::span<const double> y, Rgb c) override;
     void box(double x1, double y1, double x2, double y2, Rgb c) override;
     void filledBox(double x1, double y1, double x2, double y2, Rgb c) override;
     void circle(double x, double y, double radius, Rgb c) override;

@@ -442,16 +442,14 @@ void OfflinePlots::Dibujar_canales(Surface& s, const OfflineSource& src) {
             if (int c = p.wellChannel(well, k); c >= 0)
                 traces.emplace_back(c, beamColour(k, p.Max_Beam));
 
+    std::vector<double> y(static_cast<size_t>(S) + 1);
     for (int b = 0; b < blocks; ++b) {
         const double x0 = static_cast<double>(S) * b;
         if (rawPage.has(b)) {
             for (const auto& [c, colourOf] : traces) {
-                double prev = rawPage.sample(b, c, 0);
-                for (int i = 1; i <= S; ++i) {
-                    const double v = rawPage.sample(b, c, i);
-                    s.line(x0 + i - 1, prev, x0 + i, v, colourOf);
-                    prev = v;
-                }
+                for (int i = 0; i <= S; ++i)
+                    y[static_cast<size_t>(i)] = rawPage.sample(b, c, i);
+                s.trace(x0, 1, y, colourOf);
             }
         }
         s.line(x0, 2150, x0, 0, kBlockSeparator);

@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "common/Desktop.h"
 #include "common/EventPump.h"
+#include "common/Files.h"
 #include "common/Locale.h"
 #include "common/Ports.h"
 #include "common/StatusView.h"
@@ -12,6 +13,9 @@
 namespace trv {
 
 namespace {
+
+constexpr const char* kHistogramDataError = "Error getting Histogram.bin data";
+constexpr const char* kCalculationError = "Report Calculation Error";
 
 std::string terminalText(const std::string& s) {
     std::string out;
@@ -27,6 +31,7 @@ std::string terminalText(const std::string& s) {
 Answer AnsweringPrompter::message(const std::string& text, Buttons buttons,
                                   const std::string& title) {
     err_ << (title.empty() ? "" : title + ": ") << terminalText(text) << "\n";
+    if (text == kHistogramDataError || text == kCalculationError) calculationFailed_ = true;
     switch (buttons) {
     case Buttons::Ok:
     case Buttons::OkCancel:
@@ -65,8 +70,13 @@ InputResult AnsweringPrompter::input(const std::string& prompt, const std::strin
     return {true, ""};
 }
 
-bool runHeadlessReport(const HeadlessReport& job, std::ostream& out, std::ostream& err) {
+std::optional<std::string> runHeadlessReport(const HeadlessReport& job, std::ostream& err) {
     AnsweringPrompter prompter(err, job.basalMinutes, job.zeroBasal);
+    if (job.request.options.format == OutputFormat::Histogram &&
+        listFiles(job.request.acquisitionPath, "histo*.bin").empty()) {
+        prompter.show(kHistogramDataError);
+        return std::nullopt;
+    }
     SystemClock clock;
     NoEventPump pump;
     SystemDesktop desktop;
@@ -77,9 +87,12 @@ bool runHeadlessReport(const HeadlessReport& job, std::ostream& out, std::ostrea
     rq.options.autoreport = true;
     ReportLayout layout;
     ReportOutcome outcome = generateReport(rq, layout, ports);
-    if (outcome.status != ReportStatus::Written) return false;
-    out << outcome.path << "\n";
-    return true;
+    if (outcome.status != ReportStatus::Written) return std::nullopt;
+    if (prompter.calculationFailed()) {
+        err << outcome.path << " was written with sections missing\n";
+        return std::nullopt;
+    }
+    return outcome.path;
 }
 
 } // namespace trv

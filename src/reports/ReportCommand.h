@@ -25,12 +25,15 @@ class AnsweringPrompter : public Prompter {
     Answer message(const std::string& text, Buttons buttons, const std::string& title) override;
     InputResult input(const std::string& prompt, const std::string& title,
                       const std::string& preset) override;
+    // True once a message said the report's figures could not be computed.
+    bool calculationFailed() const { return calculationFailed_; }
 
   private:
     std::ostream& err_;
     std::optional<int> basalMinutes_;
     std::optional<ZeroBasalRule> zeroBasal_;
     bool answered_ = false;
+    bool calculationFailed_ = false;
 };
 
 struct HeadlessReport {
@@ -39,8 +42,11 @@ struct HeadlessReport {
     std::optional<ZeroBasalRule> zeroBasal;
 };
 
-// Generates the report (never opened in a viewer), prints its path on `out`
-// and returns true when it was written; messages go to `err`.
-bool runHeadlessReport(const HeadlessReport& job, std::ostream& out, std::ostream& err);
+// Generates the report (never opened in a viewer) and returns its path when
+// it was written whole; messages go to `err`. Without a command's user to
+// see the message, a report whose histograms or statistics could not be
+// computed is a failure: the histogram format without histogram files
+// writes nothing, a calculation error leaves the written file and fails.
+std::optional<std::string> runHeadlessReport(const HeadlessReport& job, std::ostream& err);
 
 } // namespace trv

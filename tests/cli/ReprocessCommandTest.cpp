@@ -57,11 +57,25 @@ TEST_F(RawCliFixture, ReprocessReportsAndReplaces) {
                    "--export-raw", "--bin", "10"}),
               0)
         << r.err;
-    EXPECT_EQ(r.err, "41 records processed; counts.bin replaced\n");
+    EXPECT_EQ(r.err, "41 records processed; counts.bin replaced\ntrelvane-cli reprocess: replaced "
+                     "the earlier report " +
+                         acq + "/report.csv\n");
     EXPECT_NE(readAll(joinPath(acq, "counts.bin")), counts);
     EXPECT_EQ(countLines(joinPath(acq, "ch0.raw")), 41);
     EXPECT_EQ(splitLines(readAll(joinPath(acq, "setup.dat")))[9], "3,1,1,8,0,0");
     EXPECT_NE(readAll(joinPath(acq, "report.csv")).find("Mode3 [snr=0.8]"), std::string::npos);
+}
+
+TEST_F(RawCliFixture, ReprocessWritesToTheOutputFolderAndSaysWhatItReplaces) {
+    const std::string out = fx.dir / "new/reports";
+    const std::vector<std::string> args = {"reprocess", acq,     "--method", "1",  "--organism",
+                                           "0",         "--snr", "1.8",      "-o", out};
+    ASSERT_EQ(run(args), 0) << r.err;
+    EXPECT_EQ(r.out, out + "/report.csv\n");
+    EXPECT_TRUE(listFiles(acq, "report*").empty());
+    ASSERT_EQ(run(args), 0) << r.err;
+    EXPECT_NE(r.err.find("replaced the earlier report " + out + "/report.csv\n"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(RawCliFixture, ReprocessRefusesBadArguments) {

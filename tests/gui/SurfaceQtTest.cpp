@@ -23,7 +23,7 @@ void ensureApplication() {
 }
 
 class SurfaceQtTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ensureApplication(); }
 
     static QColor at(SurfaceQt& s, int px, int py) { return s.image().pixelColor(px, py); }
@@ -35,9 +35,9 @@ TEST_F(SurfaceQtTest, FilledBoxLandsWhereTheScaleSaysWithYUpOrDown) {
     s.setScale(0, 100, 200, 0);
     s.clear();
     s.filledBox(20, 10, 60, 40, colour::Red);
-    EXPECT_EQ(at(s, 40, 75), QColor(255, 0, 0));  // user (40, 25)
+    EXPECT_EQ(at(s, 40, 75), QColor(255, 0, 0));     // user (40, 25)
     EXPECT_EQ(at(s, 40, 20), QColor(255, 255, 255)); // user (40, 80): above the box
-    EXPECT_EQ(at(s, 20, 89), QColor(255, 0, 0));  // corners are part of the box
+    EXPECT_EQ(at(s, 20, 89), QColor(255, 0, 0));     // corners are part of the box
     EXPECT_EQ(at(s, 60, 60), QColor(255, 0, 0));
     EXPECT_EQ(at(s, 61, 75), QColor(255, 255, 255));
 
@@ -91,6 +91,30 @@ TEST_F(SurfaceQtTest, TextHangsBelowAndRightOfItsPoint) {
         }
     EXPECT_GT(dark, 10);
     EXPECT_EQ(elsewhere, 0);
+}
+
+TEST_F(SurfaceQtTest, LongTraceDrawsTheSamePixelsAsItsLines) {
+    // Noisy samples, some columns holding dozens of them, some a single one.
+    for (int samples : {20000, 300}) {
+        std::vector<double> y;
+        unsigned v = 12345;
+        for (int i = 0; i < samples; ++i) {
+            v = v * 1103515245u + 12345u;
+            y.push_back(1000 + (v >> 16) % 900 - (i % 5000 == 0 ? 800 : 0));
+        }
+        SurfaceQt fast(640, 300), slow(640, 300);
+        for (SurfaceQt* s : {&fast, &slow}) {
+            s->setScale(-50, 2150, samples, -150);
+            s->clear();
+        }
+        fast.trace(0, 1, y, colour::Red);
+        slow.Surface::trace(0, 1, y, colour::Red); // the lines one by one
+        int differ = 0;
+        for (int py = 0; py < 300; ++py)
+            for (int px = 0; px < 640; ++px) differ += fast.image().pixel(px, py) != slow.image().pixel(px, py);
+        EXPECT_EQ(differ, 0) << samples << " samples";
+        EXPECT_EQ(fast.currentX(), samples - 1);
+    }
 }
 
 TEST_F(SurfaceQtTest, SavesABitmapThatReadsBack) {

@@ -2,30 +2,22 @@
 // the report window offers; the window's questions are answered from the
 // options.
 #include "app/cli/CliArgs.h"
-#include "app/cli/CliCommands.h"
+#include "app/cli/CliSupport.h"
 #include "common/Files.h"
 #include "common/Locale.h"
 #include "reports/ReportCommand.h"
 
 namespace trv::cli {
-
-const char* const kReportUsage =
-    "ACQFOLDER [--bin MIN] [--format rows|list|warray|charray|histogram] [--type csv|txt]\n"
-    "      [--separator TEXT] [--std-error|--no-std-error] [--std-dev|--no-std-dev] [--n|--no-n]\n"
-    "      [--basal ACQ [--basal-minutes M] [--zero-basal max|average|discard]] [--output FOLDER]\n"
-    "    --bin         bin size in minutes (default 30)\n"
-    "    --format      output format (default rows)\n"
-    "    --type        file type (default csv)\n"
-    "    --separator   field separator (default: the locale's list separator for csv, a space\n"
-    "                  for txt)\n"
-    "    --std-error, --std-dev, --n   group statistics written (default: standard error and N)\n"
-    "    --basal       basal acquisition of the same project (folder name or path)\n"
-    "    --basal-minutes  basal minutes to use (default: the question's default)\n"
-    "    --zero-basal  for grouped wells without basal activity: use the well's largest bin,\n"
-    "                  the plate average, or discard the well; without it no report is written\n"
-    "    --output      folder of the report file (default: ACQFOLDER)";
-
 namespace {
+
+struct ReportCommandOptions {
+    std::string acquisition;
+    int bin = 30;
+    std::string format = "rows", type = "csv", separator, basal, zeroBasal, output;
+    bool separatorGiven = false;
+    bool stdError = true, stdDev = false, wellCount = true;
+    int basalMinutes = 0; // 0: not given
+};
 
 std::string parentOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -37,112 +29,107 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-} // namespace
-
-int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    auto usageError = [&](const std::string& message) {
-        err << "trelvane-cli report: " << message << "\n"
-            << "usage: trelvane-cli report " << kReportUsage << "\n";
-        return kExitUsage;
-    };
-    std::string error;
-    const auto parsed = CliArgs::parse(
-        args,
-        {"bin", "format", "type", "separator", "basal", "basal-minutes", "zero-basal", "output"},
-        {"std-error", "no-std-error", "std-dev", "no-std-dev", "n", "no-n"}, error);
-    if (!parsed) return usageError(error);
-    if (parsed->positional().size() != 1)
-        return usageError(parsed->positional().empty() ? "the acquisition folder is missing"
-                                                       : "only one acquisition is reported");
-    HeadlessReport job;
-    ReportRequest& rq = job.request;
-    ReportOptions& o = rq.options;
-    rq.acquisitionPath = cleanPath(parsed->positional().front());
-    rq.programFolder = programFolder();
-    rq.binText = parsed->text("bin", "30");
-
-    const std::string format = parsed->text("format", "rows");
-    if (format == "rows")
-        o.format = OutputFormat::Rows;
-    else if (format == "list")
-        o.format = OutputFormat::List;
-    else if (format == "warray")
-        o.format = OutputFormat::WArray;
-    else if (format == "charray")
-        o.format = OutputFormat::ChArray;
-    else if (format == "histogram")
-        o.format = OutputFormat::Histogram;
-    else
-        return usageError("unknown format \"" + format + "\"");
-
-    const std::string type = parsed->text("type", "csv");
-    if (type == "csv")
-        o.fileType = 0;
-    else if (type == "txt")
-        o.fileType = 1;
-    else
-        return usageError("unknown file type \"" + type + "\"");
-
-    if (parsed->has("separator")) {
-        o.separator = parsed->text("separator");
-    } else if (o.fileType == 1) {
-        o.separator.assign(1, ' ');
-    } else {
-        SystemLocale locale;
-        const std::string list = locale.listSeparator();
-        o.separator = list.empty() ? "," : list;
-    }
-
-    auto onOff = [&](const std::string& name, bool fallback, bool& target) {
-        if (parsed->flag(name) && parsed->flag("no-" + name)) return false;
-        target = parsed->flag(name) ? true : parsed->flag("no-" + name) ? false : fallback;
-        return true;
-    };
-    if (!onOff("std-error", true, o.stdError) || !onOff("std-dev", false, o.stdDev) ||
-        !onOff("n", true, o.wellCount))
-        return usageError("an option and its --no- form are both given");
-
-    if (parsed->has("output")) {
-        o.outputFolder = cleanPath(parsed->text("output"));
-        if (!folderExists(o.outputFolder)) {
-            err << "trelvane-cli report: output folder not found: " << parsed->text("output")
-                << "\n";
-            return kExitFailure;
-        }
-    }
-
-    if (parsed->has("basal")) {
-        // The basal acquisition is always a sibling of the acquisition (same
-        // project); a path elsewhere is refused rather than silently replaced.
-        std::string basal = parsed->text("basal");
-        if (basal.find('/') != std::string::npos) {
-            basal = cleanPath(basal);
-            if (parentOf(basal) != parentOf(rq.acquisitionPath))
-                return usageError("the basal acquisition must be in the project of " +
-                                  rq.acquisitionPath);
-        }
-        rq.basalChoice = nameOf(basal);
-        if (!basalRequested(rq.basalChoice))
-            return usageError("not an acquisition folder name: \"" + rq.basalChoice + "\"");
-    }
-    if (parsed->has("basal-minutes")) {
-        long long minutes = 0;
-        if (!parsed->integer("basal-minutes", 1, 32767, minutes, error)) return usageError(error);
-        job.basalMinutes = static_cast<int>(minutes);
-    }
-    if (parsed->has("zero-basal")) {
-        const std::string rule = parsed->text("zero-basal");
-        if (rule == "max")
-            job.zeroBasal = ZeroBasalRule::Maximum;
-        else if (rule == "average")
-            job.zeroBasal = ZeroBasalRule::PlateAverage;
-        else if (rule == "discard")
-            job.zeroBasal = ZeroBasalRule::Discard;
-        else
-            return usageError("unknown --zero-basal rule \"" + rule + "\"");
-    }
-
-    return runHeadlessReport(job, out, err) ? kExitOk : kExitFailure;
+OutputFormat formatNamed(const std::string& name) {
+    if (name == "list") return OutputFormat::List;
+    if (name == "warray") return OutputFormat::WArray;
+    if (name == "charray") return OutputFormat::ChArray;
+    if (name == "histogram") return OutputFormat::Histogram;
+    return OutputFormat::Rows;
 }
 
+Runner setUp(CLI::App& cmd) {
+    auto o = std::make_shared<ReportCommandOptions>();
+    addAcquisition(cmd, o->acquisition);
+    addBinSize(cmd, o->bin, "bin size in minutes (default 30)");
+    addChoice(cmd, "--format", o->format, {"rows", "list", "warray", "charray", "histogram"},
+              "output format (default rows)");
+    addChoice(cmd, "--type", o->type, {"csv", "txt"}, "file type (default csv)");
+    cmd.add_option_function<std::string>(
+           "--separator",
+           [o](const std::string& s) {
+               o->separator = s;
+               o->separatorGiven = true;
+           },
+           "field separator (default: the locale's list separator for csv, a space for txt)")
+        ->type_name("TEXT");
+    addOnOff(cmd, "std-error", o->stdError, "write the groups' standard error (default)");
+    addOnOff(cmd, "std-dev", o->stdDev, "write the groups' standard deviation");
+    addOnOff(cmd, "n", o->wellCount, "write the groups' number of wells (default)");
+    CLI::Option* basal =
+        cmd.add_option("--basal", o->basal,
+                       "basal acquisition of the same project (folder name or path)")
+            ->type_name("ACQ");
+    addWholeNumber(cmd, "--basal-minutes", o->basalMinutes, 1, 32767,
+                   "basal minutes to use (default: the question's default)")
+        ->needs(basal);
+    addChoice(cmd, "--zero-basal", o->zeroBasal, {"max", "average", "discard"},
+              "for grouped wells without basal activity: use the well's largest bin, the plate "
+              "average, or discard the well; without it no report is written")
+        ->needs(basal);
+    addOutputFolder(cmd, o->output,
+                    "folder of the report file, made when missing (default: ACQFOLDER)");
+
+    return [o](const Context& c) {
+        HeadlessReport job;
+        ReportRequest& rq = job.request;
+        ReportOptions& opt = rq.options;
+        rq.acquisitionPath = o->acquisition;
+        rq.programFolder = programFolder();
+        rq.binText = std::to_string(o->bin);
+        opt.format = formatNamed(o->format);
+        opt.fileType = o->type == "txt" ? 1 : 0;
+        if (o->separatorGiven) {
+            opt.separator = o->separator;
+        } else if (opt.fileType == 1) {
+            opt.separator.assign(1, ' ');
+        } else {
+            SystemLocale locale;
+            const std::string list = locale.listSeparator();
+            opt.separator = list.empty() ? "," : list;
+        }
+        opt.stdError = o->stdError;
+        opt.stdDev = o->stdDev;
+        opt.wellCount = o->wellCount;
+
+        if (!o->basal.empty()) {
+            // The basal acquisition is always a sibling of the acquisition
+            // (same project); a path elsewhere is refused rather than
+            // silently replaced.
+            std::string basal = o->basal;
+            if (basal.find('/') != std::string::npos) {
+                basal = cleanPath(basal);
+                if (parentOf(basal) != parentOf(rq.acquisitionPath))
+                    throw UsageError("the basal acquisition must be in the project of " +
+                                     rq.acquisitionPath);
+            }
+            rq.basalChoice = nameOf(basal);
+            if (!basalRequested(rq.basalChoice))
+                throw UsageError("not an acquisition folder name: \"" + rq.basalChoice + "\"");
+        }
+        if (o->basalMinutes > 0) job.basalMinutes = o->basalMinutes;
+        if (o->zeroBasal == "max")
+            job.zeroBasal = ZeroBasalRule::Maximum;
+        else if (o->zeroBasal == "average")
+            job.zeroBasal = ZeroBasalRule::PlateAverage;
+        else if (o->zeroBasal == "discard")
+            job.zeroBasal = ZeroBasalRule::Discard;
+
+        if (!o->output.empty()) {
+            if (!makeOutputFolder(c, o->output)) return kExitFailure;
+            opt.outputFolder = o->output;
+        }
+        const EarlierReports earlier(opt.outputFolder.empty() ? rq.acquisitionPath
+                                                              : opt.outputFolder);
+        const auto path = runHeadlessReport(job, c.err);
+        if (!path) return kExitFailure;
+        earlier.sayIfReplaced(c, *path);
+        c.out << *path << "\n";
+        return kExitOk;
+    };
+}
+
+const CommandRegistration registered{
+    "report", "write the report of a stored acquisition and print its path", setUp};
+
+} // namespace
 } // namespace trv::cli

@@ -3,139 +3,120 @@
 // replace those of counts.bin. The report window's raw-data frame runs the
 // same procedure.
 #include "app/cli/CliArgs.h"
-#include "app/cli/CliCommands.h"
+#include "app/cli/CliSupport.h"
 #include "common/Files.h"
 #include "common/Locale.h"
 #include "common/Numeric.h"
 #include "reports/RawReprocess.h"
 #include "reports/ReportCommand.h"
 
-#include <atomic>
-#include <csignal>
-
 namespace trv::cli {
-
-const char* const kReprocessUsage =
-    "ACQFOLDER --method M --organism O --snr S [--hours H | --replace] [--export-raw] [--bin MIN]\n"
-    "    --method      detection method 0..3 (0 threshold+binary, 1 threshold average,\n"
-    "                  2 motility index, 3 Drosophila)\n"
-    "    --organism    0 C. elegans, 1 zebrafish, 2 Echinococcus, 3 Drosophila\n"
-    "    --snr         signal-to-noise threshold: 1.1..6 (0.5..1 for Drosophila)\n"
-    "    --hours       hours of the acquisition to process (default 1, at least 5 minutes;\n"
-    "                  with --export-raw the whole acquisition)\n"
-    "    --replace     process the whole acquisition and store the new counts in counts.bin\n"
-    "                  (the acquisition's setup.dat records the detection used)\n"
-    "    --export-raw  write the event marks of every channel (ch<N>.raw)\n"
-    "    --bin         report bin size in minutes (default 30)\n"
-    "  The report is written in the acquisition folder (rows, csv); its path is printed.\n"
-    "  Ctrl-C stops after the current block and changes nothing.";
-
 namespace {
 
-std::atomic<bool> interrupted{false};
-
-extern "C" void onInterrupt(int) {
-    interrupted.store(true);
-}
-
-// Interrupts end the run at the next block instead of the program, so
-// counts.bin is never left between two versions.
-class InterruptGuard {
-  public:
-    InterruptGuard() {
-        interrupted = false;
-        struct sigaction sa {};
-        sa.sa_handler = onInterrupt;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &oldInt_);
-        sigaction(SIGTERM, &sa, &oldTerm_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-
-  private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
+struct ReprocessOptions {
+    std::string acquisition, output;
+    int method = 0, organism = 0, bin = 30;
+    double snr = 0, hours = 1.0;
+    bool hoursGiven = false, replace = false, exportRaw = false;
 };
 
-} // namespace
+Runner setUp(CLI::App& cmd) {
+    auto o = std::make_shared<ReprocessOptions>();
+    addAcquisition(cmd, o->acquisition);
+    addWholeNumber(cmd, "--method", o->method, 0, 3,
+                   "detection method 0..3 (0 threshold+binary, 1 threshold average, 2 motility "
+                   "index, 3 Drosophila)")
+        ->required();
+    addWholeNumber(cmd, "--organism", o->organism, 0, 3,
+                   "0 C. elegans, 1 zebrafish, 2 Echinococcus, 3 Drosophila")
+        ->required();
+    addRealNumber(cmd, "--snr", o->snr, 0.1, 100,
+                  "signal-to-noise threshold: 1.1..6 (0.5..1 for Drosophila)")
+        ->required();
+    CLI::Option* hours =
+        cmd.add_option_function<std::string>(
+               "--hours",
+               [o](const std::string& text) {
+                   o->hours = realNumber("--hours", text, 0.0, 100000);
+                   o->hoursGiven = true;
+               },
+               "hours of the acquisition to process (default 1, at least 5 minutes; with "
+               "--export-raw the whole acquisition)")
+            ->type_name("NUM");
+    cmd.add_flag("--replace", o->replace,
+                 "process the whole acquisition and store the new counts in counts.bin (the "
+                 "acquisition's setup.dat records the detection used)")
+        ->excludes(hours);
+    cmd.add_flag("--export-raw", o->exportRaw,
+                 "write the event marks of every channel (ch<N>.raw)");
+    addBinSize(cmd, o->bin, "report bin size in minutes (default 30)");
+    addOutputFolder(cmd, o->output,
+                    "folder of the report (rows, csv), made when missing (default: ACQFOLDER)");
+    cmd.footer("The report's path is printed. Ctrl-C stops after the current block and changes "
+               "nothing.");
 
-int runReprocess(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    auto usageError = [&](const std::string& message) {
-        err << "trelvane-cli reprocess: " << message << "\n"
-            << "usage: trelvane-cli reprocess " << kReprocessUsage << "\n";
-        return kExitUsage;
+    return [o](const Context& c) {
+        if (!thresholdInRange(o->organism, o->snr))
+            throw UsageError(std::string("--snr must be between ") +
+                             (o->organism == kOrganismDrosophila ? "0.5 and 1" : "1.1 and 6") +
+                             " for this organism");
+        ReprocessRequest rq;
+        rq.acquisitionPath = o->acquisition;
+        rq.programFolder = programFolder();
+        rq.method = o->method;
+        rq.organism = o->organism;
+        rq.thresholdText = plainReal(o->snr);
+        rq.replaceData = o->replace;
+        rq.rawExport = o->exportRaw;
+        rq.lapseText = o->hoursGiven || !rq.rawExport ? plainReal(o->hours) : kExportRawLapse;
+        rq.binText = std::to_string(o->bin);
+        rq.options.autoreport = true;
+        SystemLocale locale;
+        const std::string list = locale.listSeparator();
+        rq.options.separator = list.empty() ? "," : list;
+
+        if (!folderExists(rq.acquisitionPath)) {
+            c.err << c.name << ": acquisition folder not found: " << rq.acquisitionPath << "\n";
+            return kExitFailure;
+        }
+        if (!fileExists(joinPath(rq.acquisitionPath, "0.bin"))) {
+            c.err << "Real Time Data Not Found\n";
+            return kExitFailure;
+        }
+        if (!o->output.empty()) {
+            if (!makeOutputFolder(c, o->output)) return kExitFailure;
+            rq.options.outputFolder = o->output;
+        }
+        const EarlierReports earlier(o->output.empty() ? rq.acquisitionPath : o->output);
+
+        AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
+        SystemClock clock;
+        NoEventPump pump;
+        SystemDesktop desktop;
+        TerminalProgress progress(c.name);
+        Ports ports{prompter, clock, pump, desktop, locale, progress};
+        ReportLayout layout;
+        StopOnInterrupt interrupt;
+        const ReprocessOutcome out = reprocessRawData(rq, layout, ports, interrupt.flag());
+        progress.clear();
+        if (out.status == ReprocessStatus::Stopped) {
+            c.err << c.name << ": stopped; nothing was changed\n";
+            return kExitFailure;
+        }
+        if (out.status != ReprocessStatus::Reported) return kExitFailure;
+        c.err << out.range.processed << " record" << (out.range.processed == 1 ? "" : "s")
+              << " processed" << (out.countsReplaced ? "; counts.bin replaced" : "") << "\n";
+        earlier.sayIfReplaced(c, out.reportPath);
+        c.out << out.reportPath << "\n";
+        return kExitOk;
     };
-    std::string error;
-    const auto parsed = CliArgs::parse(args, {"method", "organism", "snr", "hours", "bin"},
-                                       {"replace", "export-raw"}, error);
-    if (!parsed) return usageError(error);
-    if (parsed->positional().size() != 1)
-        return usageError(parsed->positional().empty() ? "the acquisition folder is missing"
-                                                       : "only one acquisition is processed");
-    long long method = 0, organism = 0;
-    double snr = 0, hours = 0;
-    if (!parsed->integer("method", 0, 3, method, error) ||
-        !parsed->integer("organism", 0, 3, organism, error) ||
-        !parsed->real("snr", 0.1, 100, snr, error) ||
-        !parsed->real("hours", 0.0, 100000, hours, error, 1.0))
-        return usageError(error);
-    if (!thresholdInRange(static_cast<int>(organism), snr))
-        return usageError(std::string("--snr must be between ") +
-                          (organism == kOrganismDrosophila ? "0.5 and 1" : "1.1 and 6") +
-                          " for this organism");
-    if (parsed->has("hours") && parsed->flag("replace"))
-        return usageError("--hours and --replace exclude each other");
-    if (parsed->has("bin")) {
-        long long bin = 0;
-        if (!parsed->integer("bin", 1, 32767, bin, error)) return usageError(error);
-    }
-
-    ReprocessRequest rq;
-    rq.acquisitionPath = cleanPath(parsed->positional().front());
-    rq.programFolder = programFolder();
-    rq.method = static_cast<int>(method);
-    rq.organism = static_cast<int>(organism);
-    rq.thresholdText = plainReal(snr);
-    rq.replaceData = parsed->flag("replace");
-    rq.rawExport = parsed->flag("export-raw");
-    rq.lapseText = parsed->has("hours") || !rq.rawExport ? plainReal(hours) : kExportRawLapse;
-    rq.binText = parsed->text("bin", "30");
-    rq.options.autoreport = true;
-    SystemLocale locale;
-    const std::string list = locale.listSeparator();
-    rq.options.separator = list.empty() ? "," : list;
-
-    if (!folderExists(rq.acquisitionPath)) {
-        err << "trelvane-cli reprocess: acquisition folder not found: "
-            << parsed->positional().front() << "\n";
-        return kExitFailure;
-    }
-    if (!fileExists(joinPath(rq.acquisitionPath, "0.bin"))) {
-        err << "Real Time Data Not Found\n";
-        return kExitFailure;
-    }
-
-    AnsweringPrompter prompter(err, std::nullopt, std::nullopt);
-    SystemClock clock;
-    NoEventPump pump;
-    SystemDesktop desktop;
-    NullStatusView status;
-    Ports ports{prompter, clock, pump, desktop, locale, status};
-    ReportLayout layout;
-    InterruptGuard guard;
-    const ReprocessOutcome o = reprocessRawData(rq, layout, ports, interrupted);
-    if (o.status == ReprocessStatus::Stopped) {
-        err << "trelvane-cli reprocess: stopped; nothing was changed\n";
-        return kExitFailure;
-    }
-    if (o.status != ReprocessStatus::Reported) return kExitFailure;
-    err << o.range.processed << " record" << (o.range.processed == 1 ? "" : "s") << " processed"
-        << (o.countsReplaced ? "; counts.bin replaced" : "") << "\n";
-    out << o.reportPath << "\n";
-    return out ? kExitOk : kExitFailure;
 }
 
+const CommandRegistration registered{
+    "reprocess",
+    "detect the activity again from the stored raw blocks, report it (and store it with "
+    "--replace)",
+    setUp};
+
+} // namespace
 } // namespace trv::cli
