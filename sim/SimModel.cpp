@@ -37,6 +37,18 @@ SimModel::SimModel(const SimModelOptions& options)
     : opt_(options), rng_(options.seed), noise_(0.0, std::max(0.0, options.noise)),
       factory_(options.factory), temperature_(options.startTemperature) {
     settings_.fill(static_cast<uint8_t>(kInitialSetting));
+    light_.fill(1.0);
+    for (int b : opt_.weakEmitters)
+        if (b >= 0 && b < kBeams) light_[static_cast<size_t>(b)] = 1.0 / 3.0;
+    for (int b : opt_.deadReceivers)
+        if (b >= 0 && b < kBeams) light_[static_cast<size_t>(b)] = 0.0;
+    // The sensor itself: what the factory data at start says it is.
+    const double offset = (factory_[3] == 1 ? -1.0 : 1.0) * factory_[4] / 10.0;
+    const double slope = (factory_[6] * 256 + factory_[5]) / 1000.0;
+    if (factory_[0] == 0 && slope >= 0.1 && slope <= 0.45 && std::fabs(offset) <= 10.0) {
+        sensorOffset_ = offset;
+        sensorSlope_ = slope;
+    }
     const int lo = std::max(1, std::min(opt_.minTargetStrength, opt_.maxTargetStrength));
     const int hi = std::max(lo, opt_.maxTargetStrength);
     std::uniform_int_distribution<int> target(lo, hi);
@@ -110,13 +122,7 @@ void SimModel::writeRegister(int bank, int reg, uint8_t value) {
 }
 
 int SimModel::temperatureReading() const {
-    double offset = (factory_[3] == 1 ? -1.0 : 1.0) * factory_[4] / 10.0;
-    double slope = (factory_[6] * 256 + factory_[5]) / 1000.0;
-    if (factory_[0] != 0 || slope < 0.1 || slope > 0.45 || std::fabs(offset) > 10.0) {
-        offset = 0.0;
-        slope = 0.219;
-    }
-    const long raw = std::lround((temperature_ - offset) / slope);
+    const long raw = std::lround((temperature_ + opt_.sensorError - sensorOffset_) / sensorSlope_);
     return static_cast<int>(std::clamp<long>(raw, 0, 255));
 }
 
@@ -232,12 +238,15 @@ double SimModel::dimming(int beam) const {
 
 double SimModel::cleanLevel(int beam) const {
     if (beam < 0 || beam >= kBeams) return 0.0;
-    const double perStep = (kBandMiddle - opt_.darkLevel) / target_[static_cast<size_t>(beam)];
-    return opt_.darkLevel + perStep * strengthOf(settings_[static_cast<size_t>(beam)]);
+    const auto i = static_cast<size_t>(beam);
+    if (light_[i] <= 0.0) return 0.0; // dead receiver
+    const double perStep = (kBandMiddle - opt_.darkLevel) / target_[i];
+    return opt_.darkLevel + light_[i] * perStep * strengthOf(settings_[i]);
 }
 
 int SimModel::level(int beam) {
     const double clean = cleanLevel(beam);
+    if (beam >= 0 && beam < kBeams && light_[static_cast<size_t>(beam)] <= 0.0) return 0;
     const double lit = clean - (clean - opt_.darkLevel) * dimming(beam);
     const double v = lit + (opt_.noise > 0 ? noise_(rng_) : 0.0);
     return static_cast<int>(std::clamp<long>(std::lround(v), 0, 4095));

@@ -45,6 +45,13 @@ struct SimModelOptions {
     double coolRate = 1.0;          // degrees C per minute while cooling
     double driftMinutes = 20.0;     // time constant of the drift toward ambient
     FactoryRegisters factory = factoryData(6, 24, 0.5, 0.219);
+    // The sensor reads this many degrees warmer than the factory data held
+    // at start says; a reference calibration takes it out.
+    double sensorError = 0.0;
+    // Faulty beams: a weak emitter gives a third of its light, a dead
+    // receiver reads 0 whatever the setting.
+    std::vector<int> weakEmitters;
+    std::vector<int> deadReceivers;
 };
 
 class SimModel {
@@ -76,14 +83,16 @@ class SimModel {
 
     double plateTemperature() const { return temperature_; }
     void setPlateTemperature(double t) { temperature_ = t; }
-    // The sensor's raw reading of the plate temperature under the factory
-    // calibration held in the registers (the default calibration when the
-    // registers hold nonsense), 0..255.
+    // The sensor's raw reading of the plate temperature, 0..255. The sensor
+    // is the one the factory data held at start describes (the default
+    // calibration when that data is nonsense), off by sensorError; writing
+    // the factory registers later changes what the program computes from the
+    // reading, not the reading itself.
     int temperatureReading() const;
 
     // One noisy level (0..4095) of a beam at the current time.
     int level(int beam);
-    // The level without noise or animals.
+    // The level without noise or animals (faulty beams included).
     double cleanLevel(int beam) const;
     // The strength at which the beam sits mid-band.
     int targetStrength(int beam) const { return target_[static_cast<size_t>(beam)]; }
@@ -119,12 +128,15 @@ class SimModel {
     std::array<uint8_t, kBeams> settings_{};
     std::array<int, kBeams> target_{};
     std::array<int, kBeams> wellOfBeam_{};
+    std::array<double, kBeams> light_{}; // share of the beam's light reaching its receiver
     std::vector<Well> wells_;
     std::vector<Event> events_;
     FactoryRegisters factory_{};
     int outputState_ = 0;
     double time_ = 0;
     double temperature_ = 22.0;
+    double sensorOffset_ = 0.0;
+    double sensorSlope_ = 0.219;
 };
 
 } // namespace trv::sim

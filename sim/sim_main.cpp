@@ -36,6 +36,9 @@ Instrument:
   --noise SD            level noise in counts (default 3)
   --per-sample-clock    simulated time advances 30 ms per complete sample
                         (reproducible runs) instead of following the clock
+  --weak-emitter B      beam B's emitter gives a third of its light
+                        (repeatable; with --plate empty for the device test)
+  --dead-receiver B     beam B's receiver reads 0 (repeatable)
 
 Temperature:
   --ambient C           ambient temperature (default 22)
@@ -45,6 +48,9 @@ Temperature:
   --factory M,YY,OFFSET,SLOPE
                         factory calibration (default 6,24,0.5,0.219)
   --invalid-factory     factory data the program must reject
+  --sensor-error C      the sensor reads C degrees warmer than its factory
+                        data says (a reference calibration corrects it);
+                        written factory data stays until the program ends
 
 Faults:
   --late-ms N           every reply waits N ms
@@ -181,6 +187,12 @@ int main(int argc, char** argv) {
                     factoryData(static_cast<int>(v[0]), static_cast<int>(v[1]), v[2], v[3]);
         } else if (a == "--invalid-factory") {
             opt.model.factory = invalidFactoryData();
+        } else if (a == "--weak-emitter" || a == "--dead-receiver") {
+            ok = number(d) && d >= 0 && d <= kBeams - 1 && d == static_cast<int>(d);
+            (a == "--weak-emitter" ? opt.model.weakEmitters : opt.model.deadReceivers)
+                .push_back(static_cast<int>(d));
+        } else if (a == "--sensor-error") {
+            ok = number(opt.model.sensorError);
         } else if (a == "--late-ms") {
             ok = number(d) && d >= 0;
             opt.faults.lateMs = static_cast<int>(d);

@@ -2,11 +2,16 @@
 
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
+#include "device/Connection.h"
 #include "device/ModCOMM.h"
 #include "store/AcquisitionRecord.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <unistd.h>
 #include <vector>
@@ -41,11 +46,23 @@ void restoreSize(const std::string& path, long long size) {
         (void)::truncate(path.c_str(), size);
 }
 
+// The reason a writer gave through errno (set to 0 before the call).
+std::string writeFailure(int err) {
+    return err != 0 ? std::string(std::strerror(err)) : std::string("the write failed");
+}
+
+std::string seconds(double days) {
+    return std::to_string(static_cast<long long>(std::llround(days * 86400))) + " s";
+}
+
 } // namespace
 
 AcquisitionRun::AcquisitionRun(SharedState& state, Ports& ports)
-    : freeDiskMB(freeDiskSpaceMB), panels(state, ports), calibration(*this),
-      realtime(state.setup.RT_Buffer), state_(state), ports_(ports) {}
+    : freeDiskMB(freeDiskSpaceMB), printUnattended([](const std::string& text) {
+          std::fprintf(stderr, "trelvane: %s\n", text.c_str());
+      }),
+      panels(state, ports), calibration(*this), realtime(state.setup.RT_Buffer), state_(state),
+      ports_(ports) {}
 
 // --- Helpers -----------------------------------------------------------------
 
@@ -61,6 +78,20 @@ void AcquisitionRun::startStatusFrame(const std::string& caption) {
 
 void AcquisitionRun::hideStatusFrame() {
     ports_.status.setVisible(status::StatusFrame, false);
+}
+
+// The status frame with a caption and its line; an unattended run also
+// prints the line (once while it stays the same).
+void AcquisitionRun::showTrouble(const std::string& caption, const std::string& line) {
+    startStatusFrame(caption);
+    ports_.status.setText(status::StatusLine, line);
+    sayUnattended(caption + " " + line);
+}
+
+void AcquisitionRun::sayUnattended(const std::string& text) {
+    if (!runSwitch || text == lastPrinted_) return;
+    lastPrinted_ = text;
+    if (printUnattended) printUnattended(text);
 }
 
 std::string AcquisitionRun::acquisitionPath() const {
@@ -189,6 +220,9 @@ bool AcquisitionRun::Play() {
         }
     }
 
+    // The folder's copy of the project holds the block size actually used.
+    st.setup.RT_Buffer =
+        static_cast<int16_t>(std::max<int>(st.setup.RT_Buffer, RealtimeProcessor::kMinBuffer));
     // A run that could not write its folder would record nothing while
     // looking busy: it does not start.
     const std::string comments = hooks.commentsText ? hooks.commentsText() : std::string();
@@ -223,8 +257,7 @@ bool AcquisitionRun::Play() {
     call(hooks.lockOrganism, true);
 
     numbering.reset();
-    if (realtime.rtBuffer() != std::max<int>(st.setup.RT_Buffer, 8))
-        realtime.resize(st.setup.RT_Buffer);
+    if (realtime.rtBuffer() != st.setup.RT_Buffer) realtime.resize(st.setup.RT_Buffer);
     realtime.clearForPlay();
     for (auto& beam : bodyBendsHistogram)
         beam.fill(0);
@@ -260,9 +293,21 @@ bool AcquisitionRun::Play() {
     comErrorTicks = 0;
     secondsSum = 0;
     blocksRecorded = 0;
-    blocksEnded = 0;
+    blocksEnded = blocksDropped = blocksLost = 0;
+    heldTicks = 0;
+    rawSavingStopped = histogramSavingStopped = false;
+    linkDown = false;
+    reopenAttempts = 0;
+    silentTicks_ = 0;
+    lastPrinted_.clear();
+    tickError_.clear();
     setTimer(true);
     st.Acq_State = 1;
+    runlog::info("acquisition started in " + acquisitionPath() + " (\"" + acqName + "\"" +
+                 (runSwitch ? ", unattended" : "") + "): RT_Buffer " +
+                 std::to_string(st.setup.RT_Buffer) + ", lapse " +
+                 std::to_string(st.setup.Aq_lapse) + " min, raw saving " +
+                 (st.setup.Save_real == 1 ? "on" : "off") + ", " + PortName(port()));
     return true;
 }
 
@@ -292,10 +337,19 @@ void AcquisitionRun::Pause() {
     }
 }
 
+void AcquisitionRun::logRunEnd(const std::string& how) {
+    if (!state_.recording || acqFolder.empty()) return;
+    runlog::info("acquisition " + how + " in " + acquisitionPath() + ": " +
+                 std::to_string(blocksRecorded) + " blocks recorded, " +
+                 std::to_string(blocksDropped) + " dropped, " + std::to_string(blocksLost) +
+                 " not saved");
+}
+
 void AcquisitionRun::Stop() {
     SharedState& st = state_;
     call(hooks.stopTestTimer);
     if (st.Acq_State == 1 || st.Acq_State == 2) {
+        if (!finished) logRunEnd("stopped");
         call(hooks.enableCmdPause, false);
         call(hooks.enableCmdPlay, true);
         st.Acq_State = 0;
@@ -340,10 +394,10 @@ void AcquisitionRun::warmUp() {
     ports_.clock.sleepMs(50);
 }
 
-// Samples the groups of this tick into rawBlock at sampleIndex. True when the
-// last group was invalid (a bad tick).
-bool AcquisitionRun::sampleGroups() {
-    if (state_.Offline_Mode) return false;
+// Samples the groups of this tick into rawBlock at sampleIndex.
+AcquisitionRun::TickSample AcquisitionRun::sampleGroups() {
+    TickSample t;
+    if (state_.Offline_Mode) return t;
     int groups[4] = {0, 32, 64, 96};
     int count = 4;
     if (state_.BodyBends_Mode) {
@@ -353,10 +407,13 @@ bool AcquisitionRun::sampleGroups() {
     }
     SignalBlock& raw = realtime.rawBlock;
     bool lastValid = true;
+    int replyBytes = 0;
     for (int i = 0; i < count; ++i) {
         const int s = groups[i];
         const BeamGroupSample g = RequestBeamSample(port(), s, SampleReads::TwoHalves);
         lastValid = g.valid;
+        replyBytes += g.replyBytes;
+        if (!g.valid) t.held = true;
         for (int k = 0; k < kGroupBeams; ++k) {
             const int b = BeamOfValue(s, k);
             if (g.valid)
@@ -365,7 +422,9 @@ bool AcquisitionRun::sampleGroups() {
                 raw.at(b, sampleIndex) = raw.at(b, sampleIndex - 1);
         }
     }
-    return !lastValid;
+    t.bad = !lastValid;
+    t.silent = replyBytes == 0;
+    return t;
 }
 
 // Counts bad ticks; true when the program has been restarted (the tick ends).
@@ -378,23 +437,87 @@ bool AcquisitionRun::serialHealth(bool bad) {
         ++comErrorTicks;
         return false;
     }
-    startStatusFrame("<COM ERROR>");
     if (!switches.autoRestart) {
-        ports_.status.setText(status::StatusLine, "VERIFY COM PORT!");
+        showTrouble("<COM ERROR>", "VERIFY COM PORT!");
         return false;
     }
-    ports_.status.setText(status::StatusLine,
-                          "Restarting COM.." + std::to_string(kComErrorRestart - comErrorTicks));
+    showTrouble("<COM ERROR>",
+                "Restarting COM.." + std::to_string(kComErrorRestart - comErrorTicks));
     if (comErrorTicks < kComErrorRestart) {
         ++comErrorTicks;
         return false;
     }
+    runlog::warn("restarting the program after " + std::to_string(kComErrorRestart + 1) +
+                 " bad ticks in a row (last error: " + CommError.source + ": " + CommError.message +
+                 ")");
+    logRunEnd("ended by the restart");
     // The new instance opens the port exclusively: this one lets it go first.
     setTimer(false);
     CommClose(port());
     ports_.desktop.startSelf({"/run"});
     call(hooks.quitProgram);
     return true;
+}
+
+// A link that gives no byte at all for a few ticks (adapter unplugged,
+// instrument switched off, its program restarted) is reopened on its own,
+// every reopenSeconds, until the instrument answers again. Meanwhile the
+// ticks go on as bad ticks and the blocks they make are dropped.
+void AcquisitionRun::watchLink(bool silent) {
+    if (!silent) {
+        silentTicks_ = 0;
+        if (linkDown) linkAnswers("answers again");
+        return;
+    }
+    if (++silentTicks_ < kSilentTicksForLinkDown) return;
+    const double now = ports_.clock.nowDays();
+    if (!linkDown) {
+        linkDown = true;
+        linkLostAt_ = now;
+        nextReopen_ = now;
+        reopenError_.clear();
+        runlog::warn(PortName(port()) + ": no reply to " + std::to_string(silentTicks_) +
+                     " samples in a row (" + CommError.source + ": " + CommError.message +
+                     "); reopening the port every " +
+                     std::to_string(static_cast<int>(reopenSeconds)) + " s");
+        sayUnattended(PortName(port()) + ": the instrument does not answer; reopening the port");
+    }
+    if (now < nextReopen_) return;
+    nextReopen_ = now + reopenSeconds / 86400;
+    if (reopenLink()) linkAnswers("answers again after reopening the port");
+}
+
+// Closes and reopens the port and asks the instrument for its identification.
+bool AcquisitionRun::reopenLink() {
+    ++reopenAttempts;
+    const int p = port();
+    CommClose(p);
+    std::string error;
+    if (CommOpen(p, PortName(p), kDeviceLineSettings) != 0) {
+        error = CommError.source + ": " + CommError.message;
+        CommClose(p); // an open that failed part-way leaves the entry open
+    } else if (IsInstrumentId(ProbeDevice(p, ports_.clock))) {
+        return true;
+    } else {
+        error = "the port opens but the instrument does not identify itself";
+    }
+    if (error != reopenError_) {
+        reopenError_ = error;
+        runlog::warn(PortName(p) + ": reopening failed (" + error + "); trying again every " +
+                     std::to_string(static_cast<int>(reopenSeconds)) + " s");
+    }
+    return false;
+}
+
+void AcquisitionRun::linkAnswers(const std::string& how) {
+    const double down = ports_.clock.nowDays() - linkLostAt_;
+    linkDown = false;
+    silentTicks_ = 0;
+    runlog::info(PortName(port()) + ": the instrument " + how + " after " + seconds(down) +
+                 " without replies (" + std::to_string(reopenAttempts) + " reopenings so far)");
+    const std::string line = "Connected on COM[ " + std::to_string(port()) + " ]";
+    ports_.status.setText(status::StatusLine, line);
+    sayUnattended(line);
 }
 
 void AcquisitionRun::AcquisitionTick() {
@@ -408,8 +531,15 @@ void AcquisitionRun::AcquisitionTick() {
     SharedState& st = state_;
     try {
         if (st.Acq_State == 1) {
-            if (!st.Offline_Mode && (sampleIndex <= 1 || ticksSinceStart <= 1)) warmUp();
-            if (serialHealth(sampleGroups())) return; // restarted: this instance ends
+            // While the link is down and its port could not be reopened there
+            // is nothing to ask: the tick is a bad one without an exchange.
+            const bool portGone = linkDown && !CommIsOpen(port());
+            if (!st.Offline_Mode && !portGone && (sampleIndex <= 1 || ticksSinceStart <= 1))
+                warmUp();
+            const TickSample sample = portGone ? TickSample{true, true, true} : sampleGroups();
+            if (sample.held) ++heldTicks;
+            if (serialHealth(sample.bad)) return; // restarted: this instance ends
+            if (!st.Offline_Mode) watchLink(sample.silent);
             if (ticksSinceStart == st.setup.DSP_Interval) call(hooks.refreshSignalAfterStart);
 
             if (onSampleStored) onSampleStored(sampleIndex);
@@ -433,7 +563,8 @@ void AcquisitionRun::AcquisitionTick() {
             ++sampleIndex;
             if (sampleIndex >= realtime.rtBuffer()) {
                 sampleIndex = 0;
-                if (!blockEnd()) return;
+                // Whatever became of the block, the lapse is checked below.
+                blockEnd();
             }
             updateElapsed();
             if (elapsedMinutes >= st.setup.Aq_lapse && sampleIndex == 0 &&
@@ -464,8 +595,13 @@ void AcquisitionRun::AcquisitionTick() {
             panels.ApplyPulseProgram(minutesSinceStart());
             panels.ApplyPendingChange();
         }
-    } catch (const std::exception&) {
-        // A failure ends this tick without a message; the next one runs as usual.
+    } catch (const std::exception& e) {
+        // A failure ends this tick without a message; the next one runs as
+        // usual. The log keeps it (once while it repeats).
+        if (tickError_ != e.what()) {
+            tickError_ = e.what();
+            runlog::error("a tick ended early: " + tickError_);
+        }
     }
 }
 
@@ -487,6 +623,7 @@ void AcquisitionRun::updateElapsed() {
 
 bool AcquisitionRun::lapseEnd() {
     finished = true;
+    logRunEnd("finished at its lapse");
     setTimer(false);
     panels.SwitchOff();
     if (switches.userBinSize) {
@@ -501,37 +638,61 @@ bool AcquisitionRun::lapseEnd() {
     return true;
 }
 
-bool AcquisitionRun::blockEnd() {
+void AcquisitionRun::blockEnd() {
     SharedState& st = state_;
     const int rt = realtime.rtBuffer();
-    const double now = ports_.clock.nowDays();
-    secondsPerSample = roundDecimals((now - blockStart) * 86400 / rt, 3);
-
-    const double t = panels.ReadTemperature();
-    ports_.status.setText(status::Temperature, temperatureCaption(panels.temperatureText));
-    panels.RegulateTemperature(t);
-    panels.ApplyLightSchedule();
-
-    if (switches.autoZero) {
-        if (onBlockAnalysis) onBlockAnalysis();
-        blockAnalysis();
-    }
-    if (st.BodyBends_Mode) {
-        bodyBendsGroup = static_cast<int16_t>(bodyBendsGroup + 64);
-        if (bodyBendsGroup >= bodyBendsLimit) bodyBendsGroup = 0;
-    }
-    if (std::any_of(readjust.begin(), readjust.end(), [](bool b) { return b; })) {
-        calibration.ReAdjust(readjust);
-        readjust.fill(false);
-    }
-    call(hooks.refreshActivePlot);
-
-    bool ok = true;
-    if (st.recording) ok = writeBlockRecords();
-    blockStart = ports_.clock.nowDays();
+    const int held = heldTicks;
+    heldTicks = 0;
     ++blocksEnded;
-    call(hooks.blockEnded);
-    return ok;
+    try {
+        const double now = ports_.clock.nowDays();
+        secondsPerSample = roundDecimals((now - blockStart) * 86400 / rt, 3);
+
+        const double t = panels.ReadTemperature();
+        ports_.status.setText(status::Temperature, temperatureCaption(panels.temperatureText));
+        panels.RegulateTemperature(t);
+        panels.ApplyLightSchedule();
+
+        // Mostly held samples are copies, not measurements: such a block is
+        // neither analysed (its thresholds would follow the copies) nor
+        // stored; the gap shows in the record times.
+        const bool trusted = held <= mostHeldShare * rt;
+        if (trusted && switches.autoZero) {
+            if (onBlockAnalysis) onBlockAnalysis();
+            blockAnalysis();
+        }
+        if (st.BodyBends_Mode) {
+            bodyBendsGroup = static_cast<int16_t>(bodyBendsGroup + 64);
+            if (bodyBendsGroup >= bodyBendsLimit) bodyBendsGroup = 0;
+        }
+        if (std::any_of(readjust.begin(), readjust.end(), [](bool b) { return b; })) {
+            if (trusted) calibration.ReAdjust(readjust);
+            readjust.fill(false);
+        }
+        call(hooks.refreshActivePlot);
+
+        if (st.recording) {
+            if (!trusted) {
+                ++blocksDropped;
+                runlog::warn("block " + std::to_string(blocksEnded) + " at minute " +
+                             std::to_string(elapsedMinutes) +
+                             " not stored: " + std::to_string(held) + " of " + std::to_string(rt) +
+                             " samples held for want of a valid reply");
+            } else if (writeBlockRecords()) {
+                runlog::info("block " + std::to_string(blocksEnded) +
+                             " recorded as counts record " + std::to_string(blocksRecorded) +
+                             " at minute " + std::to_string(elapsedMinutes) + ", " +
+                             std::to_string(held) + " of " + std::to_string(rt) + " samples held" +
+                             (panels.lastReadingOk ? "" : ", temperature not read"));
+            }
+        }
+    } catch (const std::exception& e) {
+        runlog::error("block " + std::to_string(blocksEnded) + " ended early: " + e.what());
+    }
+    blockStart = ports_.clock.nowDays();
+    // Nobody watches an unattended run's window: each block says how far
+    // the acquisition has got.
+    if (st.recording) sayUnattended(blockProgressLine());
 }
 
 void AcquisitionRun::blockAnalysis() {
@@ -583,17 +744,22 @@ void AcquisitionRun::blockAnalysis() {
     }
 }
 
-// Raw block, counts record, histogram record, in this order. When one of them
-// cannot be written, the ones already written for this block are taken back,
-// so the files never disagree on which blocks they hold.
+// Raw block, counts record, histogram record, in this order. The counts
+// record is the experiment's result and is written whenever it can be. The
+// raw and histogram files stop at their first failed write, so they hold the
+// blocks before it in step with counts.bin; a counts record that cannot be
+// written takes back the block's raw record. A record written in part is
+// always cut off again.
 bool AcquisitionRun::writeBlockRecords() {
     SharedState& st = state_;
     const std::string folder = acquisitionPath();
-    const std::string rawPath = joinPath(folder, rawFileName(numbering.fileNumber));
+    const std::string rawFile = rawFileName(numbering.fileNumber);
+    const std::string rawPath = joinPath(folder, rawFile);
     const std::string countsPath = countsFilePath(folder);
     const std::string histoPath = joinPath(folder, histogramFileName(numbering.fileNumber));
-    const bool withRaw = st.setup.Save_real == 1;
-    const bool withHisto = st.BodyBends_Mode;
+    const bool withRaw = st.setup.Save_real == 1 && !rawSavingStopped;
+    const bool withHisto = st.BodyBends_Mode && !histogramSavingStopped;
+    const std::string block = "block " + std::to_string(blocksEnded);
 
     // Whole records only: a partial record left by an earlier failure is not
     // part of the size to come back to.
@@ -601,32 +767,64 @@ bool AcquisitionRun::writeBlockRecords() {
         const long long n = fileSize(path);
         return n < 0 ? n : n - n % record;
     };
+    // One writer, with the reason of its failure.
+    auto write = [](const auto& writer, std::string& reason) {
+        errno = 0;
+        const bool ok = writer();
+        if (!ok) reason = writeFailure(errno);
+        return ok;
+    };
+
+    std::string reason;
+    bool rawWritten = false;
     const long long rawBefore =
         withRaw ? wholeSize(rawPath, rawRecordSize(realtime.rtBuffer())) : 0;
-    const long long countsBefore = wholeSize(countsPath, kCountsRecordSize);
-    const long long histoBefore = withHisto ? wholeSize(histoPath, kHistogramRecordSize) : 0;
-
-    bool ok = true;
-    int reached = 0;
     if (withRaw) {
-        ok = files.raw(folder, numbering.fileNumber, realtime.rawBlock);
-        reached = 1;
+        rawWritten = write(
+            [&] { return files.raw(folder, numbering.fileNumber, realtime.rawBlock); }, reason);
+        if (!rawWritten) {
+            restoreSize(rawPath, rawBefore);
+            rawSavingStopped = true;
+            runlog::error(block + ": raw block not written to " + rawPath + " (" + reason +
+                          "); raw data saving stopped for the rest of the acquisition");
+            showTrouble("<DISK ERROR>", "Raw data saving stopped at block " +
+                                            std::to_string(blocksEnded) + ": " + reason);
+        }
     }
-    if (ok) {
-        realtime.blockCounts[kChannels] = temperatureTenths(st.Temp_Current);
-        ok = files.counts(folder, elapsedMinutes, realtime.blockCounts);
-        reached = 2;
-    }
-    if (ok && withHisto) {
-        ok = files.histogram(folder, numbering.fileNumber, elapsedMinutesExact, secondsPerSample,
-                             bodyBendsHistogram);
-        reached = 3;
-    }
-    if (!ok) {
-        if (withRaw && reached >= 1) restoreSize(rawPath, rawBefore);
-        if (reached >= 2) restoreSize(countsPath, countsBefore);
-        if (withHisto && reached >= 3) restoreSize(histoPath, histoBefore);
+
+    const long long countsBefore = wholeSize(countsPath, kCountsRecordSize);
+    // A temperature that could not be read is stored as 0, which the reports
+    // read as no reading.
+    realtime.blockCounts[kChannels] =
+        panels.lastReadingOk ? temperatureTenths(st.Temp_Current) : int16_t{0};
+    if (!write([&] { return files.counts(folder, elapsedMinutes, realtime.blockCounts); },
+               reason)) {
+        restoreSize(countsPath, countsBefore);
+        if (rawWritten) restoreSize(rawPath, rawBefore);
+        ++blocksLost;
+        runlog::error(block + " at minute " + std::to_string(elapsedMinutes) +
+                      ": counts record not written to " + countsPath + " (" + reason + ")" +
+                      (rawWritten ? "; its raw block in " + rawFile + " taken back" : ""));
+        showTrouble("<DISK ERROR>",
+                    "Block " + std::to_string(blocksEnded) + " not saved: " + reason);
         return false;
+    }
+
+    if (withHisto) {
+        const long long histoBefore = wholeSize(histoPath, kHistogramRecordSize);
+        if (!write(
+                [&] {
+                    return files.histogram(folder, numbering.fileNumber, elapsedMinutesExact,
+                                           secondsPerSample, bodyBendsHistogram);
+                },
+                reason)) {
+            restoreSize(histoPath, histoBefore);
+            histogramSavingStopped = true;
+            runlog::error(block + ": histogram record not written to " + histoPath + " (" + reason +
+                          "); histogram saving stopped for the rest of the acquisition");
+            showTrouble("<DISK ERROR>", "Histogram saving stopped at block " +
+                                            std::to_string(blocksEnded) + ": " + reason);
+        }
     }
     secondsSum += secondsPerSample;
     ++blocksRecorded;

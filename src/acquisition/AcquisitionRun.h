@@ -97,8 +97,6 @@ struct RunHooks {
     std::function<void()> toggleTraceColour;
     // Block end: LivePlots::refreshActivePlot.
     std::function<void()> refreshActivePlot;
-    // Every block end, after its records were written (or not).
-    std::function<void()> blockEnded;
     // Lapse end: "Show my report" (Cmdreport). With autoreport true the
     // report window's "Autoreport" box is set first.
     std::function<void(bool autoreport)> showReport;
@@ -157,6 +155,16 @@ class AcquisitionRun {
     RunFileWriters files;
     // Free megabytes of the drive holding a path (-1 when unknown).
     std::function<long long(const std::string&)> freeDiskMB;
+    // Unattended runs (started with "/run") have nobody watching the window:
+    // what the status frame says about the link and the data files is also
+    // written here (by default to the standard error, one line each).
+    std::function<void(const std::string&)> printUnattended;
+    // A link that answers nothing at all is reopened this often (seconds).
+    double reopenSeconds = 5;
+    // A block is stored as data only when at most this share of its ticks
+    // held a previous sample for want of a valid reply: beyond it the block
+    // is mostly copies, and its counts would read as activity that was lost.
+    double mostHeldShare = 0.1;
 
     // The window's SNR value (snr), shown with one decimal.
     double snr = 1.8;
@@ -227,7 +235,24 @@ class AcquisitionRun {
     int32_t windowCounter = 0; // real-time window counter, 0..DSP_Interval
     double secondsSum = 0;     // seconds per sample of the recorded blocks
     int32_t blocksRecorded = 0;
-    int32_t blocksEnded = 0; // since Play, recorded or not
+    // Blocks ended since Play, recorded or not (numbered from 1 in the log).
+    int32_t blocksEnded = 0;
+    // Ticks of the current block in which a group held its previous sample.
+    int heldTicks = 0;
+    // Blocks not stored because too many of their samples were held, and
+    // blocks whose counts record could not be written.
+    int32_t blocksDropped = 0;
+    int32_t blocksLost = 0;
+    // Raw and histogram records stop at their first failed write (the files
+    // then hold the blocks before it, in step with counts.bin).
+    bool rawSavingStopped = false;
+    bool histogramSavingStopped = false;
+    // No reply at all for a while: the port is being reopened.
+    bool linkDown = false;
+    int32_t reopenAttempts = 0;
+
+    // Ticks without a single reply byte before the link counts as down.
+    static constexpr int kSilentTicksForLinkDown = 3;
 
     // Cumulative body-bend histograms [beam][bin], and each beam's largest bin.
     BodyBendTable bodyBendsHistogram{};
@@ -264,13 +289,24 @@ class AcquisitionRun {
   private:
     friend class Calibration;
     void setTimer(bool on);
-    bool sampleGroups();
+    struct TickSample {
+        bool bad = false;    // the last group was invalid
+        bool held = false;   // some group held its previous sample
+        bool silent = false; // not one reply byte came back
+    };
+    TickSample sampleGroups();
     bool serialHealth(bool bad);
+    void watchLink(bool silent);
+    bool reopenLink();
+    void linkAnswers(const std::string& how);
+    void showTrouble(const std::string& caption, const std::string& line);
+    void sayUnattended(const std::string& text);
     double minutesSinceStart() const;
     double timeBarPercent() const;
-    bool blockEnd();
+    void blockEnd();
     void blockAnalysis();
     bool writeBlockRecords();
+    void logRunEnd(const std::string& how);
     void updateElapsed();
     bool lapseEnd();
     void startStatusFrame(const std::string& caption);
@@ -284,6 +320,12 @@ class AcquisitionRun {
     Ports& ports_;
     bool timerRunning_ = false;
     bool inTick_ = false;
+    int silentTicks_ = 0;
+    double linkLostAt_ = 0;   // serial days
+    double nextReopen_ = 0;   // serial days
+    std::string reopenError_; // the last reopen failure logged
+    std::string lastPrinted_; // the last text printed for an unattended run
+    std::string tickError_;   // the last failure that ended a tick, logged once
     std::array<int16_t, kGroupBeams * 4> groupBuffer_{};
 };
 

@@ -1,7 +1,6 @@
 #include "acquisition/Calibration.h"
 
 #include "acquisition/AcquisitionRun.h"
-#include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "device/COM_Module.h"
@@ -11,8 +10,6 @@
 #include "store/ProjectFile.h"
 
 #include <algorithm>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 namespace trv {
@@ -290,27 +287,6 @@ void Calibration::Zero() {
 
 // --- Blank reading ------------------------------------------------------------
 
-namespace {
-
-// The name of the first minute from `start` on whose folder may take a new
-// recording: not the folder being recorded into and holding no counts yet.
-// Two recordings never share one set of data files.
-std::pair<std::string, LocalDateTime> unusedFolderMinute(const std::string& projectFolder,
-                                                         LocalDateTime start,
-                                                         const std::string& current) {
-    double days = toSerialDays(start);
-    for (int i = 0; i < 24 * 60; ++i) {
-        const LocalDateTime t = fromSerialDays(days);
-        const std::string name = acquisitionFolderName(t);
-        if (name != current && !fileExists(countsFilePath(joinPath(projectFolder, name))))
-            return {name, t};
-        days += 1.0 / 1440;
-    }
-    return {acquisitionFolderName(start), start};
-}
-
-} // namespace
-
 void Calibration::ReadBlank() {
     SharedState& st = run_.state_;
     Ports& ports = run_.ports_;
@@ -324,7 +300,10 @@ void Calibration::ReadBlank() {
     }
     if (idle || (duringRun && !blankInRun_)) {
         // Recording stops; the blank gets a folder of the current minute
-        // with the project setup, without an acquisition record.
+        // with the project setup, without an acquisition record. A minute
+        // whose folder holds a run is passed over: the blank's snapshot
+        // must not replace that run's, and the acquisition records on in
+        // this folder once the blank is taken.
         st.recording = false;
         run_.finished = false;
         run_.sampleIndex = 0;
@@ -339,17 +318,14 @@ void Calibration::ReadBlank() {
         if (idle && run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(false);
         if (run_.hooks.hideOtherWindows) run_.hooks.hideOtherWindows();
 
-        LocalDateTime minute = ports.clock.now();
-        std::string name = acquisitionFolderName(minute);
+        const LocalDateTime now = ports.clock.now();
+        const std::string name = freeAcquisitionFolderName(st.Project_Folder, now);
         if (duringRun) {
-            // The acquisition records on in this folder once the blank is
-            // taken, so it must not be the one it has recorded into.
-            std::tie(name, minute) = unusedFolderMinute(st.Project_Folder, minute, run_.acqFolder);
             blankInRun_ = true;
-            blankFolderTime_ = minute;
+            blankFolderTime_ = now;
         }
         const std::string folder = joinPath(st.Project_Folder, name);
-        if (!st.Project_Folder.empty() && makeFolder(folder)) {
+        if (!st.Project_Folder.empty() && !name.empty() && makeFolder(folder)) {
             const std::string projectFolder = st.Project_Folder;
             st.Project_Folder = folder;
             saveProject(st);
@@ -411,8 +387,9 @@ void Calibration::resumeRecording() {
     // new thresholds, and the acquisition record with its name and notes.
     const std::string comments =
         run_.hooks.commentsText ? run_.hooks.commentsText() : std::string();
-    createAcquisitionFolder(st, blankFolderTime_, run_.acqName, comments);
-    run_.acqFolder = acquisitionFolderName(blankFolderTime_);
+    const std::string folder =
+        createAcquisitionFolder(st, blankFolderTime_, run_.acqName, comments);
+    if (!folder.empty()) run_.acqFolder = folder;
     st.recording = true;
     // No sample of the blank is part of a recorded block: the block, the
     // detection window and the time all start again, as after Play.

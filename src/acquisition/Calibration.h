@@ -111,7 +111,7 @@ class Calibration {
     bool blankSession_ = false; // Read Blank started the sampling itself
     bool blankInRun_ = false;   // a blank interrupts the acquisition's recording
     bool resumeRecording_ = false;
-    LocalDateTime blankFolderTime_{}; // the minute that names the blank's folder
+    LocalDateTime blankFolderTime_{}; // when the blank's folder was made
     long long blankStartTick_ = 0;
 };
 

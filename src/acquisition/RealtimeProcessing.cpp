@@ -9,7 +9,6 @@
 namespace trv {
 
 namespace {
-constexpr int kMinBuffer = 8;       // room for the three curve rows and a window
 constexpr int kMotilityWindow = 10; // method 2's window
 } // namespace
 

@@ -32,6 +32,9 @@ class RealtimeProcessor {
   public:
     explicit RealtimeProcessor(int rtBuffer = 500);
 
+    // The smallest block: room for the three curve rows and a window.
+    static constexpr int kMinBuffer = 8;
+
     int rtBuffer() const { return rtBuffer_; }
     // Block arrays for rtBuffer + 1 rows (at least 8 samples), everything cleared.
     void resize(int rtBuffer);

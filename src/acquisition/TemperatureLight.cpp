@@ -54,6 +54,7 @@ void TemperatureLight::ApplyOutputs() {
 
 double TemperatureLight::ReadTemperature() {
     const int raw = DeviceQuery(port(), op::ReadTemperature, 0, 0);
+    lastReadingOk = raw >= 0;
     const double t = raw * state_.Temp_Slope + state_.Temp_Offset;
     state_.Temp_Current = t;
     temperatureText = withDecimalMark(fixedDecimals(t, 1), ports_.locale.decimalSeparator());

@@ -75,8 +75,12 @@ class TemperatureLight {
     void ApplyOutputs();
 
     // Reads the sensor (FF 00 21 00 F0): raw x Temp_Slope + Temp_Offset (a
-    // missing reply reads as raw -1). Sets Temp_Current and temperatureText.
+    // missing reply reads as raw -1, which keeps the element off). Sets
+    // Temp_Current, temperatureText and lastReadingOk.
     double ReadTemperature();
+    // False when the last ReadTemperature got no reply: its value is no
+    // measurement and is never stored.
+    bool lastReadingOk = false;
 
     // Block-end regulation: reads the temperature, then sets heating and
     // tempOn around Temp_SetPoint (element off below 10 or from 38 degrees,

@@ -3,6 +3,7 @@
 #include "app/Frm_Init.h"
 #include "app/QtPorts.h"
 #include "display/Frm_Main.h"
+#include "maintenance/MaintenanceWindowsQt.h"
 #include "reports/ReportWindowsQt.h"
 #include "setup/Frm_setup.h"
 
@@ -70,6 +71,24 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
         reports_->showMyReport(folder, binText, autoreport);
     };
     h.openReportOptions = [this] { reports_->openOptions(); };
+
+    // The technician's tools.
+    MaintenanceHooks mh;
+    mh.openSetup = [this] { openSetup(); };
+    mh.openOffline = [this] {
+        if (!openOffline) {
+            ports_.prompter.show("The offline browser is not part of this version");
+            return false;
+        }
+        main_->hide();
+        openOffline();
+        return true;
+    };
+    maintenance_ = std::make_unique<MaintenanceWindows>(state, ports, *main_, std::move(mh));
+    h.openFactory = [this] { maintenance_->openFactory(); };
+    h.startDeviceTest = [this] { maintenance_->startDeviceTest(); };
+    h.stopDeviceTest = [this] { maintenance_->stopDeviceTest(); };
+    h.openWorkbench = [this] { maintenance_->openWorkbench(); };
 }
 
 TrelvaneApp::~TrelvaneApp() = default;
@@ -85,6 +104,7 @@ void TrelvaneApp::end(int code) {
     exitCode_ = code;
     launcher_->hide();
     if (setup_) setup_->hide();
+    if (maintenance_) maintenance_->stopDeviceTest();
     if (onEnd)
         onEnd(code);
     else

@@ -21,6 +21,7 @@ namespace trv {
 class Frm_Init;
 class Frm_Main;
 class Frm_setup;
+class MaintenanceWindows;
 class ReportWindows;
 
 class TrelvaneApp : public QObject {
@@ -39,6 +40,8 @@ class TrelvaneApp : public QObject {
     Frm_setup* setupWindow() const { return setup_.get(); }
     // The report window and the report options dialog.
     ReportWindows& reports() { return *reports_; }
+    // The device test, the factory settings and the calibration workbench.
+    MaintenanceWindows& maintenance() { return *maintenance_; }
 
     // Windows of other parts of the program; empty ones answer with a short
     // message.
@@ -61,6 +64,7 @@ class TrelvaneApp : public QObject {
     std::unique_ptr<Frm_Main> main_;
     std::unique_ptr<Frm_setup> setup_;
     std::unique_ptr<ReportWindows> reports_;
+    std::unique_ptr<MaintenanceWindows> maintenance_;
     bool ended_ = false;
     int exitCode_ = 0;
 };

@@ -21,6 +21,7 @@ inline constexpr const char* Temperature = "lbl_temperature";    // "T=" + text 
 inline constexpr const char* TimeBar = "timeBar";                // progress: elapsed % of the lapse
 inline constexpr const char* AcquisitionName = "txt_subproject"; // name of the current acquisition
 inline constexpr const char* BlankLabel = "lblcalibrando";       // blank reading label
+inline constexpr const char* NoteLabel = "lbl_autostart";        // main window's note line
 inline constexpr const char* SetupWell = "setupWell";            // setup window: well under the pointer
 inline constexpr const char* ReportRawStatus = "reportRawStatus"; // report window: raw-data frame progress
 } // namespace status

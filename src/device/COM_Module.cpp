@@ -49,32 +49,38 @@ int DeviceQuery(int port, int opcode, int operand, int bank) {
     }
 }
 
+bool WriteRegisterWithAck(int port, int bank, int reg, int value, Clock& clock,
+                          const AckRetries& retries) {
+    // A register or value that does not fit in a byte would address another
+    // beam: refuse it as a failed write.
+    if (!isByte(reg) || !isByte(value) || !isByte(bank)) return false;
+    try {
+        int last = -1;
+        for (int i = 0; i < 9; ++i)
+            last = DeviceQuery(port, reg, value, bank);
+        for (int round = 1; round <= retries.retries && last != reg; ++round) {
+            if (retries.purgeLastRound && round == retries.retries) CommFlush(port);
+            clock.sleepMs(retries.pauseMs);
+            DeviceQuery(port, op::ReadTemperature, 0, 0); // lets the instrument settle
+            clock.sleepMs(retries.pauseMs);
+            for (int i = 0; i < 9; ++i) {
+                last = DeviceQuery(port, reg, value, bank);
+                clock.sleepMs(retries.afterWriteMs);
+            }
+        }
+        return last == reg;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 int WriteChannelSetting(int port, int beam, int power, int gain, Clock& clock, Prompter& prompter) {
     const int bank = beam < 128 ? kWriteBank0 : kWriteBank1;
     const int reg = beam < 128 ? beam : beam - 128;
-    const int value = gain * 32 + power;
-    // A register or value that does not fit in a byte would address another
-    // beam: refuse it as a failed write.
-    if (isByte(reg) && isByte(value) && beam >= 0) {
-        try {
-            int last = -1;
-            for (int i = 0; i < 9; ++i)
-                last = DeviceQuery(port, reg, value, bank);
-            if (last == reg) return 1;
-            for (int pass = 2; pass <= 4; ++pass) {
-                if (pass == 4) CommFlush(port);
-                clock.sleepMs(150);
-                DeviceQuery(port, op::ReadTemperature, 0, 0); // lets the instrument settle
-                clock.sleepMs(150);
-                for (int i = 0; i < 9; ++i) {
-                    last = DeviceQuery(port, reg, value, bank);
-                    clock.sleepMs(100);
-                }
-                if (last == reg) return 1;
-            }
-        } catch (const std::exception&) {
-        }
-    }
+    // Four passes: nine writes, then three rounds of 150 ms pauses with 100 ms
+    // after each write, the port purged before the last.
+    if (beam >= 0 && WriteRegisterWithAck(port, bank, reg, gain * 32 + power, clock, AckRetries{}))
+        return 1;
     prompter.message("Ops...Data Writing ERROR: reg(" + std::to_string(beam) +
                          ")... Check COM and Try again",
                      Buttons::Ok);

@@ -42,6 +42,24 @@ int DeviceSend(int port, int opcode, int operand, int bank);
 // -1 when nothing came back.
 int DeviceQuery(int port, int opcode, int operand, int bank);
 
+// How an acknowledged register write tries again: after nine writes in a
+// row whose last reply is not the register, `retries` more rounds, each a
+// pause, a temperature-sensor request (it lets the instrument settle),
+// another pause and nine writes with a pause after each; the last round may
+// purge the port first.
+struct AckRetries {
+    int retries = 3;
+    int pauseMs = 150;
+    int afterWriteMs = 100;
+    bool purgeLastRound = true;
+};
+
+// Writes `value` into register `reg` of the bank byte `bank` (0x80, 0x81)
+// and checks the acknowledge (the first reply byte equals the register).
+// False when no round was acknowledged or a value does not fit a byte.
+bool WriteRegisterWithAck(int port, int bank, int reg, int value, Clock& clock,
+                          const AckRetries& retries);
+
 // Acknowledged write of one beam's setting (gain x 32 + power), beams 0..383
 // (bank 1 registers from 128 reach beams 256..383). Four passes; pauses go
 // through `clock`, the failure message through `prompter`. 1 on success, -1

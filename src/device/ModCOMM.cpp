@@ -1,5 +1,7 @@
 #include "device/ModCOMM.h"
 
+#include "common/RunLog.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -74,6 +76,14 @@ unsigned takeLineErrors(PortEntry& e) {
 void recordLineFailure(PortEntry& e, const char* source, int code) {
     recordFailure(source, code);
     CommError.message += "  COMM Error Flags = " + upperHex(takeLineErrors(e));
+    if (!e.failureLogged) {
+        e.failureLogged = true;
+        const auto port = static_cast<int>(&e - portTable.data());
+        runlog::warn("serial port " + std::to_string(port) + ": " + CommError.source + ": " +
+                     CommError.message +
+                     " (further failures are logged after the next "
+                     "complete read)");
+    }
 }
 
 // An unexpected failure inside an operation: the bare operation name.
@@ -504,6 +514,7 @@ int CommRead(int port, std::string& out, int32_t wanted) {
     // A short reply is discarded with anything behind it. The purge's own
     // failure (a closed port) would only hide the read's, so it is not kept.
     if (total < wanted && e.handle >= 0) ::tcflush(e.handle, TCIOFLUSH);
+    if (total == wanted) e.failureLogged = false;
     return total;
 }
 

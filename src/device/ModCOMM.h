@@ -68,6 +68,9 @@ struct PortEntry {
     CommTimeouts timeouts;
     bool pseudoTerminal = false; // a pty has no modem lines
     LineCounters counters;
+    // A read or write failure was written to the run log; the next one is
+    // logged only after a complete read (one line per streak of failures).
+    bool failureLogged = false;
 };
 
 // The entry of port 1..16 (read-only view; for status and tests).

@@ -635,6 +635,10 @@ void Frm_Main::buildMenus() {
         for (int n = 1; n <= kSearchPorts; ++n)
             mncom[static_cast<size_t>(n - 1)]->setChecked(comMenu_.isChecked(n));
     };
+    mnarena = named(mnsettings->addAction("Calibration Workbench"), "mnarena");
+    connect(mnarena, &QAction::triggered, this, [this] {
+        if (hooks.openWorkbench) hooks.openWorkbench();
+    });
 
     mnadvanced = named(mnfile->addMenu("Advanced"), "mnadvanced");
     mnCalibra = named(mnadvanced->addMenu("Manual_Calibration"), "mnCalibra");
@@ -807,13 +811,6 @@ void Frm_Main::wireRun() {
         std::string folder = run_.acquisitionPath();
         if (!folder.empty() && hooks.openReport)
             hooks.openReport(folder, combo_minutes->currentText().toStdString(), autoreport);
-    };
-    h.blockEnded = [this] {
-        // Nobody watches the window of a run without a display: each block
-        // says how far the acquisition has got.
-        if (!headless) return;
-        std::fprintf(stderr, "trelvane: %s\n", run_.blockProgressLine().c_str());
-        std::fflush(stderr);
     };
     h.showMainWindow = [this] { show(); };
     h.quitProgram = [this] {

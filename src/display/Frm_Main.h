@@ -70,6 +70,8 @@ struct MainHooks {
     std::function<void()> openFactory;
     std::function<void()> startDeviceTest;
     std::function<void()> stopDeviceTest;
+    // File > Settings > "Calibration Workbench".
+    std::function<void()> openWorkbench;
     // End the program with an exit code.
     std::function<void(int code)> endProgram;
 };
@@ -297,6 +299,7 @@ class Frm_Main : public QMainWindow {
     QMenu* mnsettings = nullptr;
     QMenu* mncomports = nullptr;
     std::array<QAction*, kSearchPorts> mncom{};
+    QAction* mnarena = nullptr; // the calibration workbench
     QMenu* mnadvanced = nullptr;
     QMenu* mnCalibra = nullptr; // "Manual_Calibration"
     QAction* mncal_on = nullptr;

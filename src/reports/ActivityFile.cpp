@@ -78,6 +78,13 @@ std::vector<int32_t> storedTimes(const std::vector<CountsRecord>& records) {
 
 } // namespace
 
+std::string outOfMemoryMessage(const std::string& path) {
+    const long long size = fileSize(path);
+    std::string text = "Report Error\r\nNot enough memory to work on " + path;
+    if (size >= 0) text += " (" + std::to_string(size / (1024 * 1024)) + " MB)";
+    return text;
+}
+
 int32_t measureDuration(const std::string& path, Prompter& prompter) {
     try {
         auto r = readActivityRecords(path);

@@ -27,6 +27,11 @@ int32_t durationOfStoredTimes(const std::vector<int32_t>& stored);
 // earlier stored time; -1 for no records.
 int lastRisingRecord(const std::vector<int32_t>& stored);
 
+// "Report Error" and why, when memory ran out while working on an
+// acquisition's files (a counts.bin too large to read): the report's text
+// first, then the file and its size.
+std::string outOfMemoryMessage(const std::string& path);
+
 // Largest corrected time of the file in minutes; 0 after "Error reading " +
 // path when it cannot be read.
 int32_t measureDuration(const std::string& path, Prompter& prompter);

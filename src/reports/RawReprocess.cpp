@@ -3,6 +3,7 @@
 #include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "common/TextRecord.h"
 #include "reports/ActivityFile.h"
 #include "reports/ReportLoad.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace trv {
 
@@ -182,7 +184,9 @@ bool updateAcquisitionSetup(const std::string& folder, int method, int organism,
     return writeFileAtomic(setupPath, w.str());
 }
 
-ReprocessOutcome reprocessRawData(const ReprocessRequest& rq, ReportLayout& layout, Ports& ports,
+namespace {
+
+ReprocessOutcome reprocessRecords(const ReprocessRequest& rq, ReportLayout& layout, Ports& ports,
                                   const std::atomic<bool>& stop) {
     ReprocessOutcome out;
     Prompter& prompter = ports.prompter;
@@ -192,8 +196,9 @@ ReprocessOutcome reprocessRawData(const ReprocessRequest& rq, ReportLayout& layo
         out.status = s;
         return out;
     };
+    std::string damage;
     auto failed = [&] {
-        prompter.show("Report Error");
+        prompter.show(reportErrorText(damage));
         return ended(ReprocessStatus::Failed);
     };
 
@@ -220,7 +225,7 @@ ReprocessOutcome reprocessRawData(const ReprocessRequest& rq, ReportLayout& layo
     if (B < 2) B = 2;
     out.binSize = B;
 
-    switch (loadReportLayout(folder, rq.programFolder, layout, prompter)) {
+    switch (loadReportLayout(folder, rq.programFolder, layout, prompter, &damage)) {
     case LayoutLoad::Loaded:
         break;
     case LayoutLoad::NoSetup:
@@ -232,6 +237,21 @@ ReprocessOutcome reprocessRawData(const ReprocessRequest& rq, ReportLayout& layo
     case LayoutLoad::PlateDamaged:
         return failed();
     }
+    // The span the report will be made of: a damaged record time ends the
+    // run here, before the detection works on blocks that cannot be reported.
+    if (P > 0) {
+        const std::vector<int32_t> corrected =
+            dayCorrectedTimes(std::vector<int32_t>(stored.begin(), stored.begin() + P));
+        const int32_t tmax = *std::max_element(corrected.begin(), corrected.end());
+        const std::string spanError = binSpanMessage(binSpan(tmax, B));
+        if (!spanError.empty()) {
+            runlog::warn(countsPath + ": " + spanError + " (largest record time " +
+                         std::to_string(tmax) + " minutes, bin " + std::to_string(B) + ")");
+            prompter.show(spanError);
+            return ended(ReprocessStatus::Ended);
+        }
+    }
+
     std::string total = "/";
     total += std::to_string(H);
     status.setText(status::ReportRawStatus, "Block 0" + total);
@@ -323,6 +343,27 @@ ReprocessOutcome reprocessRawData(const ReprocessRequest& rq, ReportLayout& layo
     if (written.status != ReportStatus::Written) return ended(ReprocessStatus::Failed);
     out.reportPath = written.path;
     out.status = ReprocessStatus::Reported;
+    return out;
+}
+
+} // namespace
+
+ReprocessOutcome reprocessRawData(const ReprocessRequest& rq, ReportLayout& layout, Ports& ports,
+                                  const std::atomic<bool>& stop) {
+    try {
+        return reprocessRecords(rq, layout, ports, stop);
+    } catch (const std::bad_alloc&) {
+        // A counts.bin too large for this computer's memory: the run ends
+        // with the reason instead of taking the program down.
+        const std::string text = outOfMemoryMessage(countsFilePath(rq.acquisitionPath));
+        runlog::error(text);
+        ports.prompter.show(text);
+    } catch (const std::exception& e) {
+        runlog::error(rq.acquisitionPath + ": reprocessing failed: " + e.what());
+        ports.prompter.show("Report Error");
+    }
+    ReprocessOutcome out;
+    out.status = ReprocessStatus::Failed;
     return out;
 }
 

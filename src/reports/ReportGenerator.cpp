@@ -2,6 +2,7 @@
 
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "reports/ActivityFile.h"
 #include "reports/Basal.h"
 #include "reports/Histogram.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace trv {
 
@@ -87,8 +89,9 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
         out.status = ReportStatus::Ended;
         return out;
     };
+    std::string damage;
     auto failed = [&] {
-        prompter.show("Report Error");
+        prompter.show(reportErrorText(damage));
         out.status = ReportStatus::Failed;
         return out;
     };
@@ -99,7 +102,7 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
             return ended();
         }
 
-        switch (loadReportLayout(folder, rq.programFolder, layout, prompter)) {
+        switch (loadReportLayout(folder, rq.programFolder, layout, prompter, &damage)) {
         case LayoutLoad::Loaded:
             break;
         case LayoutLoad::NoSetup:
@@ -151,6 +154,12 @@ ReportOutcome generateReport(const ReportRequest& rq, ReportLayout& layout, Port
         }
 
         return finishReport(rq, series, tmax, lastBin, B, out.basal, setting, layout, ports);
+    } catch (const std::bad_alloc&) {
+        const std::string text = outOfMemoryMessage(countsPath);
+        runlog::error(text);
+        prompter.show(text);
+        out.status = ReportStatus::Failed;
+        return out;
     } catch (...) {
         return failed();
     }

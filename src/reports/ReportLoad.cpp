@@ -2,6 +2,7 @@
 
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "common/TextRecord.h"
 #include "store/ChannelTablesFile.h"
 #include "store/PlateFormat.h"
@@ -24,11 +25,18 @@ bool readAcquisitionSetup(const std::string& folder, ProjectSetup& setup, bool& 
     return read.ok() || read.readUpTo >= 2;
 }
 
+// What is damaged in an acquisition folder: to the caller (when it asks)
+// and to the run log.
+void noteDamage(const std::string& folder, const std::string& what, std::string* damage) {
+    if (damage) *damage = what;
+    runlog::warn("acquisition " + folder + ": " + what);
+}
+
 // The tables and the plate file named in setup, loaded into next, which
 // replaces layout in every case but a missing setup.dat.
 LayoutLoad loadTablesAndPlate(const std::string& folder, const std::string& programFolder,
                               const ProjectSetup& setup, bool allTables, ReportLayout& layout,
-                              Prompter& prompter) {
+                              Prompter& prompter, std::string* damage) {
     ReportLayout next = layout;
     next.loaded = false;
     static constexpr ChannelTableFile kAll[] = {
@@ -49,7 +57,9 @@ LayoutLoad loadTablesAndPlate(const std::string& folder, const std::string& prog
         layout = std::move(next);
         return LayoutLoad::PlateMissing;
     }
-    if (readPlateFile(next.plate, path) != 0) {
+    std::string reason;
+    if (readPlateFile(next.plate, path, &reason) != 0) {
+        noteDamage(folder, path + ": " + reason, damage);
         layout = std::move(next);
         return LayoutLoad::PlateDamaged;
     }
@@ -60,16 +70,22 @@ LayoutLoad loadTablesAndPlate(const std::string& folder, const std::string& prog
 
 } // namespace
 
+std::string reportErrorText(const std::string& damage) {
+    return damage.empty() ? std::string("Report Error") : "Report Error\r\n" + damage;
+}
+
 LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
-                            ReportLayout& layout, Prompter& prompter) {
+                            ReportLayout& layout, Prompter& prompter, std::string* damage) {
     ProjectSetup setup;
     bool exists = false;
     if (!readAcquisitionSetup(folder, setup, exists)) {
         if (!exists) return LayoutLoad::NoSetup;
         layout.loaded = false;
+        noteDamage(folder, joinPath(folder, kSetupFileName) + ": the plate format cannot be read",
+                   damage);
         return LayoutLoad::SetupDamaged;
     }
-    return loadTablesAndPlate(folder, programFolder, setup, false, layout, prompter);
+    return loadTablesAndPlate(folder, programFolder, setup, false, layout, prompter, damage);
 }
 
 LayoutLoad loadFolderConfiguration(const std::string& folder, const std::string& programFolder,
@@ -84,7 +100,8 @@ LayoutLoad loadFolderConfiguration(const std::string& folder, const std::string&
         applySetupDefaults(read, r.readUpTo, programFolder, read.Num_proj);
     }
     setup = read;
-    LayoutLoad plate = loadTablesAndPlate(folder, programFolder, setup, true, layout, prompter);
+    LayoutLoad plate =
+        loadTablesAndPlate(folder, programFolder, setup, true, layout, prompter, nullptr);
     return plate == LayoutLoad::Loaded ? setupResult : plate;
 }
 

@@ -23,8 +23,14 @@ enum class LayoutLoad {
 // read from <programFolder>/<name>.dat or, failing that, <name>.bak. A
 // channel table that cannot be read shows the store's message and takes its
 // defaults. Unless the result is Loaded or NoSetup, layout.loaded is false.
+// For SetupDamaged and PlateDamaged, `damage` (when given) names the file
+// and what is wrong with it.
 LayoutLoad loadReportLayout(const std::string& folder, const std::string& programFolder,
-                            ReportLayout& layout, Prompter& prompter);
+                            ReportLayout& layout, Prompter& prompter,
+                            std::string* damage = nullptr);
+
+// "Report Error", and on the next line what is damaged when it is known.
+std::string reportErrorText(const std::string& damage);
 
 // What the offline browser reads besides: all four channel tables (status.dat
 // and threshld.dat too), the fields of setup.dat, and defaults where setup.dat

@@ -122,6 +122,20 @@ struct ResampleError {
 };
 } // namespace
 
+BinSpan binSpan(int32_t tmax, int binSize) {
+    BinSpan s;
+    if (binSize < 1) return s;
+    s.bins = roundHalfEven(static_cast<double>(tmax) / binSize);
+    s.limit = 32767 / binSize;
+    return s;
+}
+
+std::string binSpanMessage(const BinSpan& span) {
+    if (span.noWholeBin()) return "Resampling ERROR";
+    if (span.pastLimit()) return "Resampling Calculation Error" + std::to_string(span.limit);
+    return "";
+}
+
 int resampleSeries(ActivitySeries& series, int32_t& tmax, int lastIndex, int binSize,
                    Prompter& prompter) {
     using namespace resample_detail;
@@ -130,9 +144,10 @@ int resampleSeries(ActivitySeries& series, int32_t& tmax, int lastIndex, int bin
         return kNoWholeBin;
     }
     const int B = binSize;
-    const long long K = roundHalfEven(static_cast<double>(tmax) / B);
+    const BinSpan span = binSpan(tmax, B);
+    const long long K = span.bins;
     // Fewer than half a bin (K = 0) can never give a whole bin.
-    if (K < 1) {
+    if (span.noWholeBin()) {
         series.resize(0);
         return kNoWholeBin;
     }
@@ -141,8 +156,8 @@ int resampleSeries(ActivitySeries& series, int32_t& tmax, int lastIndex, int bin
         // Bin ends are 16-bit minutes: the first bin ending past 32767 fails.
         // Knowing it up front keeps a damaged time (days or years late) from
         // walking and storing bins that can never be reported.
-        const long long firstFailing = 32767 / B;
-        if (K > firstFailing) {
+        const long long firstFailing = span.limit;
+        if (span.pastLimit()) {
             // The bins before it are still checked first, in order.
             const int limit = static_cast<int>(firstFailing);
             BinSums sums;

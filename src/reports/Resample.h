@@ -5,6 +5,7 @@
 #include "reports/ReportTypes.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace trv {
@@ -12,6 +13,23 @@ namespace trv {
 // Results of resampleSeries besides the index of the last bin.
 constexpr int kNoWholeBin = -1;     // the series is shorter than half a bin
 constexpr int kResampleFailed = -2; // a calculation failed; its message was shown
+
+// How many bins of B minutes a series whose largest time is tmax spans, and
+// whether a report can be made of them: fewer than half a bin give no whole
+// bin, and bin ends are 16-bit minutes, so bin `limit` (the first ending past
+// 32767) and those after it cannot be reported. A damaged record time (days
+// or years late, or negative) is caught here by every reader of counts.bin
+// that bins its records, before it works on them.
+struct BinSpan {
+    long long bins = 0; // round(tmax / B)
+    int limit = 0;      // 32767 / B
+    bool noWholeBin() const { return bins < 1; }
+    bool pastLimit() const { return bins > limit; }
+};
+BinSpan binSpan(int32_t tmax, int binSize);
+// The report's message for a span it cannot report ("Resampling ERROR", or
+// "Resampling Calculation Error" + limit); empty when the span is fine.
+std::string binSpanMessage(const BinSpan& span);
 
 // Replaces the series (records 0..lastIndex, largest time tmax) by its binned
 // form: bins 0..result, time = end of each bin. tmax becomes the end of the

@@ -3,14 +3,17 @@
 #include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "reports/ActivityFile.h"
 #include "reports/ReportLoad.h"
+#include "reports/Resample.h"
 #include "reports/Statistics.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <new>
 #include <unistd.h>
 
 namespace trv {
@@ -51,8 +54,9 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
     WellExportOutcome out;
     Prompter& prompter = ports.prompter;
     const std::string& folder = rq.acquisitionPath;
+    std::string damage;
     auto fail = [&] {
-        prompter.show("Report Error");
+        prompter.show(reportErrorText(damage));
         out.status = WellExportStatus::Failed;
         return out;
     };
@@ -63,7 +67,7 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
             out.status = WellExportStatus::Ended;
             return out;
         }
-        switch (loadReportLayout(folder, rq.programFolder, layout, prompter)) {
+        switch (loadReportLayout(folder, rq.programFolder, layout, prompter, &damage)) {
         case LayoutLoad::Loaded:
             break;
         case LayoutLoad::NoSetup:
@@ -91,12 +95,23 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
             std::copy(records[i].counts.begin(), records[i].counts.begin() + kChannels,
                       series.counts.begin() + static_cast<ptrdiff_t>(i) * kChannels);
         }
+        // As in the report, times below 0 do not lengthen the acquisition.
         const int32_t tmax =
-            std::max(*std::max_element(stored.begin(), stored.end()), corrected.back());
+            std::max({0, *std::max_element(stored.begin(), stored.end()), corrected.back()});
 
         // The bins are summed with the same size as the lines are labelled.
         const int B = wellExportBinSize(rq.binText, tmax);
         out.binSize = B;
+        // The report's limits on the span: a damaged record time must not
+        // make hundreds of thousands of bins.
+        const std::string spanError = binSpanMessage(binSpan(tmax, B));
+        if (!spanError.empty()) {
+            runlog::warn(countsPath + ": " + spanError + " (largest record time " +
+                         std::to_string(tmax) + " minutes, bin " + std::to_string(B) + ")");
+            prompter.show(spanError);
+            out.status = WellExportStatus::Ended;
+            return out;
+        }
         const int n = std::max(1, static_cast<int>(roundHalfEven(static_cast<double>(tmax) / B)));
         out.bins = n;
         const ReportStatistics stats = computeStatistics(series, layout, tmax, series.lastIndex(),
@@ -154,6 +169,12 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
                 ports.prompter.show(noViewerMessage(shown.empty() ? folder : shown));
         }
         out.status = WellExportStatus::Written;
+        return out;
+    } catch (const std::bad_alloc&) {
+        const std::string text = outOfMemoryMessage(countsFilePath(folder));
+        runlog::error(text);
+        prompter.show(text);
+        out.status = WellExportStatus::Failed;
         return out;
     } catch (...) {
         return fail();

@@ -2,6 +2,7 @@
 
 #include "common/Numeric.h"
 #include "common/Ports.h"
+#include "store/ProjectFile.h"
 
 #include <algorithm>
 
@@ -156,12 +157,12 @@ void AcquisitionSettings::dspIntervalChanged(const std::string& text) {
 void AcquisitionSettings::bufferLeft(const std::string& text) {
     bufferText_ = text;
     double v = typedNumber(text);
-    if (v < 200 || v > 10000) bufferText_ = "200";
+    if (v < kRtBufferMin || v > kRtBufferMax) bufferText_ = std::to_string(kRtBufferFallback);
     s_.setup.RT_Buffer = typedInt16(typedNumber(bufferText_));
     // 199.6 passes the range test but rounds below it.
-    if (s_.setup.RT_Buffer < 200) {
-        s_.setup.RT_Buffer = 200;
-        bufferText_ = "200";
+    if (s_.setup.RT_Buffer < kRtBufferMin) {
+        s_.setup.RT_Buffer = kRtBufferFallback;
+        bufferText_ = std::to_string(kRtBufferFallback);
     }
 }
 

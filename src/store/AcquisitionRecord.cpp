@@ -19,17 +19,43 @@ std::string subprojFileText(const std::string& name, const std::string& comments
     return w.str();
 }
 
+namespace {
+
+// A folder holds a run when it has the run's record or any of its data
+// files; the project snapshot alone (a blank reading) does not count.
+bool holdsARun(const std::string& folder) {
+    return fileExists(joinPath(folder, kSubprojFileName)) || !listFiles(folder, "*.bin").empty();
+}
+
+constexpr int kMinutesAhead = 1440; // how far the search for a free minute goes
+
+} // namespace
+
+std::string freeAcquisitionFolderName(const std::string& projectFolder,
+                                      const LocalDateTime& start) {
+    LocalDateTime minute = start;
+    minute.second = minute.millisecond = 0;
+    // Half a second into the minute keeps the conversions off its boundary.
+    const double first = toSerialDays(minute) + 0.5 / 86400;
+    for (int k = 0; k < kMinutesAhead; ++k) {
+        const std::string name = acquisitionFolderName(fromSerialDays(first + k / 1440.0));
+        const std::string folder = joinPath(projectFolder, name);
+        if (!folderExists(folder) || !holdsARun(folder)) return name;
+    }
+    return "";
+}
+
 std::string createAcquisitionFolder(SharedState& s, const LocalDateTime& start,
                                     const std::string& name, const std::string& comments) {
-    const std::string folderName = acquisitionFolderName(start);
     const std::string projectFolder = s.Project_Folder;
+    if (projectFolder.empty()) return "";
+    const std::string folderName = freeAcquisitionFolderName(projectFolder, start);
     const std::string folder = joinPath(projectFolder, folderName);
-    if (projectFolder.empty() || !makeFolder(folder)) return "";
+    if (folderName.empty() || !makeFolder(folder)) return "";
     s.Project_Folder = folder;
     bool ok = saveProject(s);
     s.Project_Folder = projectFolder;
     const std::string subproj = joinPath(folder, kSubprojFileName);
-    if (fileExists(subproj)) copyFile(subproj, joinPath(folder, kSubprojBackupName));
     ok = writeFileAtomic(subproj, subprojFileText(name, comments)) && ok;
     return ok ? folderName : "";
 }

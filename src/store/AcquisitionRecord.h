@@ -23,11 +23,19 @@ bool isAcquisitionFolderName(const std::string& name);
 // The text of subproj.dat: the name record and the comments record.
 std::string subprojFileText(const std::string& name, const std::string& comments);
 
-// Creates (or reuses, within the same minute) the folder named after the
-// start time in Project_Folder, saves the project into it with Project_Folder
-// pointing at it, writes subproj.dat with name and comments, and sets
-// Project_Folder back. Returns the folder name, or an empty text when the
-// folder could not be created or a file could not be written.
+// The folder name for a run starting at `start`: yyyymmdd_hhmm of its
+// minute, or of the next minute whose folder holds no earlier run (two runs
+// never share one set of files: a program restarted within the minute of a
+// killed run records beside it). A folder holding only a project snapshot
+// (a blank reading) is taken as it is. Empty when no minute of the next day
+// is free.
+std::string freeAcquisitionFolderName(const std::string& projectFolder, const LocalDateTime& start);
+
+// Creates the folder freeAcquisitionFolderName gives in Project_Folder,
+// saves the project into it with Project_Folder pointing at it, writes
+// subproj.dat with name and comments, and sets Project_Folder back. Returns
+// the folder name, or an empty text when the folder could not be created or a
+// file could not be written.
 std::string createAcquisitionFolder(SharedState& s, const LocalDateTime& start,
                                     const std::string& name, const std::string& comments);
 

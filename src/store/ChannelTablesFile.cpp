@@ -56,9 +56,18 @@ void readRecords(ChannelTables& t, RecordReader& r, ChannelTableFile f) {
         case ChannelTableFile::Status:
             t.Channel_Enabled[i] = r.int16();
             break;
-        case ChannelTableFile::Threshold:
-            t.Channel_Threshold[i] = r.real();
+        case ChannelTableFile::Threshold: {
+            // A threshold is a share of the beam's level in percent: the
+            // zeroing gives 1 to 501, the blank reading 1 to 116. A value far
+            // outside that (negative, or past ten times the level)
+            // is a damaged file, not a setting.
+            const double v = r.real();
+            if (!(v >= kThresholdMin && v <= kThresholdMax))
+                throw RecordError("threshold outside " + std::to_string(kThresholdMin) + ".." +
+                                  std::to_string(kThresholdMax));
+            t.Channel_Threshold[i] = v;
             break;
+        }
         case ChannelTableFile::Groups:
             t.Group_Name[i] = r.item();
             break;

@@ -14,6 +14,11 @@ class Prompter;
 
 enum class ChannelTableFile { Status, Threshold, Groups, ChannelGroups };
 
+// The thresholds threshld.dat may hold (percent of a beam's level); a file
+// with any other value is damaged.
+inline constexpr int kThresholdMin = 0;
+inline constexpr int kThresholdMax = 1000;
+
 // "status.dat", "threshld.dat", "groups.dat", "chgroup.dat".
 const char* channelTableFileName(ChannelTableFile file);
 

@@ -50,14 +50,18 @@ void buildWellChannel(PlateLayout& p) {
     }
 }
 
-int readPlateFile(PlateLayout& plate, const std::string& path) {
+int readPlateFile(PlateLayout& plate, const std::string& path, std::string* reason) {
     PlateLayout p = plate;
     p.Row_Offset = 0;
     p.Column_Offset = 0;
     int stage = 1;
+    auto fail = [&](const std::string& why) {
+        if (reason) *reason = why;
+        return stage;
+    };
     try {
         auto content = readStoreFile(path);
-        if (!content) return stage;
+        if (!content) return fail("the file cannot be read (missing, too large or not text)");
         RecordReader r(std::move(*content));
         r.item();
         r.item();
@@ -68,7 +72,10 @@ int readPlateFile(PlateLayout& plate, const std::string& path) {
         p.Column_Pitch = r.real();
         p.Column_Offset = r.real();
         r.item();
-        if (!sensibleGeometry(p)) return stage;
+        if (!sensibleGeometry(p))
+            return fail(std::to_string(p.Plate_Rows) + " rows and " +
+                        std::to_string(p.Plate_Columns) + " columns: both must lie in 1 to " +
+                        std::to_string(kChannels));
         stage = 2;
         p.Max_Well = 0;
         p.Max_Beam = 0;
@@ -81,14 +88,19 @@ int readPlateFile(PlateLayout& plate, const std::string& path) {
             int16_t beam = r.int16();
             // There are 385 slots at most: a larger well or beam index, or a
             // channel in a well with a negative beam, is a damaged file.
-            if (well >= kSlots || beam >= kSlots || (well >= 0 && beam < 0)) return stage;
+            if (well >= kSlots || beam >= kSlots || (well >= 0 && beam < 0))
+                return fail("channel record " + std::to_string(i) + " names well " +
+                            std::to_string(well) + ", beam " + std::to_string(beam) +
+                            " (wells and beams run from 0 to " + std::to_string(kChannels) + ")");
             p.Channel_Well[i] = well;
             p.Channel_Beam[i] = beam;
             p.Max_Well = std::max(p.Max_Well, well);
             p.Max_Beam = std::max(p.Max_Beam, beam);
         }
-    } catch (const RecordError&) {
-        return stage;
+    } catch (const RecordError& e) {
+        return fail(stage == 1
+                        ? std::string("the titles and geometry cannot be read (") + e.what() + ")"
+                        : std::string("the channel list cannot be read (") + e.what() + ")");
     }
     buildWellChannel(p);
     plate = std::move(p);

@@ -14,9 +14,10 @@ class Prompter;
 
 // Reads a plate format file into a layout (no message). Returns 0 on success,
 // else the stage reached when it failed: 1 while opening or reading the
-// titles and geometry, 2 while reading the channel list. Channels the file
-// does not list lie in no well. Well_Channel is rebuilt on success.
-int readPlateFile(PlateLayout& plate, const std::string& path);
+// titles and geometry, 2 while reading the channel list; `reason`, when
+// given, then says what is wrong. Channels the file does not list lie in no
+// well. Well_Channel is rebuilt on success.
+int readPlateFile(PlateLayout& plate, const std::string& path, std::string* reason = nullptr);
 
 // Sizes Well_Channel [0..Max_Well][0..Max_Beam], fills it with -1 and stores
 // every channel 0..383 that lies in a well at its (well, beam); the higher

@@ -3,6 +3,7 @@
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "common/Ports.h"
+#include "common/RunLog.h"
 #include "common/TextRecord.h"
 #include "store/AcquisitionRecord.h"
 #include "store/ChannelTablesFile.h"
@@ -217,6 +218,16 @@ void loadProject(SharedState& s, int n, Prompter& prompter, StatusView& status) 
         prompter.show(kRecheckSetupWarning);
         applySetupDefaults(s.setup, read.readUpTo, s.Program_Folder, n);
         break;
+    }
+    // Blocks of a few samples cannot be analysed: the block size is kept
+    // within the range the setup window allows, and acquisitions store what
+    // they use.
+    if (s.setup.RT_Buffer < kRtBufferMin || s.setup.RT_Buffer > kRtBufferMax) {
+        runlog::warn(setupPath + ": RT_Buffer " + std::to_string(s.setup.RT_Buffer) +
+                     " is outside " + std::to_string(kRtBufferMin) + ".." +
+                     std::to_string(kRtBufferMax) + "; " + std::to_string(kRtBufferFallback) +
+                     " is used");
+        s.setup.RT_Buffer = kRtBufferFallback;
     }
     loadChannelTables(s.channels, s.Project_Folder, n, prompter);
     loadPlateFormat(s, prompter);

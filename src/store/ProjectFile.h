@@ -15,6 +15,11 @@ struct Ports;
 
 inline constexpr const char* kSetupFileName = "setup.dat";
 inline constexpr const char* kSetupBackupName = "setup.bak";
+// The range of RT_Buffer (samples per block) the setup window allows; a
+// project file holding another value is loaded with kRtBufferFallback.
+inline constexpr int16_t kRtBufferMin = 200;
+inline constexpr int16_t kRtBufferMax = 10000;
+inline constexpr int16_t kRtBufferFallback = 200;
 inline constexpr const char* kRecheckSetupWarning =
     "Warning!! PLEASE Re-Check setup values before RUN";
 

@@ -106,5 +106,35 @@ TEST_F(RawCliFixture, ExportWellsWithAndWithoutTheTimeField) {
     EXPECT_EQ(run({"export-wells", acq}), 2);
 }
 
+// A record time far past the acquisition (a damaged record) ends both
+// commands with the report's message and exit 1 before they write anything;
+// the program folder's run log keeps what happened.
+TEST_F(RawCliFixture, DamagedRecordTimesEndWithTheReportsMessageAndExitOne) {
+    test::AcquisitionFixture::writeCounts(
+        acq, {10000000}, [](int, int) { return 1; }, [](int) { return 250; });
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"export-wells", acq, "--bin", "60"}, "Resampling Calculation Error546"},
+        {{"reprocess", acq, "--method", "1", "--organism", "0", "--snr", "1.8", "--replace",
+          "--bin", "60"},
+         "Resampling Calculation Error546"},
+    };
+    const std::string counts = readAll(joinPath(acq, "counts.bin"));
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.args), 1) << c.args[0];
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(readAll(joinPath(acq, "counts.bin")), counts) << c.args[0];
+        EXPECT_FALSE(fileExists(joinPath(acq, "time.txt")));
+    }
+    const std::string log = readAll(joinPath(fx.program, "trelvane.log"));
+    EXPECT_NE(log.find("trelvane-cli["), std::string::npos);
+    EXPECT_NE(log.find("counts.bin: Resampling Calculation Error546 (largest record time "
+                       "10000000 minutes, bin 60)"),
+              std::string::npos)
+        << log;
+}
+
 } // namespace
 } // namespace trv

@@ -193,8 +193,14 @@ TEST(SimTemperature, SensorReadsTheRawValueUnderTheFactoryCalibration) {
     SimModel m(o);
     m.setPlateTemperature(30.0);
     EXPECT_EQ(m.temperatureReading(), 135); // (30 - 0.5) / 0.219 = 134.7
-    m.writeRegister(0, 131, 1);             // offset -0.5
-    EXPECT_EQ(m.temperatureReading(), 139); // 139.3
+    // Rewriting the factory data recalibrates the program, not the sensor.
+    m.writeRegister(0, 131, 1);
+    EXPECT_EQ(m.temperatureReading(), 135);
+    SimModelOptions warmSensor = o;
+    warmSensor.sensorError = 2.0; // reads 2 degrees warm: (32 - 0.5) / 0.219 = 143.8
+    SimModel warm(warmSensor);
+    warm.setPlateTemperature(30.0);
+    EXPECT_EQ(warm.temperatureReading(), 144);
     o.factory = invalidFactoryData();
     SimModel bad(o);
     bad.setPlateTemperature(30.0);

@@ -4,11 +4,16 @@
 // every message and question is scripted and recorded.
 #include "TestPaths.h"
 #include "app/Frm_Init.h"
+
+#include "GuiApplication.h"
 #include "app/TrelvaneApp.h"
 #include "common/Files.h"
 #include "device/ModCOMM.h"
 #include "display/Frm_Main.h"
 #include "display/SurfaceQt.h"
+#include "maintenance/Frm_Arena.h"
+#include "maintenance/Frm_Factory.h"
+#include "maintenance/MaintenanceWindowsQt.h"
 #include "setup/Frm_setup.h"
 #include "store/AcquisitionRecord.h"
 #include "store/ConfigFile.h"
@@ -36,15 +41,6 @@
 namespace trv {
 namespace {
 
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 // A program folder seeded from data/ with the demo project current, the
 // simulated instrument on COM1, fake ports whose event pump lets Qt events
 // run, and the program's windows over them.
@@ -58,7 +54,7 @@ struct ProgramFixture : ::testing::Test {
     int offlineOpened = 0;
 
     void SetUp() override {
-        ensureApplication();
+        test::ensureApplication();
         const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
         for (const std::string& f : listFiles(data))
             copyFile(data + "/" + f, home / f);
@@ -548,6 +544,51 @@ TEST_F(ProgramFixture, HelpOpensTheDocumentAndAboutShowsTheVersion) {
         about->close();
     });
     main().mnabout->trigger();
+}
+
+TEST_F(ProgramFixture, MaintenanceToolsOpenFromTheMenus) {
+    instrument();
+    start();
+    Frm_Main& m = main();
+    m.mn_factory->trigger(); // not connected yet
+    EXPECT_EQ(fp.prompter.texts(),
+              std::vector<std::string>{"Only possible to access in: ONLINE mode and STOP experiment"});
+    launcher().choose(2);
+    ASSERT_TRUE(s.Device_Connected);
+
+    MaintenanceWindows& tools = app->maintenance();
+    m.mn_factory->trigger();
+    EXPECT_TRUE(tools.factory().isVisible());
+    EXPECT_FALSE(m.isVisible());
+    tools.factory().close();
+    EXPECT_TRUE(m.isVisible());
+
+    ASSERT_NE(m.findChild<QAction*>("mnarena"), nullptr);
+    EXPECT_EQ(m.mnarena->text(), "Calibration Workbench");
+    m.mnarena->trigger();
+    EXPECT_TRUE(tools.workbench().isVisible());
+    EXPECT_FALSE(m.isVisible());
+    QTest::mouseClick(tools.workbench().cmdmain, Qt::LeftButton);
+    EXPECT_FALSE(tools.workbench().isVisible());
+    EXPECT_TRUE(m.isVisible());
+
+    // The device test in the activity drawing, declined at "OK to proceed?".
+    fp.prompter.clear();
+    for (Answer a : {Answer::Ok, Answer::Ok, Answer::Ok, Answer::No})
+        fp.prompter.answer(a);
+    m.mnstatustest->trigger();
+    EXPECT_TRUE(tools.Timer_test->isActive());
+    EXPECT_EQ(fp.status.current[status::NoteLabel],
+              "Open and close Trelvane Door to see sensing changes");
+    ASSERT_TRUE(waitFor([&] { return !tools.deviceTest().running(); }, 10000));
+    EXPECT_EQ(tools.deviceTest().end(), TestEnd::Declined);
+    EXPECT_FALSE(tools.Timer_test->isActive());
+    EXPECT_EQ(fp.prompter.texts().back(), "OK to proceed?");
+    EXPECT_EQ(countLines(home / "testdev96.txt"), 1);
+    // Beam 0 was lit and switched off again: its cell in the grid is dark.
+    const QImage& picture = m.Picact->surface().image();
+    const QPointF cell = m.Picact->surface().toPixel(0.5, 0.3);
+    EXPECT_LT(qGray(picture.pixel(cell.toPoint())), 40);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 // report, and the options dialog's Apply and Back to Default.
 // TRELVANE_SHOT_DIR=<folder> also saves pictures of the windows there.
 #include "reports/AcquisitionFixture.h"
+
+#include "GuiApplication.h"
 #include "reports/RawAcquisition.h"
 #include "reports/ReportWindowsQt.h"
 #include "reports/frm_report.h"
@@ -28,15 +30,6 @@
 namespace trv {
 namespace {
 
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 void shot(QWidget* w, const char* name) {
     const QByteArray dir = qgetenv("TRELVANE_SHOT_DIR");
     if (dir.isEmpty()) return;
@@ -59,7 +52,7 @@ class ReportWindowGui : public ::testing::Test {
     std::string acq;
 
     void SetUp() override {
-        ensureApplication();
+        test::ensureApplication();
         s.Program_Folder = fx.program;
         test::copyShippedPlates(fx.program);
         test::RawAcquisitionPlan plan;

@@ -1,6 +1,8 @@
 #include "TestPaths.h"
 #include "setup/Frm_setup.h"
 
+#include "GuiApplication.h"
+
 #include "common/Files.h"
 #include "display/SurfaceQt.h"
 #include "store/ChannelTablesFile.h"
@@ -27,15 +29,6 @@
 namespace trv {
 namespace {
 
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 QStringList itemsOf(QListWidget* list) {
     QStringList out;
     for (int i = 0; i < list->count(); ++i)
@@ -56,7 +49,7 @@ class SetupWindowTest : public ::testing::Test {
     std::unique_ptr<Frm_setup> w;
 
     void SetUp() override {
-        ensureApplication();
+        test::ensureApplication();
         const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
         for (const std::string& f : listFiles(data, "*.dat"))
             copyFile(joinPath(data, f), dir / f);

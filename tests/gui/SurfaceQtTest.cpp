@@ -1,4 +1,6 @@
 #include "display/SurfaceQt.h"
+
+#include "GuiApplication.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -11,20 +13,9 @@
 namespace trv {
 namespace {
 
-// One application object for every test of this program, on the offscreen
-// platform unless another one was asked for.
-void ensureApplication() {
-    if (QApplication::instance()) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "test_gui";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
-
 class SurfaceQtTest : public ::testing::Test {
   protected:
-    void SetUp() override { ensureApplication(); }
+    void SetUp() override { test::ensureApplication(); }
 
     static QColor at(SurfaceQt& s, int px, int py) { return s.image().pixelColor(px, py); }
 };

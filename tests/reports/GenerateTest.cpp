@@ -215,6 +215,29 @@ TEST(Generate, MissingFilesEndWithTheirMessages) {
     }
 }
 
+TEST(Generate, ADamagedPlateFileIsNamedWithWhatIsWrongWithIt) {
+    const std::string titles = "\"Six wells\",\"test plate\"\r\n";
+    const std::string good = test::sixWellPlateText();
+    const std::string list = good.substr(good.find("\"<Channel>"));
+    const struct {
+        std::string text;
+        std::string reason;
+    } cases[] = {
+        {titles + "0,1.0,0,3,1.0,0\r\n" + list, "0 rows and 3 columns: both must lie in 1 to 384"},
+        {titles, "the titles and geometry cannot be read (read past the end of the data)"},
+        {good.substr(0, good.find("\"5\",")) + "\"5\",400,0\r\n",
+         "channel record 5 names well 400, beam 0 (wells and beams run from 0 to 384)"},
+    };
+    for (const auto& c : cases) {
+        Generation g;
+        writeFileAtomic(g.fx.program + "/wsix.dat", c.text);
+        EXPECT_EQ(g.run().status, ReportStatus::Failed);
+        EXPECT_EQ(
+            g.fp.prompter.texts(),
+            std::vector<std::string>{"Report Error\r\n" + g.fx.program + "/wsix.dat: " + c.reason});
+    }
+}
+
 TEST(Generate, BinSizeFollowsTheAcquisitionLength) {
     EXPECT_EQ(reportBinSize("60", 20), 20);
     EXPECT_EQ(reportBinSize("120", 100), 90);

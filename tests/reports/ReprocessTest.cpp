@@ -15,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace trv {
 namespace {
@@ -382,6 +385,40 @@ TEST_F(ReprocessFixture, DetectionEngineKeepsOrderAndStops) {
         EXPECT_EQ(r.failedRecord, 31);
         EXPECT_EQ(r.recordsDone, 31);
     }
+}
+
+// A counts.bin larger than the memory the process may use ends the run with
+// the reason instead of an uncaught exception. The child process gets a 1 GB
+// address limit and a 3.9 GB (sparse) counts.bin.
+TEST_F(ReprocessFixture, ACountsFileTooLargeForMemoryEndsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more than the limit";
+#else
+    const std::string folder = fx.acquisition("20240315_0930", "Huge");
+    const std::string counts = joinPath(folder, "counts.bin");
+    writeFileAtomic(counts, "");
+    ASSERT_EQ(::truncate(counts.c_str(), 5'000'000LL * kCountsRecordSize), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        rlimit lim{1LL << 30, 1LL << 30};
+        ::setrlimit(RLIMIT_AS, &lim);
+        test::FakePorts ports;
+        std::atomic<bool> never{false};
+        ReportLayout l;
+        const ReprocessOutcome o = reprocessRawData(request(folder), l, ports.ports, never);
+        const auto texts = ports.prompter.texts();
+        const bool said =
+            texts.size() == 1 &&
+            texts[0].rfind("Report Error\r\nNot enough memory to work on " + counts, 0) == 0;
+        _exit(o.status == ReprocessStatus::Failed && said ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(fileSize(counts), 5'000'000LL * kCountsRecordSize); // left as it was
+#endif
 }
 
 } // namespace

@@ -117,6 +117,30 @@ TEST_F(WellExportTest, BinSizeFollowsShortAcquisitionsAndMinimum) {
     EXPECT_EQ(readAll(joinPath(folder, "000_A1.txt")), "15/03/2024 09:51 63\r\n");
 }
 
+// Damaged record times get the report's own checks and messages: no export
+// of hundreds of thousands of bins, no bin size below 1.
+TEST_F(WellExportTest, DamagedRecordTimesEndWithTheReportsMessages) {
+    const struct {
+        std::vector<int32_t> minutes;
+        std::string message;
+    } cases[] = {
+        {{0, 1, 2, 10000000}, "Resampling Calculation Error546"}, // 32767 / 60
+        {{-4, -4, -4}, "Resampling ERROR"},
+        {{-10, -5, -1}, "Resampling ERROR"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        test::FakePorts ports;
+        const std::string folder = fx.acquisition("20240315_093" + std::to_string(n++), "Damaged");
+        test::AcquisitionFixture::writeCounts(
+            folder, c.minutes, [](int, int) { return 1; }, [](int) { return 250; });
+        const WellExportOutcome o = exportWells(request(folder, "60", true), layout, ports.ports);
+        EXPECT_EQ(o.status, WellExportStatus::Ended) << c.message;
+        EXPECT_EQ(ports.prompter.texts(), std::vector<std::string>{c.message});
+        EXPECT_FALSE(fileExists(joinPath(folder, "000_A1.txt")));
+    }
+}
+
 TEST_F(WellExportTest, MissingActivityFile) {
     std::string folder = fx.acquisition("20240315_0930", "Empty");
     const WellExportOutcome o = exportWells(request(folder, "30", true), layout, fake.ports);

@@ -5,6 +5,8 @@
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 #include <unistd.h>
 
 namespace trv {
@@ -39,18 +41,44 @@ TEST(AcquisitionRecord, CreateSavesTheProjectIntoTheFolderAndComesBack) {
     EXPECT_EQ(f.dir.read("p00003/20240315_0930/subproj.dat"), "\"Run 1\"\r\n\"note\"\r\n");
     EXPECT_FALSE(fileExists(joinPath(project, "setup.dat"))); // the project itself is not saved
 
-    // A second start in the same minute shares the folder and replaces the snapshot.
+    // A second start in the same minute (a program restarted after a kill)
+    // records in the next free minute; the first run's files stay as they were.
     f.s.setup.Name = "Larvae 2";
-    EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 55, 0}, "Run 2", ""), name);
-    EXPECT_EQ(readAcquisitionName(acq), "Run 2");
-    EXPECT_EQ(readAcquisitionComments(acq), "");
-    ProjectSetup first = f.s.setup;
-    first.Name = "Larvae";
-    EXPECT_EQ(f.dir.read("p00003/20240315_0930/setup.bak"), setupFileText(first, 3));
-    ProjectSetup snap;
-    ASSERT_TRUE(readSetupFile(joinPath(acq, "setup.dat"), snap).ok());
-    EXPECT_EQ(snap.Name, "Larvae 2");
+    EXPECT_EQ(createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 55, 0}, "Run 2", ""),
+              "20240315_0931");
+    EXPECT_EQ(readAcquisitionName(acq), "Run 1");
+    EXPECT_EQ(readAcquisitionName(joinPath(project, "20240315_0931")), "Run 2");
     EXPECT_EQ(f.s.Project_Folder, project);
+}
+
+TEST(AcquisitionRecord, TheNextFreeMinuteSkipsFoldersHoldingARun) {
+    struct Case {
+        const char* taken; // folders present, with what they hold
+        LocalDateTime start;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"", {2024, 3, 15, 9, 30, 59, 999}, "20240315_0930"},
+        // A snapshot alone (a blank reading) holds no run: it is taken as is.
+        {"20240315_0930:setup.dat", {2024, 3, 15, 9, 30, 1, 0}, "20240315_0930"},
+        {"20240315_0930:counts.bin", {2024, 3, 15, 9, 30, 1, 0}, "20240315_0931"},
+        {"20240315_0930:0.bin 20240315_0931:subproj.dat",
+         {2024, 3, 15, 9, 30, 1, 0},
+         "20240315_0932"},
+        {"20241231_2359:subproj.dat", {2024, 12, 31, 23, 59, 30, 0}, "20250101_0000"},
+    };
+    for (const Case& c : cases) {
+        StoreFixture f;
+        const std::string project = f.useProject(1);
+        std::istringstream taken(c.taken);
+        std::string entry;
+        while (taken >> entry) {
+            const std::string folder = joinPath(project, entry.substr(0, entry.find(':')));
+            makeFolder(folder);
+            writeFileAtomic(joinPath(folder, entry.substr(entry.find(':') + 1)), "x");
+        }
+        EXPECT_EQ(freeAcquisitionFolderName(project, c.start), c.expected) << c.taken;
+    }
 }
 
 TEST(AcquisitionRecord, CreateFailsVisiblyWhenTheFolderCannotBeMade) {

@@ -156,6 +156,27 @@ TEST(ChannelTablesFile, DamagedFileFallsBackForItsOwnArrayOnly) {
     }
 }
 
+// A threshold is a share of a beam's level in percent: values far outside
+// any signal make the file damaged (its message and the defaults).
+TEST(ChannelTablesFile, ThresholdsFarOutsideAnySignalAreADamagedFile) {
+    const struct {
+        const char* value;
+        bool accepted;
+    } cases[] = {{"0", true},     {"2.5", true},     {"501", true},  {"1000", true},
+                 {"-0.5", false}, {"1000.5", false}, {"1e6", false}, {"-1e6", false}};
+    for (const auto& c : cases) {
+        StoreFixture f;
+        const std::string folder = f.useProject(3);
+        saveChannelTables(ChannelTables{}, folder);
+        f.dir.write("p00003/threshld.dat",
+                    std::string("\"<Channel>, <Threshold>\"\r\n0,1.5\r\n1,") + c.value + "\r\n");
+        FakePrompter p;
+        loadChannelTables(f.s, p);
+        EXPECT_EQ(p.messages.empty(), c.accepted) << c.value;
+        EXPECT_DOUBLE_EQ(f.s.channels.Channel_Threshold[0], c.accepted ? 1.5 : 3.0) << c.value;
+    }
+}
+
 TEST(ChannelTablesFile, EveryTableNamesItselfInItsMessage) {
     StoreFixture f;
     std::string folder = f.useProject(12);

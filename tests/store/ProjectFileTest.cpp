@@ -1,4 +1,5 @@
 #include "store/ProjectFile.h"
+#include "store/AcquisitionRecord.h"
 
 #include "StoreTestSupport.h"
 #include "store/ChannelTablesFile.h"
@@ -109,6 +110,29 @@ TEST(ProjectFile, SaveKeepsThePreviousVersionAndWritesTheTables) {
     EXPECT_EQ(other.setup.Name, "second");
     EXPECT_EQ(other.channels.Channel_Group[5], -1);
     EXPECT_EQ(other.plate.Max_Beam, 1); // w96f loaded from its file
+}
+
+TEST(ProjectFile, BlockSizeOutsideTheSetupRangeLoadsAsTheFallbackAndRunsStoreIt) {
+    const struct {
+        int16_t stored, loaded;
+    } cases[] = {{0, 200},     {1, 200},   {-7, 200},      {199, 200},
+                 {10001, 200}, {200, 200}, {10000, 10000}, {500, 500}};
+    for (const auto& c : cases) {
+        StoreFixture f;
+        const std::string folder = f.useProject(3);
+        f.s.setup.RT_Buffer = c.stored;
+        ASSERT_TRUE(saveProject(f.s));
+        f.s.setup.RT_Buffer = 500;
+        FakePorts fp;
+        loadProject(f.s, 3, fp.ports);
+        EXPECT_EQ(f.s.setup.RT_Buffer, c.loaded) << c.stored;
+        EXPECT_TRUE(fp.prompter.messages.empty()) << c.stored;
+        // An acquisition's copy of the project holds the block size it records with.
+        const std::string acq = createAcquisitionFolder(f.s, {2024, 3, 15, 9, 30, 0, 0}, "r", "");
+        ProjectSetup copy;
+        ASSERT_TRUE(readSetupFile(joinPath(joinPath(folder, acq), "setup.dat"), copy).ok());
+        EXPECT_EQ(copy.RT_Buffer, c.loaded) << c.stored;
+    }
 }
 
 TEST(ProjectFile, TwelveLineFileKeepsToolsAndMnWithoutMessage) {

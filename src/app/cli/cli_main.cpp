@@ -2,6 +2,8 @@
 // names the command; the rest belongs to it. Each command registers itself
 // from its own cmd_<name>.cpp (see CliCommands.h).
 #include "app/cli/CliCommands.h"
+#include "common/RunLog.h"
+#include "store/ConfigFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -121,8 +123,12 @@ int main(int argc, char** argv) {
         app.parse(args);
         for (auto& [cmd, run] : runners) {
             if (!cmd->parsed()) continue;
+            // The tools write to the program folder's run log too.
+            trv::runlog::open(trv::programFolder(), kProgram);
+            trv::runlog::info(cmd->get_name() + " started");
             const Context context{std::cout, std::cerr, commandName(app, cmd)};
             const int code = run(context);
+            trv::runlog::info(cmd->get_name() + " ended with exit code " + std::to_string(code));
             std::cout.flush();
             return code != kExitOk ? code : std::cout ? kExitOk : kExitFailure;
         }
@@ -139,6 +145,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return usageFailure(app, e.what());
     } catch (const std::bad_alloc&) {
+        trv::runlog::error(commandName(app, selected(app)) + ": out of memory");
         std::cerr << commandName(app, selected(app))
                   << ": not enough memory for this work; nothing more was written\n";
         return kExitFailure;
