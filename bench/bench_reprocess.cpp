@@ -6,6 +6,7 @@
 // alone (the share of the run spent in the files). The data are made once
 // in a temporary folder and removed at exit.
 // TRELVANE_BENCH_BLOCKS=<n> sets the number of blocks (default 2500).
+#include "BenchSupport.h"
 #include "acquisition/RawBlockReader.h"
 #include "common/Clock.h"
 #include "common/Desktop.h"
@@ -56,30 +57,15 @@ class CountingPump : public EventPump {
     void processEvents() override { ++calls; }
 };
 
-// CPU seconds of the whole process (every thread).
-double processCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-int blockCount() {
-    const char* env = std::getenv("TRELVANE_BENCH_BLOCKS");
-    const int n = env ? std::atoi(env) : 2500;
-    return n > 0 ? n : 2500;
-}
+using bench::processCpuSeconds;
 
 struct Synthetic {
     std::string root, program, folder;
     std::string folder96; // the same blocks on the 96-well plate (192 channels detected)
-    int blocks = blockCount();
+    int blocks = bench::benchBlockCount();
 
     Synthetic() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "trelvane-bench-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) std::abort();
-        root = tmpl;
+        root = bench::makeTempFolder();
         program = root;
         test::copyShippedPlates(program);
         makeFolder(joinPath(root, "p00001"));
@@ -107,16 +93,7 @@ struct Synthetic {
         std::error_code ec;
         std::filesystem::remove_all(root, ec);
     }
-    // Every raw file read once, so the runs start from the page cache.
-    void warm() const {
-        for (const std::string& f : listFiles(folder, "*.bin")) {
-            std::ifstream in(joinPath(folder, f), std::ios::binary);
-            std::vector<char> buf(1 << 20);
-            while (in.read(buf.data(), static_cast<std::streamsize>(buf.size())) ||
-                   in.gcount() > 0) {
-            }
-        }
-    }
+    void warm() const { bench::warmFiles(folder); }
 };
 
 Synthetic& data() {

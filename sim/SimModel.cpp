@@ -14,6 +14,20 @@ int strengthOf(uint8_t setting) {
     return (setting % 32) * 8 + setting / 32;
 }
 
+// The 6-well plate in beam units (as the w6 plate format draws it): wells on
+// a pitch of 8.6889 beams, the first row and column edges at -2.22 and
+// -1.0289, floors of 34.8 mm across with beams 4.5 mm apart.
+constexpr double kSixWellPitch = 8.6889;
+constexpr double kSixWellRowOffset = -2.22;
+constexpr double kSixWellColumnOffset = -1.0289;
+constexpr double kSixWellFloorRadius = 34.8 / 4.5 / 2;
+// How far from its centre an animal dims a beam, and how much at most.
+constexpr double kBodyRadius = 0.7;
+constexpr double kLarvaDepth = 0.5;
+constexpr double kFlyDepth = 0.6;
+// Movement is integrated in steps of at most this many seconds.
+constexpr double kMoveStep = 0.01;
+
 } // namespace
 
 FactoryRegisters factoryData(int month, int year, double offset, double slope) {
@@ -70,8 +84,103 @@ SimModel::SimModel(const SimModelOptions& options)
             wells_[static_cast<size_t>(w)].beams.push_back(b);
         }
     }
+    const bool animals = opt_.organism == Organism::FishLarvae || opt_.organism == Organism::Flies;
+    if (animals && opt_.plateRows == 2 && opt_.plateColumns == 3) placeAnimals();
     for (Well& w : wells_)
         scheduleWell(w, 0.0);
+}
+
+void SimModel::placeAnimals() {
+    animalRng_.seed(opt_.seed ^ 0x9E3779B97F4A7C15ull);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    wells_.clear();
+    animals_.resize(6);
+    for (size_t w = 0; w < animals_.size(); ++w) {
+        Animal& a = animals_[w];
+        a.cx = kSixWellColumnOffset + (static_cast<double>(w / 2) + 0.5) * kSixWellPitch;
+        a.cy = kSixWellRowOffset + (static_cast<double>(w % 2) + 0.5) * kSixWellPitch;
+        a.radius = kSixWellFloorRadius - 0.3;
+        const double r = a.radius * std::sqrt(u(animalRng_));
+        const double angle = 2 * M_PI * u(animalRng_);
+        a.x = a.cx + r * std::cos(angle);
+        a.y = a.cy + r * std::sin(angle);
+        a.heading = 2 * M_PI * u(animalRng_);
+        a.moving = true; // resting from time 0 on
+        switchAnimal(a, 0.0);
+    }
+    // A beam belongs to the well whose floor it lies over (or just beside).
+    animalOfBeam_.fill(-1);
+    for (int b = 0; b < kBeams; ++b) {
+        const double x = b / 16 + 0.5, y = b % 16 + 0.5;
+        for (size_t w = 0; w < animals_.size(); ++w)
+            if (std::hypot(x - animals_[w].cx, y - animals_[w].cy) <=
+                kSixWellFloorRadius + kBodyRadius)
+                animalOfBeam_[static_cast<size_t>(b)] = static_cast<int>(w);
+    }
+    wellOfBeam_ = animalOfBeam_;
+}
+
+void SimModel::switchAnimal(Animal& a, double at) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    const double activity = std::max(0.05, lightOn() ? opt_.lightActivity : 1.0);
+    const bool larva = opt_.organism == Organism::FishLarvae;
+    a.moving = !a.moving;
+    if (a.moving) {
+        // Larvae dart off in a new direction; flies set off roughly ahead.
+        std::normal_distribution<double> turn(0.0, larva ? 0.9 : 1.2);
+        a.heading += turn(animalRng_);
+        if (larva) {
+            a.speed = 3.0 + 3.0 * u(animalRng_);
+            a.nextSwitch = at + 0.15 + 0.35 * u(animalRng_);
+        } else {
+            std::exponential_distribution<double> walk(1.0 / 3.0);
+            a.speed = 1.2 + 1.8 * u(animalRng_);
+            a.nextSwitch = at + 0.5 + walk(animalRng_);
+        }
+    } else {
+        std::exponential_distribution<double> rest(activity / (larva ? 2.5 : 5.0));
+        a.nextSwitch = at + 0.1 + rest(animalRng_);
+    }
+}
+
+void SimModel::moveAnimals(double from, double to) {
+    std::normal_distribution<double> wander(0.0, 1.0);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    const double wobble = opt_.organism == Organism::FishLarvae ? 0.3 : 2.0;
+    for (double t = from; t < to;) {
+        const double dt = std::min(kMoveStep, to - t);
+        t += dt;
+        for (Animal& a : animals_) {
+            while (a.nextSwitch <= t)
+                switchAnimal(a, a.nextSwitch);
+            if (!a.moving) continue;
+            a.heading += wobble * std::sqrt(dt) * wander(animalRng_);
+            const double nx = a.x + a.speed * dt * std::cos(a.heading);
+            const double ny = a.y + a.speed * dt * std::sin(a.heading);
+            if (std::hypot(nx - a.cx, ny - a.cy) > a.radius) {
+                // At the wall: turn back into the well.
+                a.heading = std::atan2(a.cy - a.y, a.cx - a.x) + u(animalRng_);
+                continue;
+            }
+            a.x = nx;
+            a.y = ny;
+        }
+    }
+}
+
+SimModel::Place SimModel::animalPlace(int well) const {
+    if (well < 0 || static_cast<size_t>(well) >= animals_.size()) return {};
+    return {animals_[static_cast<size_t>(well)].x, animals_[static_cast<size_t>(well)].y};
+}
+
+double SimModel::animalDimming(int beam) const {
+    const int w = animalOfBeam_[static_cast<size_t>(beam)];
+    if (w < 0) return 0.0;
+    const Animal& a = animals_[static_cast<size_t>(w)];
+    const double d = std::hypot(beam / 16 + 0.5 - a.x, beam % 16 + 0.5 - a.y);
+    if (d >= kBodyRadius) return 0.0;
+    return (opt_.organism == Organism::FishLarvae ? kLarvaDepth : kFlyDepth) *
+           (1 - d / kBodyRadius);
 }
 
 void SimModel::setOutputState(int m) {
@@ -199,6 +308,16 @@ void SimModel::advanceTo(double seconds) {
 
     // Animals: after a long quiet gap only the last seconds matter.
     double from = time_;
+    if (singleAnimals()) {
+        if (seconds - from > 60.0) {
+            from = seconds - 10.0;
+            for (Animal& a : animals_)
+                a.nextSwitch = std::max(a.nextSwitch, from);
+        }
+        moveAnimals(from, seconds);
+        time_ = seconds;
+        return;
+    }
     if (seconds - from > 60.0) {
         from = seconds - 10.0;
         events_.clear();
@@ -228,6 +347,8 @@ void SimModel::advanceTo(double seconds) {
 }
 
 double SimModel::dimming(int beam) const {
+    if (beam < 0 || beam >= kBeams) return 0.0;
+    if (singleAnimals()) return animalDimming(beam);
     double d = 0.0;
     for (const Event& e : events_)
         if (e.beam == beam && e.start <= time_ && time_ < e.end &&

@@ -107,6 +107,18 @@ class SimModel {
     // How much the animals dim a beam now (0 none; negative for a spike).
     double dimming(int beam) const;
 
+    // On a 6-well plate with fish larvae or flies each well holds one animal
+    // that moves about (instead of dips scattered over the well's beams), so
+    // the beams it crosses trace a path: larvae swim in short bouts between
+    // rests, flies walk for a few seconds, turning as they go, and rest.
+    bool singleAnimals() const { return !animals_.empty(); }
+    // Where the animal of a well is, in beam units (beam c sits at column
+    // c / 16 + 0.5, row c % 16 + 0.5); nothing without single animals.
+    struct Place {
+        double x = 0, y = 0;
+    };
+    Place animalPlace(int well) const;
+
   private:
     struct Event {
         int beam;
@@ -118,6 +130,17 @@ class SimModel {
         bool burst = false;
         double nextSwitch = 0;
     };
+    struct Animal {
+        double cx = 0, cy = 0, radius = 0; // the well's floor, beam units
+        double x = 0, y = 0, heading = 0;
+        double speed = 0; // beam units per second while moving
+        bool moving = false;
+        double nextSwitch = 0; // when it starts or stops moving
+    };
+    void placeAnimals();
+    void switchAnimal(Animal& a, double at);
+    void moveAnimals(double from, double to);
+    double animalDimming(int beam) const;
     void scheduleWell(Well& w, double from);
     void spawnEvent(Well& w, double at);
     double activityRate(const Well& w) const;
@@ -131,6 +154,9 @@ class SimModel {
     std::array<double, kBeams> light_{}; // share of the beam's light reaching its receiver
     std::vector<Well> wells_;
     std::vector<Event> events_;
+    std::vector<Animal> animals_;
+    std::array<int, kBeams> animalOfBeam_{}; // the animal whose well holds the beam, -1 none
+    std::mt19937_64 animalRng_;
     FactoryRegisters factory_{};
     int outputState_ = 0;
     double time_ = 0;

@@ -31,7 +31,9 @@ Instrument:
   --seed N              random seed (default 1)
   --plate FORMAT        w384, w96f, w96u, w96flat, w48, w24, w6, empty or
                         ROWSxCOLUMNS (default w96f: 8 x 12 wells)
-  --organism KIND       worms, fish, flies or empty (default worms)
+  --organism KIND       worms, fish, flies or empty (default worms); on the
+                        6-well plate fish and flies are one moving animal
+                        per well, whose path the track analysis follows
   --light-activity F    activity factor while the light is on (default 2)
   --noise SD            level noise in counts (default 3)
   --per-sample-clock    simulated time advances 30 ms per complete sample

@@ -1,6 +1,9 @@
 #include "app/QtPorts.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -126,6 +129,21 @@ void QtStatusView::repaint() {
 std::string QtStatusView::text(const std::string& target) const {
     auto it = lastText_.find(target);
     return it == lastText_.end() ? std::string() : it->second;
+}
+
+bool QtDesktop::showInFolder(const std::string& path) {
+    static const QString service = QStringLiteral("org.freedesktop.FileManager1");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnectionInterface* names = bus.isConnected() ? bus.interface() : nullptr;
+    if (names && (names->isServiceRegistered(service).value() ||
+                  names->activatableServiceNames().value().contains(service))) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
+                                           service, QStringLiteral("ShowItems"));
+        call << QStringList{QString::fromLatin1(fileUri(path))} << QString();
+        if (bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage) return true;
+    }
+    return SystemDesktop::showInFolder(path);
 }
 
 } // namespace trv

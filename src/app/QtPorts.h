@@ -57,12 +57,20 @@ class QtStatusView : public StatusView {
     std::map<std::string, std::string> lastText_;
 };
 
+// The desktop's file manager shows a file or folder selected through its
+// org.freedesktop.FileManager1 interface when the session offers one;
+// otherwise the parent folder is opened.
+class QtDesktop : public SystemDesktop {
+  public:
+    bool showInFolder(const std::string& path) override;
+};
+
 // All ports of the desktop program.
 struct QtPortSet {
     QtPrompter prompter;
     SystemClock clock;
     QtEventPump pump;
-    SystemDesktop desktop;
+    QtDesktop desktop;
     SystemLocale locale;
     QtStatusView status;
     Ports ports{prompter, clock, pump, desktop, locale, status};

@@ -3,6 +3,7 @@
 #include "app/Frm_Init.h"
 #include "app/QtPorts.h"
 #include "display/Frm_Main.h"
+#include "offline/Frm_offline.h"
 #include "maintenance/MaintenanceWindowsQt.h"
 #include "reports/ReportWindowsQt.h"
 #include "setup/Frm_setup.h"
@@ -52,7 +53,10 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
     h.hideLauncher = [this] { launcher_->hide(); };
     h.openSetup = [this] { openSetup(); };
     h.setupNotes = [this](const std::string& notes) { setup_->model().setNotes(notes); };
-    h.hideOtherWindows = [this] { setup_->hide(); };
+    h.hideOtherWindows = [this] {
+        setup_->hide();
+        if (offline_) offline_->hide();
+    };
     h.endProgram = [this](int code) { end(code); };
 
     // "Show my report", the end of a timed acquisition and "User Defined BIN
@@ -71,6 +75,7 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
         reports_->showMyReport(folder, binText, autoreport);
     };
     h.openReportOptions = [this] { reports_->openOptions(); };
+    openOffline = [this] { offline().open(); };
 
     // The technician's tools.
     MaintenanceHooks mh;
@@ -91,6 +96,23 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
     h.openWorkbench = [this] { maintenance_->openWorkbench(); };
 }
 
+Frm_offline& TrelvaneApp::offline() {
+    if (!offline_) {
+        offline_ = std::make_unique<Frm_offline>(s_.Program_Folder, ports_);
+        BrowserHooks& h = offline_->browser().hooks();
+        h.showLauncher = [this] {
+            offline_->hide();
+            showLauncher(true);
+        };
+        // "Report": the report window, with the browser's caption and presets.
+        h.openReport = [this](const ReportLaunch& r) {
+            RawDataPreset preset{r.organism, r.method, r.threshold};
+            reports_->showAcquisition(r.folder, r.basal, r.caption, &preset);
+        };
+    }
+    return *offline_;
+}
+
 TrelvaneApp::~TrelvaneApp() = default;
 
 bool TrelvaneApp::start(const std::string& commandLine) {
@@ -104,6 +126,7 @@ void TrelvaneApp::end(int code) {
     exitCode_ = code;
     launcher_->hide();
     if (setup_) setup_->hide();
+    if (offline_) offline_->hide();
     if (maintenance_) maintenance_->stopDeviceTest();
     if (onEnd)
         onEnd(code);

@@ -20,6 +20,7 @@ namespace trv {
 
 class Frm_Init;
 class Frm_Main;
+class Frm_offline;
 class Frm_setup;
 class MaintenanceWindows;
 class ReportWindows;
@@ -43,8 +44,11 @@ class TrelvaneApp : public QObject {
     // The device test, the factory settings and the calibration workbench.
     MaintenanceWindows& maintenance() { return *maintenance_; }
 
-    // Windows of other parts of the program; empty ones answer with a short
-    // message.
+    // The offline browser (created on first use).
+    Frm_offline& offline();
+
+    // "Analyze recorded experiments": the offline browser by default (tests
+    // may replace it); an empty one answers with a short message.
     std::function<void()> openOffline;
 
     // How the program ends (default: the event loop returns the code).
@@ -65,6 +69,7 @@ class TrelvaneApp : public QObject {
     std::unique_ptr<Frm_setup> setup_;
     std::unique_ptr<ReportWindows> reports_;
     std::unique_ptr<MaintenanceWindows> maintenance_;
+    std::unique_ptr<Frm_offline> offline_;
     bool ended_ = false;
     int exitCode_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -69,6 +70,26 @@ bool spawnAndJudge(const std::vector<std::string>& argv, int verdictMs) {
 
 bool SystemDesktop::open(const std::string& what) {
     return spawnAndJudge({opener_, what}, verdictMs_);
+}
+
+std::string fileUri(const std::string& path) {
+    std::error_code ec;
+    std::string absolute = std::filesystem::absolute(path, ec).string();
+    if (ec) absolute = path;
+    static const char* hex = "0123456789ABCDEF";
+    std::string out = "file://";
+    for (char ch : absolute) {
+        auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            out += ch;
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
 }
 
 bool SystemDesktop::openDocument(const std::string& path) {

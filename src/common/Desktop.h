@@ -47,6 +47,10 @@ class SystemDesktop : public Desktop {
     int verdictMs_;
 };
 
+// "file://" + the absolute path with every byte other than letters, digits,
+// "-", ".", "_", "~" and "/" percent-encoded: exact for any bytes a name holds.
+std::string fileUri(const std::string& path);
+
 // Starts a program detached from this one; true when it could be started.
 // It is reaped in the background when it ends.
 bool spawnDetached(const std::vector<std::string>& argv);

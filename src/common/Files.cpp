@@ -109,6 +109,17 @@ bool writePlainFile(const std::string& path, const std::string& text, bool appen
     return (::close(fd) == 0) && ok;
 }
 
+bool renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the flag: check first (only this program renames
+    // inside the program folder).
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 int copyFile(const std::string& source, const std::string& destination) {
     auto content = readWholeFile(source, 1ull << 34);
     if (!content) return -1;

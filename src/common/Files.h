@@ -36,6 +36,11 @@ bool appendDurable(const std::string& path, const void* data, size_t size);
 // again from stored data whenever needed (exports, marks). False on failure.
 bool writePlainFile(const std::string& path, const std::string& text, bool append = false);
 
+// Renames a file or folder, never replacing anything already at the new
+// name (not even an empty folder). False when the name is taken or the
+// rename fails.
+bool renameNoReplace(const std::string& from, const std::string& to);
+
 // Copies a file over another: 1 on success, -1 on any failure.
 int copyFile(const std::string& source, const std::string& destination);
 

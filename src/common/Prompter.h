@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace trv {
 
@@ -27,6 +28,22 @@ public:
     void show(const std::string& text) { message(text, Buttons::Ok); }
     bool askYesNo(const std::string& text, const std::string& title = "") {
         return message(text, Buttons::YesNo, title) == Answer::Yes;
+    }
+};
+
+// Keeps every text instead of showing it, for work without a window that
+// must say why it failed: questions get their first answer (Yes or Ok), input
+// boxes are cancelled.
+class CollectingPrompter : public Prompter {
+public:
+    std::vector<std::string> messages;
+    Answer message(const std::string& text, Buttons buttons, const std::string&) override {
+        messages.push_back(text);
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes
+                                                                            : Answer::Ok;
+    }
+    InputResult input(const std::string&, const std::string&, const std::string&) override {
+        return {true, ""};
     }
 };
 

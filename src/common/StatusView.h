@@ -24,6 +24,8 @@ inline constexpr const char* BlankLabel = "lblcalibrando";       // blank readin
 inline constexpr const char* NoteLabel = "lbl_autostart";        // main window's note line
 inline constexpr const char* SetupWell = "setupWell";            // setup window: well under the pointer
 inline constexpr const char* ReportRawStatus = "reportRawStatus"; // report window: raw-data frame progress
+inline constexpr const char* OfflineProgress = "Pic_status";       // offline browser: progress bar
+inline constexpr const char* OfflinePageBox = "txt_page";          // offline browser: page box
 } // namespace status
 
 class StatusView {

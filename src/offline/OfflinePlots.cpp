@@ -424,8 +424,11 @@ void OfflinePlots::Dibujar_canales(Surface& s, const OfflineSource& src) {
     s.setScale(left, 2150, W, -150);
     s.clear();
     s.setPenWidth(1);
-    s.line(0, 2150, 0, 0, colour::Black);
-    s.line(0, 0, W - W / 250, 0, colour::Black);
+    auto axes = [&] {
+        s.line(0, 2150, 0, 0, colour::Black);
+        s.line(0, 0, W - W / 250, 0, colour::Black);
+    };
+    axes();
     s.setForeColor(colour::Black);
     s.text(left, 2150, "100%");
     s.text(left, 100, "  0%");
@@ -454,6 +457,7 @@ void OfflinePlots::Dibujar_canales(Surface& s, const OfflineSource& src) {
         }
         s.line(x0, 2150, x0, 0, kBlockSeparator);
     }
+    axes(); // the first block's separator lies on the vertical axis
 }
 
 } // namespace trv

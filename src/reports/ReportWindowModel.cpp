@@ -84,8 +84,13 @@ bool ReportWindowModel::showMyReport(const std::string& folder, const std::strin
 
 void ReportWindowModel::showAcquisition(const std::string& folder,
                                         const std::vector<std::string>& basalEntries,
-                                        const std::string& caption) {
+                                        const std::string& caption, const RawDataPreset* preset) {
     c.Txt_inputfile = withoutTrailingSeparator(folder);
+    if (preset) {
+        if (preset->organism >= 0 && preset->organism <= 3) c.Cmb_organism = preset->organism;
+        if (preset->method >= 0 && preset->method <= 3) c.Cmb_dspmethod = preset->method;
+        c.frmtxt_threshold = preset->threshold;
+    }
     c.basalEntries = basalEntries;
     c.cmbbasal = basalEntries.empty() ? std::string() : basalEntries.front();
     c.caption = caption;

@@ -45,6 +45,14 @@ struct ReportWindowControls {
     bool running = false; // a reprocessing run is under way (STOP works)
 };
 
+// The raw-data controls as the offline browser presets them from the
+// acquisition it shows: organism and method list indexes, threshold text.
+struct RawDataPreset {
+    int organism = 0;
+    int method = 1;
+    std::string threshold = "1.8";
+};
+
 struct ReportWindowHooks {
     // Show the window on top of the one that opened it; hide it.
     std::function<void()> show;
@@ -73,9 +81,11 @@ class ReportWindowModel {
     // shows the acquisition, or "Activity file not Found". True when shown.
     bool showMyReport(const std::string& folder, const std::string& binText, bool autoreport);
     // The offline browser's "Report": the acquisition, the basal choices
-    // (first selected) and the caption. The caller has checked counts.bin.
+    // (first selected), the caption and, when given, the raw-data presets
+    // (an organism or method outside the lists is not applied). The caller
+    // has checked counts.bin.
     void showAcquisition(const std::string& folder, const std::vector<std::string>& basalEntries,
-                         const std::string& caption);
+                         const std::string& caption, const RawDataPreset* preset = nullptr);
 
     // The window became active: runs the automatic report when "Autoreport"
     // is set.

@@ -48,8 +48,8 @@ bool ReportWindows::showMyReport(const std::string& folder, const std::string& b
 
 void ReportWindows::showAcquisition(const std::string& folder,
                                     const std::vector<std::string>& basalEntries,
-                                    const std::string& caption) {
-    report().model().showAcquisition(folder, basalEntries, caption);
+                                    const std::string& caption, const RawDataPreset* preset) {
+    report().model().showAcquisition(folder, basalEntries, caption, preset);
 }
 
 void ReportWindows::openOptions() {

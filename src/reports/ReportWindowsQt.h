@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/Ports.h"
+#include "reports/ReportWindowModel.h"
 #include "store/Module1.h"
 
 #include <QPointer>
@@ -55,9 +56,10 @@ class ReportWindows {
 
     // The offline browser's "Report": the acquisition folder (holding
     // counts.bin), the basal choices ("-" and the acquisitions of the same
-    // project) and the window caption.
+    // project), the window caption and the raw-data presets.
     void showAcquisition(const std::string& acquisitionFolder,
-                         const std::vector<std::string>& basalEntries, const std::string& caption);
+                         const std::vector<std::string>& basalEntries, const std::string& caption,
+                         const RawDataPreset* preset = nullptr);
 
     // "User Defined BIN size": the options dialog, read from repoconf.dat.
     void openOptions();

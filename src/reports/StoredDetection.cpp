@@ -30,7 +30,7 @@ struct Worker {
 
     Worker(const StoredDetectionJob& job)
         : reader(job.folder, job.rtBuffer), block(job.rtBuffer + 1), events(job.channels.size()) {
-        if (job.marks) {
+        if (job.marks || job.handMarks) {
             traces.resize(job.channels.size());
             for (DetectionTrace& t : traces)
                 tracePointers.push_back(&t);
@@ -96,7 +96,7 @@ bool detectRecord(const StoredDetectionJob& job, Worker& w, int record, int16_t*
     if (job.zeroRecord[static_cast<size_t>(record)]) return true;
     const int n = static_cast<int>(job.channels.size());
     DetectActivityBeams(w.block, job.channels.data(), n, job.snr, job.method, w.events.data(),
-                        job.marks ? w.tracePointers.data() : nullptr);
+                        w.tracePointers.empty() ? nullptr : w.tracePointers.data());
     for (int k = 0; k < n; ++k)
         counts[job.channels[static_cast<size_t>(k)]] = w.events[static_cast<size_t>(k)];
     if (slot) {
@@ -108,15 +108,15 @@ bool detectRecord(const StoredDetectionJob& job, Worker& w, int record, int16_t*
     return true;
 }
 
-} // namespace
-
-StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
-                                         const std::function<bool(int record)>& afterRecord) {
+StoredDetectionResult runDetection(const StoredDetectionJob& jobIn,
+                                   const MarkedRecord& afterRecord) {
     StoredDetectionJob job = jobIn;
     const int P = std::max(job.recordCount, 0);
+    const int first = std::clamp(job.firstRecord, 0, P);
     job.zeroRecord.resize(static_cast<size_t>(P), 0);
     job.tags.resize(static_cast<size_t>(P), 0);
     std::erase_if(job.channels, [](int c) { return c < 0 || c >= kChannels; });
+    const bool gather = job.marks || job.handMarks;
 
     StoredDetectionResult result;
     result.counts.assign(static_cast<size_t>(P) * kChannels, 0);
@@ -124,20 +124,24 @@ StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
     auto countsOf = [&](int record) {
         return result.counts.data() + static_cast<size_t>(record) * kChannels;
     };
+    const std::vector<std::string> noMarks;
+    auto handBack = [&](int i, MarksSlot& slot) {
+        if (job.marks) marks.add(slot, job.tags[static_cast<size_t>(i)]);
+        result.recordsDone = i + 1;
+        return afterRecord(i, slot.filled ? slot.marks : noMarks);
+    };
 
     const int workers = std::max(1, job.workers);
-    if (workers == 1 || P <= 1) {
+    if (workers == 1 || P - first <= 1) {
         Worker w(job);
         MarksSlot slot;
-        for (int i = 0; i < P; ++i) {
-            if (!detectRecord(job, w, i, countsOf(i), job.marks ? &slot : nullptr)) {
+        for (int i = first; i < P; ++i) {
+            if (!detectRecord(job, w, i, countsOf(i), gather ? &slot : nullptr)) {
                 result.end = StoredDetectionEnd::ReadFailed;
                 result.failedRecord = i;
                 break;
             }
-            marks.add(slot, job.tags[static_cast<size_t>(i)]);
-            result.recordsDone = i + 1;
-            if (!afterRecord(i)) {
+            if (!handBack(i, slot)) {
                 result.end = StoredDetectionEnd::Stopped;
                 break;
             }
@@ -153,7 +157,7 @@ StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
     std::vector<char> state(static_cast<size_t>(P), Pending);
     std::mutex m;
     std::condition_variable cv;
-    int next = 0, consumed = 0;
+    int next = first, consumed = first;
     bool quit = false;
 
     auto work = [&] {
@@ -172,7 +176,7 @@ StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
             }
             bool ok = false;
             try {
-                MarksSlot* slot = job.marks ? &slots[static_cast<size_t>(i % window)] : nullptr;
+                MarksSlot* slot = gather ? &slots[static_cast<size_t>(i % window)] : nullptr;
                 ok = w && detectRecord(job, *w, i, countsOf(i), slot);
             } catch (...) {
                 ok = false;
@@ -188,7 +192,8 @@ StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
     for (int t = 0; t < workers; ++t)
         threads.emplace_back(work);
 
-    for (int i = 0; i < P; ++i) {
+    MarksSlot unused;
+    for (int i = first; i < P; ++i) {
         char s;
         {
             std::unique_lock lk(m);
@@ -200,10 +205,7 @@ StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
             result.failedRecord = i;
             break;
         }
-        if (job.marks)
-            marks.add(slots[static_cast<size_t>(i % window)], job.tags[static_cast<size_t>(i)]);
-        result.recordsDone = i + 1;
-        const bool go = afterRecord(i);
+        const bool go = handBack(i, gather ? slots[static_cast<size_t>(i % window)] : unused);
         {
             std::lock_guard lk(m);
             consumed = i + 1;
@@ -224,6 +226,53 @@ StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& jobIn,
     marks.flush();
     result.marksWriteFailed = marks.failed;
     return result;
+}
+
+} // namespace
+
+StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& job,
+                                         const std::function<bool(int record)>& afterRecord) {
+    return runDetection(job,
+                        [&](int i, const std::vector<std::string>&) { return afterRecord(i); });
+}
+
+StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& job,
+                                         const MarkedRecord& afterRecord) {
+    StoredDetectionJob marked = job;
+    marked.handMarks = true;
+    return runDetection(marked, afterRecord);
+}
+
+struct StoredBlockDetector::State {
+    StoredDetectionJob job;
+    Worker worker;
+    MarksSlot slot;
+    std::vector<int16_t> counts = std::vector<int16_t>(kChannels, 0);
+    explicit State(const StoredDetectionJob& j) : job(j), worker(withMarks(job)) {}
+    static const StoredDetectionJob& withMarks(StoredDetectionJob& j) {
+        std::erase_if(j.channels, [](int c) { return c < 0 || c >= kChannels; });
+        j.handMarks = true;
+        j.marks = false;
+        return j;
+    }
+};
+
+StoredBlockDetector::StoredBlockDetector(const StoredDetectionJob& job)
+    : state_(std::make_unique<State>(job)) {}
+
+StoredBlockDetector::~StoredBlockDetector() = default;
+
+bool StoredBlockDetector::detect(int record, std::vector<std::string>& marks) {
+    State& st = *state_;
+    if (record < 0) return false;
+    if (static_cast<size_t>(record) >= st.job.zeroRecord.size())
+        st.job.zeroRecord.resize(static_cast<size_t>(record) + 1, 0);
+    if (!detectRecord(st.job, st.worker, record, st.counts.data(), &st.slot)) return false;
+    if (st.slot.filled)
+        marks = st.slot.marks;
+    else
+        marks.assign(st.job.channels.size(), std::string());
+    return true;
 }
 
 } // namespace trv

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ namespace trv {
 struct StoredDetectionJob {
     std::string folder;  // the acquisition folder (raw files 0.bin, 1.bin, ...)
     int rtBuffer = 500;  // RT_Buffer of the recording
-    int recordCount = 0; // records 0..recordCount-1 are detected
+    int recordCount = 0; // records firstRecord..recordCount-1 are detected
+    int firstRecord = 0;
     // Per record: true when its counts are all 0 without detection (its
     // stored time went back). Its raw block is still read: a missing block
     // ends the run either way.
@@ -28,6 +30,10 @@ struct StoredDetectionJob {
     // record, tagged with tags[record].
     bool marks = false;
     std::vector<int32_t> tags;
+    // The event marks handed to afterRecord (the overload taking them)
+    // instead of being written: one string of '0' and '1' per channel of
+    // `channels`, sample by sample.
+    bool handMarks = false;
     // 1: everything on the calling thread. More: that many worker threads.
     int workers = 2;
     // How many records the workers may run ahead of the calling thread.
@@ -50,5 +56,26 @@ struct StoredDetectionResult {
 // returns false to stop (the records after i are not handed back).
 StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& job,
                                          const std::function<bool(int record)>& afterRecord);
+// The same, with the record's marks (see handMarks, which this sets).
+using MarkedRecord = std::function<bool(int record, const std::vector<std::string>& marks)>;
+StoredDetectionResult detectStoredBlocks(const StoredDetectionJob& job,
+                                         const MarkedRecord& afterRecord);
+
+// One record at a time on the calling thread, for callers that walk the
+// blocks at their own pace; the same reading and detection as the engine.
+class StoredBlockDetector {
+  public:
+    explicit StoredBlockDetector(const StoredDetectionJob& job);
+    ~StoredBlockDetector();
+    StoredBlockDetector(const StoredBlockDetector&) = delete;
+    StoredBlockDetector& operator=(const StoredBlockDetector&) = delete;
+    // Reads and detects a record's block: marks[k] are the event marks of
+    // job.channels[k]. False when the block is not stored.
+    bool detect(int record, std::vector<std::string>& marks);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 } // namespace trv

@@ -1,5 +1,8 @@
 #include "reports/frm_report.h"
 
+#include "analysis/frm_doseresponse.h"
+#include "common/Files.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -54,7 +57,7 @@ void setLineText(QLineEdit* box, const std::string& text) {
 } // namespace
 
 frm_report::frm_report(SharedState& state, Ports& ports, bool userBinSize, QWidget* parent)
-    : QWidget(parent, Qt::Window), model_(state, ports) {
+    : QWidget(parent, Qt::Window), model_(state, ports), state_(state), ports_(ports) {
     setObjectName(QStringLiteral("frm_report"));
     setWindowTitle(QStringLiteral("Report Output"));
     build();
@@ -126,6 +129,9 @@ void frm_report::build() {
     chk_autoreport->setEnabled(false);
     buttons->addWidget(chk_autoreport);
     buttons->addStretch(1);
+    Cmd_doseresponse =
+        named(new QPushButton(QStringLiteral("Dose-response..."), this), "Cmd_doseresponse");
+    buttons->addWidget(Cmd_doseresponse);
     Cmd_generate = named(new QPushButton(QStringLiteral("Generate..."), this), "Cmd_generate");
     Cmd_cancel = named(new QPushButton(QStringLiteral("Cancel"), this), "Cmd_cancel");
     Cmd_generate->setDefault(true);
@@ -214,6 +220,10 @@ void frm_report::wire() {
         model_.Cmd_generate_Click();
     });
     connect(Cmd_cancel, &QPushButton::clicked, this, [this] { model_.Cmd_cancel_Click(); });
+    connect(Cmd_doseresponse, &QPushButton::clicked, this, [this] {
+        takeControls();
+        openDoseResponse();
+    });
 
     connect(Cmb_dspmethod, &QComboBox::activated, this, [&m](int i) { m.c.Cmb_dspmethod = i; });
     connect(Cmb_organism, &QComboBox::activated, this,
@@ -284,6 +294,20 @@ void frm_report::showControls() {
     cmd_stopframe->setEnabled(c.running);
     if (c.frameVisible && Frame_run->isHidden()) growForFrame();
     showing_ = false;
+}
+
+frm_doseresponse* frm_report::doseResponse() const {
+    return doseResponse_;
+}
+
+void frm_report::openDoseResponse() {
+    const std::string& folder = model_.c.Txt_inputfile;
+    if (folder.empty() || !fileExists(joinPath(folder, "counts.bin"))) {
+        ports_.prompter.show("Activity file not Found");
+        return;
+    }
+    if (!doseResponse_) doseResponse_ = new frm_doseresponse(ports_, this);
+    doseResponse_->open(folder, state_.Program_Folder, model_.c.cmbbasal);
 }
 
 void frm_report::growForFrame() {

@@ -1,8 +1,8 @@
 // The report window ("Report Output"): the acquisition, the report options,
-// "Generate...", the raw-data frame under "Advanced" → "Analyze Raw Data"
-// and the per-well export. Every control carries its documented name as
-// objectName; the window forwards its events to ReportWindowModel and shows
-// what the model holds.
+// "Generate...", the raw-data frame under "Advanced" → "Analyze Raw Data",
+// the per-well export and "Dose-response...". Every control carries its
+// documented name as objectName; the window forwards its events to
+// ReportWindowModel and shows what the model holds.
 #pragma once
 
 #include "common/Ports.h"
@@ -10,6 +10,7 @@
 #include "reports/ReportWindowModel.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 class QAction;
@@ -23,6 +24,8 @@ class QRadioButton;
 
 namespace trv {
 
+class frm_doseresponse;
+
 class frm_report : public QWidget {
     Q_OBJECT
   public:
@@ -32,6 +35,8 @@ class frm_report : public QWidget {
     ~frm_report() override;
 
     ReportWindowModel& model() { return model_; }
+    // The dose-response window of "Dose-response..." (null until opened).
+    frm_doseresponse* doseResponse() const;
 
     // Copies the model into the controls.
     void showControls();
@@ -50,7 +55,13 @@ class frm_report : public QWidget {
     void takeControls();
     void growForFrame();
 
+    // "Dose-response...": the window for the acquisition in Txt_inputfile.
+    void openDoseResponse();
+
     ReportWindowModel model_;
+    SharedState& state_;
+    Ports& ports_;
+    QPointer<frm_doseresponse> doseResponse_;
     bool showing_ = false;
 
   public:
@@ -70,6 +81,7 @@ class frm_report : public QWidget {
     QCheckBox* chk_autoreport = nullptr;
     QPushButton* Cmd_generate = nullptr;
     QPushButton* Cmd_cancel = nullptr;
+    QPushButton* Cmd_doseresponse = nullptr;
 
     QGroupBox* Frame_run = nullptr;
     QComboBox* Cmb_dspmethod = nullptr;

@@ -10,7 +10,6 @@ namespace {
 // Room for the row letters and column numbers, in plate units.
 constexpr double kLabelMargin = 1.3;
 constexpr double kEdge = 0.15;
-constexpr double kBeamRadius = 0.14;
 
 // A damaged plate file can hold any 16-bit row and column count; nothing
 // sensible has more wells than the instrument has beams.
@@ -97,8 +96,11 @@ Rgb groupColour(int group) {
 }
 
 void Dibujar_placa(Surface& s, const SharedState& st, const PlateHighlight& highlight) {
-    const PlateLayout& p = st.plate;
-    const ChannelTables& t = st.channels;
+    Dibujar_placa(s, st.plate, st.channels, highlight);
+}
+
+void Dibujar_placa(Surface& s, const PlateLayout& p, const ChannelTables& t,
+                   const PlateHighlight& highlight, Rgb wellColour) {
     PlateScale sc = plateScale(p, s.pixelWidth(), s.pixelHeight());
     s.setScale(sc.left, sc.top, sc.right, sc.bottom);
     s.clear();
@@ -112,7 +114,7 @@ void Dibujar_placa(Surface& s, const SharedState& st, const PlateHighlight& high
         for (int r = 0; r < p.Plate_Rows; ++r)
             s.box(p.Column_Offset + c * p.Column_Pitch, p.Row_Offset + r * p.Row_Pitch,
                   p.Column_Offset + (c + 1) * p.Column_Pitch, p.Row_Offset + (r + 1) * p.Row_Pitch,
-                  platecolour::Well);
+                  wellColour);
 
     // Wells too small on screen for a mark beside the beams (384 wells in a
     // small window): each beam becomes a ring around the well's centre and
@@ -122,7 +124,7 @@ void Dibujar_placa(Surface& s, const SharedState& st, const PlateHighlight& high
     for (int ch = 0; ch < kChannels; ++ch) {
         auto i = static_cast<size_t>(ch);
         bool used = t.Channel_Enabled[i] != 0 && p.Channel_Well[i] >= 0;
-        s.circle(ch / 16 + 0.5, ch % 16 + 0.5, compact ? 0.42 : kBeamRadius,
+        s.circle(ch / 16 + 0.5, ch % 16 + 0.5, compact ? 0.42 : kBeamCircleRadius,
                  used ? platecolour::BeamInUse : platecolour::BeamUnused);
     }
 

@@ -56,6 +56,9 @@ inline constexpr Rgb DragAssign = rgb(200, 225, 255);
 inline constexpr Rgb DragFree = rgb(255, 210, 210);
 } // namespace platecolour
 
+// Radius of a beam's circle on a plate of wells large enough for marks.
+inline constexpr double kBeamCircleRadius = 0.14;
+
 // Colour of a group mark: green, blue, red, black by group number modulo 4.
 Rgb groupColour(int group);
 
@@ -65,5 +68,10 @@ Rgb groupColour(int group);
 // in a group, and the column numbers and row letters in black.
 void Dibujar_placa(Surface& surface, const SharedState& state,
                    const PlateHighlight& highlight = {});
+// The same for any copy of the plate layout and channel tables (an
+// acquisition's, in the offline browser), with the wells outlined in the
+// given colour.
+void Dibujar_placa(Surface& surface, const PlateLayout& plate, const ChannelTables& channels,
+                   const PlateHighlight& highlight = {}, Rgb wellColour = platecolour::Well);
 
 } // namespace trv

@@ -142,10 +142,14 @@ std::string setAcquisitionComments(const std::string& folder, const std::string&
     return updateSubproj(folder, nullptr, &comments, "OK", prompter);
 }
 
-std::string tagTextOf(const std::string& folder, const std::string& key) {
+std::vector<std::string> readTagLines(const std::string& folder) {
     auto content = readStoreFile(joinPath(folder, kTagsFileName));
-    if (!content) return "";
-    for (const std::string& line : splitLines(*content)) {
+    if (!content) return {};
+    return splitLines(*content);
+}
+
+std::string tagTextIn(const std::vector<std::string>& tagLines, const std::string& key) {
+    for (const std::string& line : tagLines) {
         size_t end = keyEnd(line);
         if (end == std::string::npos) continue;
         if (line.compare(0, end, key) == 0) return line.substr(end + 1);
@@ -153,11 +157,54 @@ std::string tagTextOf(const std::string& folder, const std::string& key) {
     return "";
 }
 
+std::string tagTextOf(const std::string& folder, const std::string& key) {
+    return tagTextIn(readTagLines(folder), key);
+}
+
+TagUpdate updateTags(const std::string& folder, const std::string& key, const std::string& tag) {
+    // A key is the text before the first blank of its line: a name holding a
+    // blank or a line break could never be found again.
+    if (key.empty() || key.find_first_of(" \r\n") != std::string::npos) return TagUpdate::Refused;
+    const std::string path = joinPath(folder, kTagsFileName);
+    std::vector<std::string> lines;
+    if (fileSize(path) >= 0) { // present, perhaps damaged
+        auto content = readStoreFile(path);
+        if (!content) return TagUpdate::Refused;
+        lines = splitLines(*content);
+        if (lines.size() > kTagsFileMaxLines) return TagUpdate::Refused;
+    }
+    bool changed = false;
+    bool found = false;
+    for (std::string& line : lines) {
+        size_t end = keyEnd(line);
+        if (end == std::string::npos || line.compare(0, end, key) != 0) continue;
+        if (tag.empty()) {
+            if (line != key) {
+                line = key;
+                changed = true;
+            }
+        } else {
+            found = true;
+            if (line.find(tag, end + 1) == std::string::npos) {
+                line += tag;
+                changed = true;
+            }
+        }
+    }
+    if (!tag.empty() && !found) {
+        lines.push_back(key + " " + tag);
+        changed = true;
+    }
+    if (lines.empty() || !changed) return TagUpdate::Unchanged;
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return writeFileAtomic(path, text) ? TagUpdate::Written : TagUpdate::Refused;
+}
+
 std::string keysTaggedWith(const std::string& folder, const std::string& text) {
-    auto content = readStoreFile(joinPath(folder, kTagsFileName));
-    if (!content) return "";
     std::string out;
-    for (const std::string& line : splitLines(*content)) {
+    for (const std::string& line : readTagLines(folder)) {
         size_t end = keyEnd(line);
         if (end == std::string::npos) continue;
         if (line.find(text, 1) == std::string::npos) continue;

@@ -7,6 +7,7 @@
 #include "store/Module1.h"
 
 #include <string>
+#include <vector>
 
 namespace trv {
 
@@ -15,6 +16,8 @@ class Prompter;
 inline constexpr const char* kSubprojFileName = "subproj.dat";
 inline constexpr const char* kSubprojBackupName = "subproj.bak";
 inline constexpr const char* kTagsFileName = "tags_id.dat";
+// tags_id.dat files longer than this are never rewritten.
+inline constexpr size_t kTagsFileMaxLines = 1000;
 
 // True for names of exactly 13 characters with "_" as the ninth (the shape
 // of yyyymmdd_hhmm); archived folders carry a suffix and so do not count.
@@ -61,6 +64,26 @@ std::string setAcquisitionComments(const std::string& folder, const std::string&
 
 // The tag text of acquisition `key` in the folder's tags_id.dat, or empty.
 std::string tagTextOf(const std::string& folder, const std::string& key);
+
+// The lines of the folder's tags_id.dat; empty when it is missing or damaged.
+std::vector<std::string> readTagLines(const std::string& folder);
+// The tag text of acquisition `key` among lines of tags_id.dat, or empty.
+std::string tagTextIn(const std::vector<std::string>& tagLines, const std::string& key);
+
+enum class TagUpdate {
+    Written,   // tags_id.dat was rewritten
+    Unchanged, // nothing to change: nothing written
+    Refused,   // the file is damaged or longer than kTagsFileMaxLines, the key
+               // cannot be a key of the file, or the rewrite failed: the file is
+               // as it was
+};
+
+// Appends a tag text (for example "[K2]") to the line of acquisition `key` in
+// the folder's tags_id.dat, unless that line holds it already; a new line
+// "key tag" when the acquisition has none. An empty tag text clears the tags
+// of the acquisition (its lines keep the key alone). The file is rewritten
+// whole, every line ending in CR LF, only when something changed.
+TagUpdate updateTags(const std::string& folder, const std::string& key, const std::string& tag);
 
 // The keys of every line of tags_id.dat whose text (from its second
 // character on) contains `text`, in file order, joined by single blanks.

@@ -17,20 +17,6 @@ namespace trv {
 
 namespace {
 
-// Keeps what the store would show in message boxes, so a failure can say why.
-class CollectingPrompter : public Prompter {
-  public:
-    std::vector<std::string> messages;
-    Answer message(const std::string& text, Buttons buttons, const std::string&) override {
-        messages.push_back(text);
-        return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes
-                                                                            : Answer::Ok;
-    }
-    InputResult input(const std::string&, const std::string&, const std::string&) override {
-        return {true, ""};
-    }
-};
-
 constexpr std::array<const char*, 4> kGroupNames = {"Control", "Dose 1", "Dose 2", "Dose 3"};
 
 } // namespace

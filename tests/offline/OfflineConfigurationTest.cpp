@@ -1,7 +1,7 @@
 // The browser's copy of an acquisition's configuration, the pickers and plot
 // group list filled from it, and the header's configuration block.
-#include "TestPaths.h"
 #include "offline/OfflineConfiguration.h"
+#include "TestPaths.h"
 
 #include "TestPaths.h"
 #include "reports/AcquisitionFixture.h"

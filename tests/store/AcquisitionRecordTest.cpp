@@ -160,6 +160,45 @@ TEST(AcquisitionRecord, Tags) {
     EXPECT_EQ(keysTaggedWith(f.dir.path(), "[K4]"), "");
 }
 
+TEST(AcquisitionRecord, TagUpdatesRewriteTheFileWholeOnlyWhenSomethingChanged) {
+    const std::string key = "20240131_1015";
+    std::string thousand;
+    for (int i = 0; i < 1001; ++i)
+        thousand += "20230101_0000 [K1]\r\n";
+    struct Case {
+        const char* what;
+        std::string before; // "" with missing: no file
+        bool missing;
+        std::string key, tag;
+        TagUpdate result;
+        std::string after; // when missing after: "" and no file
+    } cases[] = {
+        {"new file", "", true, key, "[K1]", TagUpdate::Written, key + " [K1]\r\n"},
+        {"twice", key + " [K1]\r\n", false, key, "[K1]", TagUpdate::Unchanged, key + " [K1]\r\n"},
+        {"appended, LF lines become CR LF", "x y\n" + key + " [K1]\n", false, key, "[K2]",
+         TagUpdate::Written, "x y\r\n" + key + " [K1][K2]\r\n"},
+        {"clear without a line", "", true, key, "", TagUpdate::Unchanged, ""},
+        {"clear keeps the key alone", key + " [K1][K3]\r\nz w\r\n", false, key, "",
+         TagUpdate::Written, key + "\r\nz w\r\n"},
+        {"a key alone gets a second line", key + "\r\n", false, key, "[K4]", TagUpdate::Written,
+         key + "\r\n" + key + " [K4]\r\n"},
+        {"binary file left alone", "ab\x01\x02" + key + " [K1]", false, key, "[K2]",
+         TagUpdate::Refused, "ab\x01\x02" + key + " [K1]"},
+        {"more than 1000 lines left alone", thousand, false, key, "[K1]", TagUpdate::Refused,
+         thousand},
+        {"a blank in the key", "", true, "2024 131_1015", "[K1]", TagUpdate::Refused, ""},
+    };
+    for (const auto& c : cases) {
+        StoreFixture f;
+        if (!c.missing) f.dir.write("tags_id.dat", c.before);
+        EXPECT_EQ(updateTags(f.dir.path(), c.key, c.tag), c.result) << c.what;
+        if (c.after.empty())
+            EXPECT_FALSE(fileExists(f.dir / "tags_id.dat")) << c.what;
+        else
+            EXPECT_EQ(f.dir.read("tags_id.dat"), c.after) << c.what;
+    }
+}
+
 TEST(AcquisitionRecord, FolderNameShape) {
     EXPECT_TRUE(isAcquisitionFolderName("20240315_0930"));
     EXPECT_FALSE(isAcquisitionFolderName("2024010_1200"));

@@ -1,0 +1,47 @@
+// Helpers shared by the benchmarks of long runs over stored acquisitions.
+#pragma once
+
+#include "common/Files.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace trv::bench {
+
+// CPU seconds of the whole process (every thread).
+inline double processCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// TRELVANE_BENCH_BLOCKS, else 2500 blocks (about 24 hours).
+inline int benchBlockCount() {
+    const char* env = std::getenv("TRELVANE_BENCH_BLOCKS");
+    const int n = env ? std::atoi(env) : 2500;
+    return n > 0 ? n : 2500;
+}
+
+// A new empty folder under the temporary directory.
+inline std::string makeTempFolder() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "trelvane-bench-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) std::abort();
+    return tmpl;
+}
+
+// Every data file of a folder read once, so runs start from the page cache.
+inline void warmFiles(const std::string& folder) {
+    std::vector<char> buf(1 << 20);
+    for (const std::string& f : listFiles(folder, "*.bin")) {
+        std::ifstream in(joinPath(folder, f), std::ios::binary);
+        while (in.read(buf.data(), static_cast<std::streamsize>(buf.size())) || in.gcount() > 0) {
+        }
+    }
+}
+
+} // namespace trv::bench

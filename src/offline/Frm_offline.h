@@ -1,0 +1,197 @@
+// The offline browser window: the list of projects and acquisitions on the
+// left, the plot surface with its buttons, page and bin-size controls, the
+// report button, the comments and the tags on the right. Every control
+// carries its documented name as objectName. The window forwards its events
+// to OfflineBrowser (list, tags, rename, archive, report, watched folders)
+// and to the plot procedures, and shows OfflineControls after each event.
+#pragma once
+
+#include "common/Ports.h"
+#include "offline/OfflineBrowser.h"
+#include "offline/OfflineConfiguration.h"
+#include "offline/OfflinePlots.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+
+namespace trv {
+
+class SurfaceWidget;
+
+// The plot procedures behind the view controls of the chosen acquisition
+// (bar plot, heat map, channel signal view and its pickers, raw-signal
+// analysis; "[Group Activity]" is BrowserHooks::showGroupActivity). Each may
+// be empty; the window shows its controls again after each.
+struct OfflineViewEvents {
+    std::function<void()> barPlot;                // "Bar Plot"
+    std::function<void()> heatMap;                // "Heatmap PLOT"
+    std::function<void()> channelSignal;          // "Channel Signal"
+    std::function<void(int page)> page;           // the page scroll bar
+    std::function<void(int index)> groupPicked;   // group picker
+    std::function<void(int row)> wellChosen;      // well list double click
+    std::function<void(int row)> plotGroupChosen; // plot group list double click
+    std::function<void()> pickersChanged;         // row letter, column, beam index
+    std::function<void()> analyze;                // "Analyze"
+};
+
+class Frm_offline : public QMainWindow {
+    Q_OBJECT
+  public:
+    static constexpr const char* Caption =
+        "<Trelvane> Acquisition Software  --------> Report analysis";
+
+    // programFolder: the folder holding the project folders.
+    Frm_offline(const std::string& programFolder, Ports& ports, QWidget* parent = nullptr);
+    ~Frm_offline() override;
+
+    OfflineBrowser& browser() { return browser_; }
+    // The configuration of the folder the browser last loaded, and the views
+    // of the chosen acquisition.
+    OfflineConfiguration& configuration() { return config_; }
+    OfflinePlots& plots() { return plots_; }
+    // What the views draw from: the chosen acquisition and the plot header.
+    OfflineSource source() const;
+    OfflineViewEvents views;
+    // Shows the window from the launcher: the list is read again.
+    void open();
+    // Copies OfflineControls into the controls.
+    void showControls();
+    // The lines selected in the list, in list order.
+    std::vector<int> selectedLines() const;
+
+    // Events of the plot controls (the views of the chosen acquisition).
+    void Cmd_leegroups_Click();
+    void Cmd_barplot_Click();
+    void Cmd_gridplot_Click();
+    void cmdchannels_Click();
+    void scrollpage_Change(int value);
+    void combogrup_Click(int index);
+    void lstgrup_DblClick();
+    void lstgrup_plot_DblClick();
+    void pickers_Change();
+    void Cmd_analyze_Click();
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    void build();
+    QWidget* buildLeft();
+    QWidget* buildRight();
+    void buildMenus();
+    void wire();
+    void hover(QLabel* label);
+    void Timer_button_Timer();
+    void Listpj_ContextMenu(const QPoint& at);
+    void after(const std::function<void()>& event);
+
+    Ports& ports_;
+    OfflineBrowser browser_;
+    OfflineConfiguration config_;
+    OfflinePlots plots_;
+    bool opened_ = false;
+    bool showing_ = false; // showControls is filling the controls
+    std::vector<std::string> shownLines_;
+
+  public:
+    // Controls (named as the window documents them).
+    QListWidget* Listpj = nullptr;
+    QLabel* lblproject = nullptr;
+    QLabel* lbl_date = nullptr;
+    QLabel* lbl_orden = nullptr;
+    QLineEdit* txt_search = nullptr;
+    QPushButton* cmd_lupa = nullptr;
+    QLabel* Cmd_main = nullptr;
+    QTimer* Timer_button = nullptr;
+
+    SurfaceWidget* Picreal = nullptr;
+    QPushButton* Cmd_leegroups = nullptr;
+    QPushButton* cmdchannels = nullptr;
+    QPushButton* Cmd_barplot = nullptr;
+    QPushButton* Cmd_gridplot = nullptr;
+    QPushButton* Cmd_lineplot = nullptr;
+    QListWidget* lstgrup_plot = nullptr;
+    QLineEdit* txt_page = nullptr;
+    QScrollBar* scrollpage = nullptr;
+    QFrame* frm_bin = nullptr;
+    QLineEdit* txt_bin = nullptr;
+    QPushButton* cmd_minus = nullptr;
+    QPushButton* cmd_plus = nullptr;
+    QComboBox* combogrup = nullptr;
+    QListWidget* lstgrup = nullptr;
+    QLabel* lblcanal = nullptr;
+    QComboBox* Combofila = nullptr;
+    QComboBox* Combocol = nullptr;
+    QLineEdit* txtsub = nullptr;
+    QGroupBox* fmranalizar = nullptr;
+    QLineEdit* frmtxt_threshold = nullptr;
+    QComboBox* cmb_modeanalisis = nullptr;
+    QPushButton* Cmd_analyze = nullptr;
+    QProgressBar* Pic_status = nullptr;
+    QCheckBox* chk_bmp = nullptr;
+    QPushButton* cmd_track = nullptr;
+
+    QPushButton* Cmd_report = nullptr;
+    QPlainTextEdit* Txt_description = nullptr;
+    QLabel* lbl_tags = nullptr;
+    QListWidget* List_tags = nullptr;
+
+    // The group editor, hidden until "Plate Config".
+    QGroupBox* Framegrup = nullptr;
+    QComboBox* combogrup2 = nullptr;
+    QListWidget* lstgrup2 = nullptr;
+    QListWidget* lstchgrup2 = nullptr;
+    QComboBox* Combo_sets = nullptr;
+    QPushButton* cmd_goset = nullptr;
+    QPushButton* Cmd_clear = nullptr;
+    QPushButton* cmdcancelgrups = nullptr;
+
+    // Menus: File, the list's pop-up and the pop-ups of the plot surface.
+    std::array<QAction*, kWatchedFolderCount> mnwatch{};
+    QAction* mn_advanced = nullptr;
+    QAction* mn_help = nullptr;
+    QMenu* mnlist = nullptr;
+    QAction* mn_rename = nullptr;
+    QAction* mn_find = nullptr;
+    QMenu* mn_tag = nullptr;
+    std::array<QAction*, kTagMenuEntries> mn_tags{};
+    QMenu* mn_replicate = nullptr;
+    QAction* mn_plateconfig = nullptr;
+    QAction* mn_delete = nullptr;
+    QMenu* mnexport = nullptr;
+    QAction* bmpexporta = nullptr;
+    QAction* asciiexporta = nullptr;
+    QMenu* mnjoint = nullptr;
+    QAction* mn_relativize = nullptr;
+    QAction* mn_jointbmp = nullptr;
+    QAction* mn_jointexport = nullptr;
+    QMenu* mnline = nullptr;
+    QAction* mn_linebmp = nullptr;
+    QMenu* mnplate = nullptr;
+    QAction* mn_platebmp = nullptr;
+    QMenu* mntrack = nullptr;
+    QAction* mn_bmptrack = nullptr;
+    QAction* mn_datatrack = nullptr;
+};
+
+} // namespace trv

@@ -1,0 +1,279 @@
+#include "offline/TrackSession.h"
+
+#include "acquisition/DataFiles.h"
+#include "common/Files.h"
+#include "common/Numeric.h"
+#include "reports/StoredDetection.h"
+#include "setup/PlateDrawing.h"
+
+#include <algorithm>
+
+namespace trv {
+
+namespace {
+
+constexpr Rgb kWellOutline = rgb(150, 150, 150);
+constexpr Rgb kOldPath = rgb(255, 200, 200);
+constexpr double kMarkerRadius = 0.3;
+
+// The tracking always counts events with the averaging threshold method,
+// whatever the acquisition was recorded with.
+StoredDetectionJob trackJob(const TrackAnalysis& track, const TrackRunOptions& o) {
+    StoredDetectionJob job;
+    job.folder = o.folder;
+    job.rtBuffer = o.rtBuffer;
+    job.recordCount = track.blockCount();
+    job.firstRecord = track.currentBlock();
+    job.channels = track.channels();
+    job.snr = o.snr;
+    job.method = kMethodAverage;
+    job.workers = o.workers;
+    return job;
+}
+
+double beamX(double column) {
+    return column + 0.5;
+}
+double beamY(double row) {
+    return row + 0.5;
+}
+
+} // namespace
+
+bool loadTrackTimes(TrackAnalysis& track, const std::string& folder) {
+    std::vector<int32_t> minutes;
+    const std::string path = countsFilePath(folder);
+    const bool found = fileExists(path);
+    if (found)
+        for (const CountsRecord& r : readCounts(path))
+            minutes.push_back(r.minutes);
+    track.setTimes(std::move(minutes));
+    return found;
+}
+
+bool trackToEnd(TrackAnalysis& track, const TrackRunOptions& options,
+                const std::function<bool(int block)>& afterBlock) {
+    if (track.finished()) return true;
+    // A block playback left half way is finished with the events it has.
+    if (!track.atBlockStart()) {
+        const int block = track.currentBlock();
+        track.finishBlock();
+        if (afterBlock && !afterBlock(block)) return false;
+    }
+    const StoredDetectionResult r = detectStoredBlocks(
+        trackJob(track, options), [&](int block, const std::vector<std::string>& marks) {
+            track.setBlockEvents(block, marks);
+            track.finishBlock();
+            return !afterBlock || afterBlock(block);
+        });
+    if (r.end == StoredDetectionEnd::Stopped) return false;
+    // Past the stored raw data nothing moves; the blocks still count.
+    while (!track.finished()) {
+        const int block = track.currentBlock();
+        track.setBlockEmpty(block);
+        track.finishBlock();
+        if (afterBlock && !afterBlock(block)) return false;
+    }
+    return true;
+}
+
+// --- drawing ----------------------------------------------------------------------
+
+void Dibujar_trackplate(Surface& s, const PlateLayout& plate, const ChannelTables& channels) {
+    Dibujar_placa(s, plate, channels, {}, kWellOutline);
+}
+
+void Dibujar_trackstep(Surface& s, const TrackAnalysis& track, const TrackMove& m) {
+    s.setPenWidth(1);
+    for (int c : track.wellChannels(m.well))
+        s.circle(beamX(c / 16), beamY(c % 16), kBeamCircleRadius, platecolour::BeamInUse);
+    for (int c : m.eventChannels)
+        s.circle(beamX(c / 16), beamY(c % 16), kBeamCircleRadius, colour::Black);
+    const BeamPoint& prev = m.before[0];
+    s.circle(beamX(prev.column), beamY(prev.row), kMarkerRadius, colour::White);
+    s.circle(beamX(m.to.column), beamY(m.to.row), kMarkerRadius, colour::Red);
+    s.line(beamX(prev.column), beamY(prev.row), beamX(m.to.column), beamY(m.to.row), colour::Red);
+    for (size_t i = 1; i + 1 < 4; ++i) {
+        const BeamPoint& a = m.before[i];
+        const BeamPoint& b = m.before[i + 1];
+        s.line(beamX(a.column), beamY(a.row), beamX(b.column), beamY(b.row), kOldPath);
+    }
+}
+
+void Dibujar_trackdistance(Surface& s, const PlateLayout& plate, int well, double beamUnits) {
+    const int rows = std::max<int>(1, plate.Plate_Rows);
+    const double x = (well / rows) * plate.Column_Pitch + plate.Column_Offset;
+    const double y = (well % rows) * plate.Row_Pitch + plate.Row_Offset;
+    const std::string text = std::to_string(roundHalfEven(beamUnits * kBeamStepMm)) + "mm";
+    s.setFontScale(1.0);
+    s.filledBox(x + 0.05, y + 7.0, x + 0.25 + s.textWidth("0000000mm"), y + 7.0 + s.textHeight(),
+                colour::White);
+    s.setForeColor(colour::Black);
+    s.text(x + 0.25, y + 7.0, text);
+}
+
+// --- the window's controls -------------------------------------------------------
+
+TrackSession::TrackSession(OfflinePlots& plots) : plots_(plots) {}
+
+TrackSession::~TrackSession() = default;
+
+void TrackSession::release() {
+    playing_ = false;
+    if (exporting_) {
+        // The export loop ends at its next block and lets go then.
+        stopExport_ = released_ = true;
+        return;
+    }
+    detector_.reset();
+    track_.reset();
+}
+
+double TrackSession::threshold(Ports&) {
+    const AnalysisThreshold t = analysisThreshold(thresholdText);
+    if (t.replaced) thresholdText = kDefaultThresholdText;
+    return t.value;
+}
+
+bool TrackSession::detectCurrentBlock(const OfflineSource& src, Ports& ports) {
+    const int block = track_->currentBlock();
+    if (track_->loadedBlock() == block) return true;
+    const double snr = threshold(ports);
+    if (!detector_ || detectorSnr_ != snr) {
+        TrackRunOptions o;
+        o.folder = src.folder;
+        o.rtBuffer = src.config.rawBlockSamples();
+        o.snr = snr;
+        detector_ = std::make_unique<StoredBlockDetector>(trackJob(*track_, o));
+        detectorSnr_ = snr;
+    }
+    std::vector<std::string> marks;
+    if (detector_->detect(block, marks))
+        track_->setBlockEvents(block, marks);
+    else
+        track_->setBlockEmpty(block);
+    return true;
+}
+
+void TrackSession::showPosition(Ports& ports, long long position) {
+    ports.status.setText(status::OfflinePageBox,
+                         std::to_string(position) + "/" + std::to_string(track_->lastPosition()));
+}
+
+bool TrackSession::prepare(Surface& s, const OfflineSource& src, Ports& ports) {
+    playing_ = false;
+    bmpFolderMade_ = false;
+    if (bmpChecked) bmpFolderMade_ = makeFolder(joinPath(src.folder, "bmp"));
+    plots_.viewMode = offlineview::Track;
+    plots_.panels.bmpCheck = true;
+    plots_.panels.binSizeFrame = false;
+    plots_.panels.pageControls = true;
+    Dibujar_trackplate(s, src.config.plate(), src.config.channels());
+
+    track_ = std::make_unique<TrackAnalysis>(src.config.plate());
+    detector_.reset();
+    if (!loadTrackTimes(*track_, src.folder)) {
+        track_.reset();
+        ports.prompter.show("Activity file not Found");
+        return false;
+    }
+    if (!track_->finished()) detectCurrentBlock(src, ports);
+    showPosition(ports, 0);
+    return true;
+}
+
+void TrackSession::cmd_track_Click(Surface& s, const OfflineSource& src, Ports& ports) {
+    if (exporting_) {
+        stopExport_ = true;
+        return;
+    }
+    if (plots_.viewMode != offlineview::Track || !track_) {
+        prepare(s, src, ports);
+        return;
+    }
+    if (playing_) {
+        playing_ = false;
+        return;
+    }
+    if (track_->finished()) {
+        // Played to the end: play it again from the start.
+        track_->restart();
+        Dibujar_trackplate(s, src.config.plate(), src.config.channels());
+    }
+    playing_ = !track_->finished();
+}
+
+void TrackSession::Timer_play_Timer(Surface& s, const OfflineSource& src, Ports& ports) {
+    if (!playing_) return;
+    if (plots_.viewMode != offlineview::Track || !track_ || exporting_) {
+        playing_ = false;
+        return;
+    }
+    detectCurrentBlock(src, ports);
+    const long long position = track_->position();
+    std::vector<TrackMove> moves;
+    track_->step(&moves);
+    showPosition(ports, position);
+    for (const TrackMove& m : moves) {
+        Dibujar_trackstep(s, *track_, m);
+        Dibujar_trackdistance(s, src.config.plate(), m.well, m.distance);
+    }
+    if (!moves.empty() && bmpChecked) {
+        if (!bmpFolderMade_) bmpFolderMade_ = makeFolder(joinPath(src.folder, "bmp"));
+        s.saveBmp(joinPath(joinPath(src.folder, "bmp"), zeroPadded(position, 5) + ".bmp"));
+    }
+    if (track_->finished()) {
+        playing_ = false;
+        finish(src, ports);
+    }
+}
+
+void TrackSession::mn_datatrack_Click(const OfflineSource& src, Ports& ports) {
+    if (exporting_ || !track_) return;
+    playing_ = false;
+    exporting_ = true;
+    stopExport_ = false;
+    TrackRunOptions o;
+    o.folder = src.folder;
+    o.rtBuffer = src.config.rawBlockSamples();
+    o.snr = threshold(ports);
+    o.workers = workers;
+    const int blocks = track_->blockCount();
+    ports.status.setVisible(status::OfflineProgress, true);
+    const bool done = trackToEnd(*track_, o, [&](int block) {
+        ports.status.setProgress(status::OfflineProgress, block + 1, blocks);
+        showPosition(ports, track_->position() - 1);
+        ports.pump.processEvents();
+        return !stopExport_;
+    });
+    exporting_ = false;
+    if (released_) {
+        released_ = false;
+        release();
+        return;
+    }
+    if (!done) return;
+    finish(src, ports);
+    track_.reset();
+    detector_.reset();
+    plots_.viewMode = offlineview::None;
+}
+
+void TrackSession::finish(const OfflineSource& src, Ports& ports) {
+    TravelTableHeader h;
+    h.separator = ports.locale.listSeparator();
+    if (h.separator.empty()) h.separator = ",";
+    h.decimalMark = ports.locale.decimalSeparator();
+    h.date = ports.locale.formatDateTime(ports.clock.now());
+    h.folder = src.folder;
+    const std::string table =
+        travelDistanceTable(*track_, src.config.plate(), src.config.channels(), h);
+    lastTablePath = writeTravelTable(src.folder, table);
+    if (lastTablePath.empty()) {
+        ports.prompter.show("The travel distance table could not be written in " + src.folder);
+        return;
+    }
+    ports.desktop.openDocument(lastTablePath);
+}
+
+} // namespace trv
