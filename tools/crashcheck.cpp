@@ -5,11 +5,12 @@
 //                         for crash runs: 200-sample blocks (the smallest the
 //                         setup window allows), raw saving on, a long lapse,
 //                         no start calibration
-//   kill PID HOME MODE MS kills process PID with SIGKILL: MODE "time" after
+//   kill PID HOME MODE MS [N]
+//                         kills process PID with SIGKILL: MODE "time" after
 //                         MS milliseconds; MODE "raw" or "counts" once MS
 //                         have passed and then the newest acquisition's raw
-//                         file or counts.bin grows (in the middle of a block
-//                         end's writes)
+//                         file or counts.bin has grown N times (default 1):
+//                         in the middle of a block end's writes
 //   check HOME            checks every acquisition of the current project
 //                         against the run log and prints the figures; exit 1
 //                         when anything is wrong
@@ -90,8 +91,9 @@ std::vector<std::string> acquisitionFolders(const std::string& project) {
     return out;
 }
 
+// Bytes of counts.bin or of all raw files of a folder (0 when missing).
 long long dataBytes(const std::string& folder, bool raw) {
-    if (!raw) return fileSize(countsFilePath(folder));
+    if (!raw) return std::max(0LL, fileSize(countsFilePath(folder)));
     long long total = 0;
     for (int n = 0;; ++n) {
         const long long size = fileSize(joinPath(folder, rawFileName(n)));
@@ -101,13 +103,17 @@ long long dataBytes(const std::string& folder, bool raw) {
     return total;
 }
 
-int kill(pid_t pid, const std::string& home, const std::string& mode, int delayMs) {
+int kill(pid_t pid, const std::string& home, const std::string& mode, int delayMs, int writes) {
     using Clock = std::chrono::steady_clock;
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     if (mode != "time") {
-        const std::string project =
-            projectFolderPath(home, Project(home).s.config.Actual_Project_Number);
+        const Project p(home);
+        const std::string project = projectFolderPath(home, p.s.config.Actual_Project_Number);
         const bool raw = mode == "raw";
+        // A large write shows as several size changes: the N-th record is
+        // the one that takes the file past N - 1 records more than it had.
+        const long long record = raw ? rawRecordSize(p.s.setup.RT_Buffer) : kCountsRecordSize;
+        long long base = 0;
         const auto until = Clock::now() + std::chrono::seconds(30);
         std::string folder;
         long long before = -2;
@@ -118,11 +124,15 @@ int kill(pid_t pid, const std::string& home, const std::string& mode, int delayM
                 const std::string newest = names.empty() ? "" : joinPath(project, names.back());
                 if (newest != folder) {
                     folder = newest;
-                    before = folder.empty() ? -2 : dataBytes(folder, raw);
+                    before = base = folder.empty() ? -2 : dataBytes(folder, raw);
                 }
                 lastList = Clock::now();
             }
-            if (!folder.empty() && dataBytes(folder, raw) != before) break;
+            if (!folder.empty()) {
+                const long long now = dataBytes(folder, raw);
+                if (now != before && now > base + (writes - 1) * record) break;
+                before = now;
+            }
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
     }
@@ -245,10 +255,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string> a(argv + 1, argv + argc);
     if (a.size() == 2 && a[0] == "prepare") return prepare(a[1]);
     if (a.size() == 2 && a[0] == "check") return check(a[1]);
-    if (a.size() == 5 && a[0] == "kill" && (a[3] == "time" || a[3] == "raw" || a[3] == "counts"))
+    if ((a.size() == 5 || a.size() == 6) && a[0] == "kill" &&
+        (a[3] == "time" || a[3] == "raw" || a[3] == "counts"))
         return kill(static_cast<pid_t>(std::atol(a[1].c_str())), a[2], a[3],
-                    std::atoi(a[4].c_str()));
+                    std::atoi(a[4].c_str()), a.size() == 6 ? std::atoi(a[5].c_str()) : 1);
     std::fprintf(stderr, "usage: trelvane-crashcheck prepare HOME | check HOME |"
-                         " kill PID HOME time|raw|counts MS\n");
+                         " kill PID HOME time|raw|counts MS [N]\n");
     return 2;
 }

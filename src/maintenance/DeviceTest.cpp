@@ -2,6 +2,7 @@
 
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "device/COM_Module.h"
 #include "device/Connection.h"
 #include "device/ModCOMM.h"
@@ -155,6 +156,12 @@ void DeviceTest::stop() {
     if (running_) stopTimer();
 }
 
+void DeviceTest::interrupt() {
+    if (!running_) return;
+    stopTimer();
+    end_ = TestEnd::Interrupted;
+}
+
 void DeviceTest::mnstatustest_Click() {
     if (s_.Acq_State != 0) {
         ports_.prompter.show("Stop acquisition before Testing");
@@ -230,6 +237,9 @@ void DeviceTest::Timer_test_Timer() {
     stopTick_ = false;
     if (step_ <= 120) {
         if (!readLevels()) {
+            runlog::error("Device test: a beam-sample reply of the wrong length on COM" +
+                          std::to_string(s_.config.Serial_COM) + " at step " +
+                          std::to_string(step_) + "; test stopped");
             show("COM Error");
             stopTimer();
             end_ = TestEnd::ComError;
@@ -263,6 +273,9 @@ void DeviceTest::setBeams(const std::vector<int>& beams, int power, int gain) {
         if (WriteChannelSetting(s_.config.Serial_COM, b, power, gain, ports_.clock,
                                 ports_.prompter) != 1) {
             // Aborted: the rest of this tick restores the display.
+            runlog::error("Device test: the setting of beam " + std::to_string(b) +
+                          " was not acknowledged at step " + std::to_string(step_) +
+                          "; test aborted");
             stopTimer();
             step_ = kTestAborted;
             end_ = TestEnd::WriteFailed;
@@ -374,10 +387,14 @@ void DeviceTest::doStep() {
     }
 }
 
-TestEnd RunDeviceTestHeadless(DeviceTest& test, Clock& clock) {
+TestEnd RunDeviceTestHeadless(DeviceTest& test, Clock& clock, const std::atomic<bool>* stop) {
     test.mnstatustest_Click();
     while (test.running()) {
         clock.sleepMs(100);
+        if (stop && stop->load()) {
+            test.interrupt();
+            break;
+        }
         test.Timer_test_Timer();
     }
     return test.end();
@@ -430,7 +447,7 @@ class NoDesktop : public Desktop {
 } // namespace
 
 int RunDeviceTestCommand(const std::string& programFolder, int port, std::ostream& out,
-                         std::ostream& err) {
+                         std::ostream& err, const std::atomic<bool>* stop) {
     TechnicianPrompter prompter(err);
     SystemClock clock;
     NoEventPump pump;
@@ -456,7 +473,8 @@ int RunDeviceTestCommand(const std::string& programFolder, int port, std::ostrea
     s.Device_Id = static_cast<int16_t>(id);
     s.Device_Connected = true;
     DeviceTest test(s, ports);
-    const TestEnd end = RunDeviceTestHeadless(test, clock);
+    const TestEnd end = RunDeviceTestHeadless(test, clock, stop);
+    if (end == TestEnd::Interrupted) err << "Stopped at step " << test.step() << "\n";
     CommClose(port);
     if (!test.recordPath().empty() && end != TestEnd::RecordError) out << test.recordPath() << "\n";
     return test.allPassed() ? 0 : 1;

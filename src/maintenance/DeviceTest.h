@@ -15,6 +15,7 @@
 #include "store/Module1.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -84,6 +85,7 @@ enum class TestEnd {
     ComError,    // a beam-sample reply of the wrong length
     WriteFailed, // a beam setting was not acknowledged (abort marker 121)
     RecordError, // the test record could not be written
+    Interrupted, // stopped from outside (Ctrl-C of the headless run)
 };
 
 struct DeviceTestHooks {
@@ -108,6 +110,9 @@ class DeviceTest {
     void Timer_test_Timer();
     // Stops the timer where the test is (Play does this).
     void stop();
+    // The same from outside the program's windows; the test counts as
+    // interrupted.
+    void interrupt();
 
     bool running() const { return running_; }
     int16_t step() const { return step_; }
@@ -142,10 +147,12 @@ class DeviceTest {
 };
 
 // The device test without a window (trelvane-cli): started as the menu
-// starts it, then one tick every 100 ms until it stops. The questions are
-// answered by the test's Prompter. Returns how it ended; the test holds the
-// record path and the result.
-TestEnd RunDeviceTestHeadless(DeviceTest& test, Clock& clock);
+// starts it, then one tick every 100 ms until it stops, or until `stop`
+// (when given) becomes true. The questions are answered by the test's
+// Prompter. Returns how it ended; the test holds the record path and the
+// result.
+TestEnd RunDeviceTestHeadless(DeviceTest& test, Clock& clock,
+                              const std::atomic<bool>* stop = nullptr);
 
 // trelvane-cli device-test: opens COM<port> (the program's port naming),
 // checks that an instrument answers, runs the whole test with the real clock
@@ -154,6 +161,6 @@ TestEnd RunDeviceTestHeadless(DeviceTest& test, Clock& clock);
 // beam passed every test, 1 otherwise (also when no instrument answered or
 // the test stopped early).
 int RunDeviceTestCommand(const std::string& programFolder, int port, std::ostream& out,
-                         std::ostream& err);
+                         std::ostream& err, const std::atomic<bool>* stop = nullptr);
 
 } // namespace trv

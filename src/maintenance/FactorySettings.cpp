@@ -1,6 +1,7 @@
 #include "maintenance/FactorySettings.h"
 
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "device/COM_Module.h"
 #include "device/Connection.h"
 #include "maintenance/RegisterWrite.h"
@@ -86,6 +87,8 @@ bool FactorySettings::Cmd_temp_Click() {
         const int reg = kFactoryFirstRegister + i;
         if (!WriteRegisterAcknowledged(port, kWriteBank0, reg, values[static_cast<size_t>(i)],
                                        ports_.clock)) {
+            runlog::error("Factory settings: register " + std::to_string(reg) +
+                          " was not acknowledged; sensor calibration not written");
             ports_.prompter.show("Ops...Data Writing ERROR: reg(" + std::to_string(reg) +
                                  ")... Check COM and Try again");
             txt_mensaje = kNotCalibrated;

@@ -2,6 +2,7 @@
 
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "common/TextRecord.h"
 #include "device/COM_Module.h"
 #include "device/Connection.h"
@@ -183,16 +184,21 @@ bool Workbench::writeAll(const std::function<std::pair<int, int>(int)>& setting)
     if (!instrument()) return false;
     for (int b = 0; b < kChannels; ++b) {
         const auto [p, g] = setting(b);
-        const BeamRegister r = BeamSettingRegister(b);
-        if (!WriteRegisterAcknowledged(s_.config.Serial_COM, r.bank, r.reg, g * 32 + p,
-                                       ports_.clock)) {
-            ports_.prompter.show("Ops...Data Writing ERROR: reg(" + std::to_string(b) +
-                                 ")... Check COM and Try again");
-            ports_.prompter.show(kWriteFailure);
-            return false;
-        }
+        if (!writeSetting(b, p, g)) return false;
     }
     return true;
+}
+
+bool Workbench::writeSetting(int beam, int p, int g) {
+    const BeamRegister r = BeamSettingRegister(beam);
+    if (WriteRegisterAcknowledged(s_.config.Serial_COM, r.bank, r.reg, g * 32 + p, ports_.clock))
+        return true;
+    runlog::error("Calibration workbench: the setting of beam " + std::to_string(beam) +
+                  " was not acknowledged");
+    ports_.prompter.show("Ops...Data Writing ERROR: reg(" + std::to_string(beam) +
+                         ")... Check COM and Try again");
+    ports_.prompter.show(kWriteFailure);
+    return false;
 }
 
 void Workbench::cmd_setcalibra_Click() {
@@ -219,6 +225,8 @@ bool Workbench::sampleGroupOf(int beam, int& level) {
         }
         ports_.clock.sleepMs(200);
     }
+    runlog::error("Calibration workbench: no sample of group " + std::to_string(start) +
+                  " in three tries");
     ports_.prompter.show("Ops...Data Sending ERROR reg(" + std::to_string(start) +
                          ")... Try again");
     return false;
@@ -227,13 +235,7 @@ bool Workbench::sampleGroupOf(int beam, int& level) {
 bool Workbench::setAndMeasure(int beam, int p, int g, int& level) {
     searchPower_[static_cast<size_t>(beam)] = p;
     searchGain_[static_cast<size_t>(beam)] = g;
-    const BeamRegister r = BeamSettingRegister(beam);
-    if (!WriteRegisterAcknowledged(s_.config.Serial_COM, r.bank, r.reg, g * 32 + p, ports_.clock)) {
-        ports_.prompter.show("Ops...Data Writing ERROR: reg(" + std::to_string(beam) +
-                             ")... Check COM and Try again");
-        ports_.prompter.show(kWriteFailure);
-        return false;
-    }
+    if (!writeSetting(beam, p, g)) return false;
     ports_.clock.sleepMs(100);
     return sampleGroupOf(beam, level);
 }

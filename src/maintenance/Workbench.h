@@ -143,6 +143,8 @@ class Workbench {
     bool instrument();
     bool writeAll(const std::function<std::pair<int, int>(int beam)>& setting);
     void sendSetting(int beam, int value);
+    // Acknowledged write of one beam's setting; the messages when it fails.
+    bool writeSetting(int beam, int power, int gain);
     bool sampleGroupOf(int beam, int& level);
     bool setAndMeasure(int beam, int p, int g, int& level);
     bool searchBeam(int beam, int low, int high);

@@ -3,11 +3,13 @@
 #include "app/QtPorts.h"
 #include "common/Files.h"
 #include "display/SurfaceQt.h"
+#include "offline/RawAnalysis.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
@@ -25,6 +27,9 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
 
 namespace trv {
 
@@ -93,7 +98,11 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
         loadOfflineConfiguration(folder, programFolder, config_, ports_.prompter);
         return config_.loaded();
     };
-    h.fillGroupLists = [this] { plots_.acquisitionChosen(config_); };
+    h.fillGroupLists = [this] {
+        stopPageLoad();
+        track_.release();
+        plots_.acquisitionChosen(config_);
+    };
     h.configurationBlock = [this] {
         return configurationBlock(config_, ports_.locale.decimalSeparator());
     };
@@ -104,13 +113,21 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
     h.showGroupActivity = [this] {
         plots_.showGroupActivity(Picreal->surface(), source(), ports_.prompter);
     };
-    h.release = [this] { plots_.release(); };
-    if (auto* view = dynamic_cast<QtStatusView*>(&ports.status))
+    h.release = [this] {
+        stopPageLoad();
+        track_.release();
+        plots_.release();
+    };
+    views.analyze = [this] { analyze(); };
+    if (auto* view = dynamic_cast<QtStatusView*>(&ports.status)) {
         view->bindProgress(status::OfflineProgress, Pic_status);
+        view->bindText(status::OfflinePageBox, txt_page);
+    }
     resize(1100, 700);
 }
 
 Frm_offline::~Frm_offline() {
+    stopPageLoad();
     // Closing moves the focus; a box losing it must not call into the browser.
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
@@ -167,6 +184,8 @@ QWidget* Frm_offline::buildLeft() {
     }
     Timer_button = named(new QTimer(this), "Timer_button");
     Timer_button->setInterval(400);
+    Timer_play = named(new QTimer(this), "Timer_play");
+    Timer_play->setInterval(kTrackPlaybackMs);
     return left;
 }
 
@@ -410,10 +429,27 @@ void Frm_offline::wire() {
     connect(lstgrup, &QListWidget::itemDoubleClicked, this, [this] { lstgrup_DblClick(); });
     connect(lstgrup_plot, &QListWidget::itemDoubleClicked, this,
             [this] { lstgrup_plot_DblClick(); });
-    connect(Combofila, &QComboBox::activated, this, [this] { pickers_Change(); });
-    connect(Combocol, &QComboBox::activated, this, [this] { pickers_Change(); });
-    connect(txtsub, &QLineEdit::editingFinished, this, [this] { pickers_Change(); });
+    lstgrup->installEventFilter(this);
+    lstgrup_plot->installEventFilter(this);
+    connect(Combofila, &QComboBox::activated, this, [this] { Combofila_Click(); });
+    connect(Combocol, &QComboBox::activated, this, [this] { Combocol_Click(); });
+    connect(txtsub, &QLineEdit::editingFinished, this, [this] { txtsub_LostFocus(); });
     connect(Cmd_analyze, &QPushButton::clicked, this, &Frm_offline::Cmd_analyze_Click);
+    // The analysis frame's values are kept as typed: every event shows the
+    // controls again from them.
+    connect(frmtxt_threshold, &QLineEdit::textEdited, this,
+            [this](const QString& text) { browser_.c.frmtxt_threshold = text.toStdString(); });
+    connect(cmb_modeanalisis, &QComboBox::activated, this,
+            [this](int index) { browser_.c.cmb_modeanalisis = index; });
+
+    connect(cmd_track, &QPushButton::clicked, this, &Frm_offline::cmd_track_Click);
+    connect(Timer_play, &QTimer::timeout, this, &Frm_offline::Timer_play_Timer);
+    connect(mn_datatrack, &QAction::triggered, this, &Frm_offline::mn_datatrack_Click);
+    connect(Picreal, &SurfaceWidget::resized, this,
+            [this] { track_.redraw(Picreal->surface(), source()); });
+    connect(Picreal, &SurfaceWidget::mouseReleased, this,
+            [this](Qt::MouseButton button, double, double) { Picreal_MouseUp(button); });
+    connect(Picreal, &SurfaceWidget::resized, this, &Frm_offline::Picreal_Resize);
 }
 
 void Frm_offline::open() {
@@ -462,7 +498,7 @@ void Frm_offline::showControls() {
     cmdchannels->setEnabled(c.cmdchannelsEnabled);
     Cmd_leegroups->setText(qs(plots_.groupCaption));
     Cmd_leegroups->setEnabled(c.Cmd_leegroupsEnabled);
-    Cmd_analyze->setEnabled(c.Cmd_analyzeEnabled);
+    Cmd_analyze->setEnabled(c.Cmd_analyzeEnabled && plots_.viewMode == offlineview::Signal);
 
     // The views' panels.
     const OfflinePanels& p = plots_.panels;
@@ -496,7 +532,8 @@ void Frm_offline::showControls() {
     }
     setIfDifferent(txt_page, plots_.pageBoxText);
     scrollpage->setRange(1, std::max(1, plots_.rawLayout.pageCount()));
-    scrollpage->setValue(plots_.currentPage);
+    scrollpage->setValue(loadingPage_ > 0 ? loadingPage_ : plots_.currentPage);
+    showPickers();
 
     if (Txt_description->toPlainText() != qs(c.Txt_description))
         Txt_description->setPlainText(qs(c.Txt_description));
@@ -508,6 +545,31 @@ void Frm_offline::showControls() {
     for (int i = 0; i < kWatchedFolderCount; ++i)
         mnwatch[static_cast<size_t>(i)]->setText(qs(c.watchCaptions[static_cast<size_t>(i)]));
     showing_ = false;
+}
+
+void Frm_offline::showPickers() {
+    const SignalView& sv = plots_.picker;
+    auto fillCombo = [](QComboBox* box, const std::vector<std::string>& entries) {
+        bool same = box->count() == static_cast<int>(entries.size());
+        for (int i = 0; same && i < box->count(); ++i)
+            same = box->itemText(i) == qs(entries[static_cast<size_t>(i)]);
+        if (same) return;
+        box->clear();
+        for (const std::string& e : entries)
+            box->addItem(qs(e));
+    };
+    fillCombo(Combofila, plots_.rowLetters);
+    fillCombo(Combocol, plots_.columnNumbers);
+    Combofila->setCurrentText(qs(sv.rowLetter));
+    Combocol->setCurrentText(QString::number(sv.column));
+    setIfDifferent(txtsub, sv.beamText);
+    lblcanal->setText(QStringLiteral("Channel: %1").arg(sv.selectedChannel));
+    std::vector<std::string> labels;
+    labels.reserve(sv.members.size());
+    for (const SignalView::Member& m : sv.members)
+        labels.push_back(m.label);
+    fillList(lstgrup, labels);
+    lstgrup->setCurrentRow(sv.memberIndex);
 }
 
 void Frm_offline::Listpj_ContextMenu(const QPoint& at) {
@@ -548,6 +610,15 @@ bool Frm_offline::eventFilter(QObject* watched, QEvent* e) {
             after([&] { browser_.activate(Listpj->currentRow()); });
             return true;
         }
+    } else if ((watched == lstgrup || watched == lstgrup_plot) && type == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (watched == lstgrup_plot)
+                lstgrup_plot_DblClick();
+            else
+                lstgrup_DblClick();
+            return true;
+        }
     } else if (watched == Txt_description && type == QEvent::FocusOut) {
         browser_.Txt_description_LostFocus();
     }
@@ -561,6 +632,7 @@ OfflineSource Frm_offline::source() const {
 }
 
 void Frm_offline::closeEvent(QCloseEvent* e) {
+    stopPageLoad();
     browser_.closing();
     plots_.signalCaption = "Channel Signal";
     plots_.groupCaption = "[Group Activity]";
@@ -572,63 +644,201 @@ void Frm_offline::closeEvent(QCloseEvent* e) {
 // choosing an acquisition draws.
 void Frm_offline::Cmd_leegroups_Click() {
     after([&] {
+        stopPageLoad();
         if (browser_.hooks().showGroupActivity) browser_.hooks().showGroupActivity();
     });
 }
 
 void Frm_offline::Cmd_barplot_Click() {
     after([&] {
-        if (views.barPlot) views.barPlot();
+        stopPageLoad();
+        txt_bin->setText(QStringLiteral("5"));
+        plots_.showBarPlot(Picreal->surface(), source(), ports_.prompter);
     });
 }
 
 void Frm_offline::Cmd_gridplot_Click() {
     after([&] {
-        if (views.heatMap) views.heatMap();
+        stopPageLoad();
+        plots_.showHeatmap(Picreal->surface(), source(), ports_.prompter);
     });
 }
 
 void Frm_offline::cmdchannels_Click() {
     after([&] {
-        if (views.channelSignal) views.channelSignal();
+        stopPageLoad();
+        plots_.openChannelSignalView(source());
+        if (plots_.rawLayout.pageCount() > 0) loadPage(1);
     });
 }
 
 void Frm_offline::scrollpage_Change(int value) {
     if (showing_) return;
     after([&] {
-        if (views.page) views.page(value);
+        const int page = plots_.pageRequested(value);
+        if (page > 0 && page != loadingPage_) loadPage(page);
+    });
+}
+
+void Frm_offline::loadPage(int page) {
+    stopPageLoad();
+    const int request = pageRequest_;
+    loadingPage_ = page;
+    Pic_status->setRange(0, 100);
+    Pic_status->setValue(0);
+    const std::string folder = browser_.chosenFolder();
+    const RawPageLayout layout = plots_.rawLayout;
+    const int samples = config_.rawBlockSamples();
+    pageThread_ = std::thread([this, request, folder, layout, page, samples] {
+        auto progress = [this, request](int done, int files) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, request, done, files] {
+                    if (request == pageRequest_)
+                        Pic_status->setValue(done * 100 / std::max(1, files));
+                },
+                Qt::QueuedConnection);
+        };
+        auto loaded = std::make_shared<RawPage>(
+            loadRawPage(folder, layout, page, samples, progress, &pageCancel_));
+        QMetaObject::invokeMethod(
+            this, [this, request, loaded] { pageLoaded(request, std::move(*loaded)); },
+            Qt::QueuedConnection);
+    });
+}
+
+void Frm_offline::pageLoaded(int request, RawPage page) {
+    if (request != pageRequest_) return;
+    if (pageThread_.joinable()) pageThread_.join();
+    loadingPage_ = 0;
+    if (plots_.viewMode == offlineview::Signal)
+        after([&] { plots_.showRawPage(std::move(page), Picreal->surface(), source()); });
+}
+
+void Frm_offline::stopPageLoad() {
+    pageCancel_ = true;
+    if (pageThread_.joinable()) pageThread_.join();
+    pageCancel_ = false;
+    ++pageRequest_;
+    loadingPage_ = 0;
+}
+
+void Frm_offline::Picreal_Resize() {
+    // A drag resizes many times: the view is drawn once the size settles.
+    if (redrawPending_ || browser_.chosenFolder().empty()) return;
+    redrawPending_ = true;
+    QTimer::singleShot(50, this, [this] {
+        redrawPending_ = false;
+        if (browser_.chosenFolder().empty()) return;
+        CollectingPrompter quiet; // the view's messages were shown when it was chosen
+        plots_.redraw(Picreal->surface(), source(), quiet);
     });
 }
 
 void Frm_offline::combogrup_Click(int index) {
     after([&] {
-        if (views.groupPicked) views.groupPicked(index);
+        if (index >= 0 && index < static_cast<int>(plots_.groupPicker.size()))
+            plots_.groupPicked(plots_.groupPicker[static_cast<size_t>(index)], config_);
     });
 }
 
 void Frm_offline::lstgrup_DblClick() {
     after([&] {
-        if (views.wellChosen) views.wellChosen(lstgrup->currentRow());
+        plots_.wellPicked(lstgrup->currentRow(), Picreal->surface(), source(), ports_.prompter);
     });
 }
 
 void Frm_offline::lstgrup_plot_DblClick() {
     after([&] {
-        if (views.plotGroupChosen) views.plotGroupChosen(lstgrup_plot->currentRow());
+        const int row = lstgrup_plot->currentRow();
+        if (!plots_.plotGroupChosen(row, Picreal->surface(), source(), ports_.prompter) &&
+            views.plotGroupChosen)
+            views.plotGroupChosen(row);
     });
 }
 
-void Frm_offline::pickers_Change() {
+void Frm_offline::Combofila_Click() {
     after([&] {
-        if (views.pickersChanged) views.pickersChanged();
+        plots_.rowPicked(Combofila->currentText().toStdString(), Picreal->surface(), source());
     });
+}
+
+void Frm_offline::Combocol_Click() {
+    after([&] {
+        plots_.columnPicked(Combocol->currentText().toInt(), Picreal->surface(), source());
+    });
+}
+
+void Frm_offline::txtsub_LostFocus() {
+    if (showing_) return;
+    after([&] { plots_.beamChanged(txtsub->text().toStdString(), Picreal->surface(), source()); });
 }
 
 void Frm_offline::Cmd_analyze_Click() {
     after([&] {
         if (views.analyze) views.analyze();
     });
+}
+
+// "Analyze": the detection again over the picked well's page, with the
+// frame's threshold and method.
+void Frm_offline::analyze() {
+    if (plots_.viewMode != offlineview::Signal) return;
+    OfflineControls& c = browser_.c;
+    const RawAnalysisResult r =
+        Dibujar_analisis(Picreal->surface(), plots_, source(), c.frmtxt_threshold,
+                         c.cmb_modeanalisis, &ports_.status);
+    if (r.thresholdReplaced) c.frmtxt_threshold = kDefaultThresholdText;
+}
+
+// --- the track view ---------------------------------------------------------------
+
+// The session reads the threshold box and the ".bmp" box before each event,
+// and the box shows "1.8" again when it was out of range.
+void Frm_offline::trackControlsIn() {
+    track_.thresholdText = browser_.c.frmtxt_threshold;
+    track_.bmpChecked = chk_bmp->isChecked();
+}
+
+void Frm_offline::trackControlsOut() {
+    browser_.c.frmtxt_threshold = track_.thresholdText;
+    if (track_.playing())
+        Timer_play->start();
+    else
+        Timer_play->stop();
+}
+
+void Frm_offline::cmd_track_Click() {
+    after([&] {
+        trackControlsIn();
+        track_.cmd_track_Click(Picreal->surface(), source(), ports_);
+        trackControlsOut();
+    });
+}
+
+void Frm_offline::Timer_play_Timer() {
+    trackControlsIn();
+    track_.Timer_play_Timer(Picreal->surface(), source(), ports_);
+    if (track_.playing()) {
+        setIfDifferent(txt_page, plots_.pageBoxText);
+        return;
+    }
+    // The end, or another view took the surface.
+    after([&] { trackControlsOut(); });
+}
+
+void Frm_offline::mn_datatrack_Click() {
+    after([&] {
+        trackControlsIn();
+        Timer_play->stop();
+        track_.mn_datatrack_Click(source(), ports_);
+        trackControlsOut();
+    });
+}
+
+void Frm_offline::Picreal_MouseUp(Qt::MouseButton button) {
+    if (button != Qt::RightButton) return;
+    if (plots_.viewMode == offlineview::Track && track_.analysis()) mntrack->popup(QCursor::pos());
 }
 
 } // namespace trv

@@ -10,12 +10,15 @@
 #include "offline/OfflineBrowser.h"
 #include "offline/OfflineConfiguration.h"
 #include "offline/OfflinePlots.h"
+#include "offline/TrackSession.h"
 
 #include <QMainWindow>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -37,19 +40,11 @@ namespace trv {
 
 class SurfaceWidget;
 
-// The plot procedures behind the view controls of the chosen acquisition
-// (bar plot, heat map, channel signal view and its pickers, raw-signal
-// analysis; "[Group Activity]" is BrowserHooks::showGroupActivity). Each may
-// be empty; the window shows its controls again after each.
+// Procedures of views drawn by other parts of the program (the raw-signal
+// analysis, and the plot group list in views the window does not draw
+// itself). Each may be empty; the window shows its controls again after each.
 struct OfflineViewEvents {
-    std::function<void()> barPlot;                // "Bar Plot"
-    std::function<void()> heatMap;                // "Heatmap PLOT"
-    std::function<void()> channelSignal;          // "Channel Signal"
-    std::function<void(int page)> page;           // the page scroll bar
-    std::function<void(int index)> groupPicked;   // group picker
-    std::function<void(int row)> wellChosen;      // well list double click
-    std::function<void(int row)> plotGroupChosen; // plot group list double click
-    std::function<void()> pickersChanged;         // row letter, column, beam index
+    std::function<void(int row)> plotGroupChosen; // lstgrup_plot in another view
     std::function<void()> analyze;                // "Analyze"
 };
 
@@ -68,6 +63,8 @@ class Frm_offline : public QMainWindow {
     // of the chosen acquisition.
     OfflineConfiguration& configuration() { return config_; }
     OfflinePlots& plots() { return plots_; }
+    // The track view of a 6-well acquisition ("Single Animal Path Tracking").
+    TrackSession& tracks() { return track_; }
     // What the views draw from: the chosen acquisition and the plot header.
     OfflineSource source() const;
     OfflineViewEvents views;
@@ -87,8 +84,18 @@ class Frm_offline : public QMainWindow {
     void combogrup_Click(int index);
     void lstgrup_DblClick();
     void lstgrup_plot_DblClick();
-    void pickers_Change();
+    void Combofila_Click();
+    void Combocol_Click();
+    void txtsub_LostFocus();
     void Cmd_analyze_Click();
+    // The raw page being read on the worker thread (0: none).
+    int loadingPage() const { return loadingPage_; }
+
+    // The track controls: the button, the playback timer, the track
+    // pop-up's "Export Data" (Picreal's right button in the track view).
+    void cmd_track_Click();
+    void Timer_play_Timer();
+    void mn_datatrack_Click();
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -104,14 +111,31 @@ class Frm_offline : public QMainWindow {
     void Timer_button_Timer();
     void Listpj_ContextMenu(const QPoint& at);
     void after(const std::function<void()>& event);
+    void showPickers();
+    // Raw pages are read on a worker thread; the page is drawn when it
+    // arrives, unless another request or view came in the meantime.
+    void loadPage(int page);
+    void pageLoaded(int request, RawPage page);
+    void stopPageLoad();
+    void Picreal_Resize();
+    void analyze();
+    void Picreal_MouseUp(Qt::MouseButton button);
+    void trackControlsIn();
+    void trackControlsOut();
 
     Ports& ports_;
     OfflineBrowser browser_;
     OfflineConfiguration config_;
     OfflinePlots plots_;
+    TrackSession track_{plots_};
     bool opened_ = false;
     bool showing_ = false; // showControls is filling the controls
     std::vector<std::string> shownLines_;
+    std::thread pageThread_;
+    std::atomic<bool> pageCancel_{false};
+    int pageRequest_ = 0; // the latest request; older results are dropped
+    int loadingPage_ = 0;
+    bool redrawPending_ = false;
 
   public:
     // Controls (named as the window documents them).
@@ -150,6 +174,7 @@ class Frm_offline : public QMainWindow {
     QProgressBar* Pic_status = nullptr;
     QCheckBox* chk_bmp = nullptr;
     QPushButton* cmd_track = nullptr;
+    QTimer* Timer_play = nullptr;
 
     QPushButton* Cmd_report = nullptr;
     QPlainTextEdit* Txt_description = nullptr;

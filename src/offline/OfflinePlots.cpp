@@ -16,7 +16,8 @@ constexpr Rgb kSelectedBar = rgb(200, 200, 200);
 constexpr Rgb kBar = rgb(220, 220, 220);
 constexpr Rgb kBlockSeparator = rgb(200, 200, 200);
 constexpr int kBarsShown = 10;
-constexpr int kGroups = 384; // groups 0..383 have names; 384 is the free group
+constexpr double kBarLabelRoom = 9.5; // x units from a bar's name to the next one's
+constexpr int kGroups = 384;          // groups 0..383 have names; 384 is the free group
 // A damaged record time must not make the load allocate years of bins: a
 // 32000-minute acquisition in 5-minute bins needs 6401.
 constexpr long long kMaxBins = 8192;
@@ -247,6 +248,29 @@ void OfflinePlots::showRawPage(RawPage page, Surface& s, const OfflineSource& sr
     panels.pageControls = rawLayout.pageCount() > 0;
 }
 
+int OfflinePlots::pageRequested(int page) {
+    if (viewMode != offlineview::Signal || rawLayout.pageCount() == 0) return 0;
+    page = std::clamp(page, 1, rawLayout.pageCount());
+    pageBoxText = std::to_string(page) + "/" + std::to_string(rawLayout.pageCount());
+    return page;
+}
+
+bool OfflinePlots::redraw(Surface& s, const OfflineSource& src, Prompter& prompter) {
+    switch (viewMode) {
+    case offlineview::Bar:
+        Dibujar_barplot(s, src, prompter);
+        return true;
+    case offlineview::Heatmap:
+        Dibujar_heatmap(s, src, prompter);
+        return true;
+    case offlineview::Signal:
+        Dibujar_canales(s, src);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void OfflinePlots::groupPicked(const std::string& entry, const OfflineConfiguration& config) {
     int g = groupOfPickerEntry(entry);
     if (g == 999) g = -1;
@@ -280,6 +304,13 @@ bool OfflinePlots::rowPicked(const std::string& letter, Surface& s, const Offlin
     return true;
 }
 
+bool OfflinePlots::beamChanged(const std::string& text, Surface& s, const OfflineSource& src) {
+    picker.beamBoxLeft(text, src.config.plate());
+    if (viewMode != offlineview::Signal) return false;
+    Dibujar_canales(s, src);
+    return true;
+}
+
 bool OfflinePlots::columnPicked(int column, Surface& s, const OfflineSource& src) {
     picker.columnChosen(column, src.config.plate());
     if (viewMode != offlineview::Signal) return false;
@@ -302,8 +333,15 @@ void OfflinePlots::drawHeader(Surface& s, const PlotHeader& h, double M) {
         else if (c != '\n' && c != '\t')
             lines.back() += c;
     }
-    for (size_t i = 0; i < lines.size() && i < 9; ++i)
-        s.text(95, 1.2 * M - static_cast<double>(i) * line, lines[i]);
+    if (lines.size() > 9) lines.resize(9);
+    // At x = 95, moved left as far as needed for the widest line to end
+    // inside the plot.
+    double widest = 0;
+    for (const std::string& l : lines)
+        widest = std::max(widest, s.textWidth(l));
+    const double x = std::clamp(119.5 - widest, 60.0, 95.0);
+    for (size_t i = 0; i < lines.size(); ++i)
+        s.text(x, 1.2 * M - static_cast<double>(i) * line, lines[i]);
 }
 
 void OfflinePlots::Dibujar_barplot(Surface& s, const OfflineSource& src, Prompter& prompter) {
@@ -322,7 +360,13 @@ void OfflinePlots::Dibujar_barplot(Surface& s, const OfflineSource& src, Prompte
         const double x1 = 10.0 * j + 2, x2 = 10.0 * j + 10;
         s.filledBox(x1, 0, x2, v, index == plotGroupSelected ? kSelectedBar : kBar);
         s.box(x1, 0, x2, v, colour::Black);
-        s.text(10.0 * j + 3, -2, entry.substr(0, 10));
+        // A name wider than its bar is written smaller, so that the names
+        // of neighbouring bars do not run into each other.
+        const std::string label = entry.substr(0, 10);
+        const double width = s.textWidth(label);
+        if (width > kBarLabelRoom) s.setFontScale(std::max(0.5, kBarLabelRoom / width));
+        s.text(10.0 * j + 3, -2, label);
+        s.setFontScale(1.0);
         s.text(10.0 * j + 3, M / 3, asInteger(v));
     }
     s.line(10, 0, 119, 0, kAxisGrey);

@@ -147,6 +147,10 @@ class OfflinePlots {
     bool scrollPage(int page, Surface& s, const OfflineSource& src);
     // A loaded page becomes the current one and is drawn.
     void showRawPage(RawPage page, Surface& s, const OfflineSource& src);
+    // The page scroll bar for windows that load on a worker thread: in the
+    // channel signal view the page to load (within the page count; the page
+    // box shows it at once); 0 in other views and without raw files.
+    int pageRequested(int page);
 
     // Group picker: the well list becomes the enabled channels of the group
     // ("999" = the free channels), labelled as their well and beam.
@@ -160,7 +164,15 @@ class OfflinePlots {
     // pickers back to A and 1. The channel signal view is redrawn.
     bool rowPicked(const std::string& letter, Surface& s, const OfflineSource& src);
     bool columnPicked(int column, Surface& s, const OfflineSource& src);
+    // The beam box left: a beam above the well's last becomes the last one;
+    // the channel signal view is redrawn.
+    bool beamChanged(const std::string& text, Surface& s, const OfflineSource& src);
     int pickedChannel() const { return picker.selectedChannel; }
+
+    // The surface changed size: the bar plot, heat map or channel signal
+    // view is drawn again from the data it shows (messages of a reload go
+    // to `prompter`). False in the other views.
+    bool redraw(Surface& s, const OfflineSource& src, Prompter& prompter);
 
     // --- drawing procedures ---------------------------------------------------
     void Dibujar_barplot(Surface& s, const OfflineSource& src, Prompter& prompter);

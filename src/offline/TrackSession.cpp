@@ -112,11 +112,33 @@ void Dibujar_trackdistance(Surface& s, const PlateLayout& plate, int well, doubl
     s.text(x + 0.25, y + 7.0, text);
 }
 
+void Dibujar_trackwells(Surface& s, const TrackAnalysis& track, const PlateLayout& plate,
+                        const ChannelTables& channels) {
+    Dibujar_trackplate(s, plate, channels);
+    for (int w = 0; w < track.wellCount(); ++w) {
+        const auto& h = track.history(w);
+        if (!h[0].known()) continue;
+        TrackMove m;
+        m.well = w;
+        m.to = h[0];
+        for (size_t i = 0; i < m.before.size(); ++i)
+            m.before[i] = h[std::min(i + 1, h.size() - 1)];
+        m.distance = track.distance(w);
+        Dibujar_trackstep(s, track, m);
+        Dibujar_trackdistance(s, plate, w, m.distance);
+    }
+}
+
 // --- the window's controls -------------------------------------------------------
 
 TrackSession::TrackSession(OfflinePlots& plots) : plots_(plots) {}
 
 TrackSession::~TrackSession() = default;
+
+void TrackSession::redraw(Surface& s, const OfflineSource& src) {
+    if (plots_.viewMode == offlineview::Track && track_)
+        Dibujar_trackwells(s, *track_, src.config.plate(), src.config.channels());
+}
 
 void TrackSession::release() {
     playing_ = false;
@@ -156,8 +178,8 @@ bool TrackSession::detectCurrentBlock(const OfflineSource& src, Ports& ports) {
 }
 
 void TrackSession::showPosition(Ports& ports, long long position) {
-    ports.status.setText(status::OfflinePageBox,
-                         std::to_string(position) + "/" + std::to_string(track_->lastPosition()));
+    plots_.pageBoxText = std::to_string(position) + "/" + std::to_string(track_->lastPosition());
+    ports.status.setText(status::OfflinePageBox, plots_.pageBoxText);
 }
 
 bool TrackSession::prepare(Surface& s, const OfflineSource& src, Ports& ports) {
@@ -168,6 +190,13 @@ bool TrackSession::prepare(Surface& s, const OfflineSource& src, Ports& ports) {
     plots_.panels.bmpCheck = true;
     plots_.panels.binSizeFrame = false;
     plots_.panels.pageControls = true;
+    // The threshold box sets the tracking's threshold; the progress bar
+    // below it follows an export.
+    plots_.panels.analysisFrame = true;
+    plots_.panels.progressBar = true;
+    plots_.panels.plotGroupList = false;
+    plots_.panels.groupPicker = false;
+    plots_.panels.wellList = false;
     Dibujar_trackplate(s, src.config.plate(), src.config.channels());
 
     track_ = std::make_unique<TrackAnalysis>(src.config.plate());

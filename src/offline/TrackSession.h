@@ -57,6 +57,10 @@ void Dibujar_trackplate(Surface& s, const PlateLayout& plate, const ChannelTable
 void Dibujar_trackstep(Surface& s, const TrackAnalysis& track, const TrackMove& move);
 // The well's distance so far in millimetres, in the lower left of its cell.
 void Dibujar_trackdistance(Surface& s, const PlateLayout& plate, int well, double beamUnits);
+// The plate with what the tracks show so far: each well's marker at its
+// newest position, its recent path and its distance.
+void Dibujar_trackwells(Surface& s, const TrackAnalysis& track, const PlateLayout& plate,
+                        const ChannelTables& channels);
 
 // The window's track controls: cmd_track, Timer_play, chk_bmp and the track
 // pop-up's "Export Data". The window copies thresholdText and bmpChecked
@@ -88,6 +92,9 @@ class TrackSession {
     // without drawing (progress in the progress bar, window events running),
     // the travel table is written and opened, and the view is left.
     void mn_datatrack_Click(const OfflineSource& src, Ports& ports);
+    // The surface changed size: in the track view the plate is drawn again
+    // with every well's marker, recent path and distance.
+    void redraw(Surface& s, const OfflineSource& src);
     // The chosen acquisition changes or the window closes.
     void release();
 

@@ -1,7 +1,9 @@
 // The offline browser offscreen, on an acquisition recorded against the
 // in-process simulated instrument: the launcher opens it, the list filters,
 // expands and tags, an acquisition opens with its bar plot, "Report" opens
-// the report window, "<< Back" returns to the launcher.
+// the report window, "<< Back" returns to the launcher; the raw signal pages
+// while the window keeps answering.
+#include "acquisition/DataFiles.h"
 #include "app/Frm_Init.h"
 #include "app/TrelvaneApp.h"
 #include "display/SurfaceQt.h"
@@ -55,12 +57,14 @@ struct OfflineWindow : ::testing::Test {
     void SetUp() override {
         ensureApplication();
         rec = std::make_unique<test::RunFixture>();
-        rec->s.setup.Aq_lapse = 1;
+        // The pictures of the README show a full raw page: 33 minutes of
+        // 35-second blocks fill six raw files.
+        rec->s.setup.Aq_lapse = std::getenv("TRELVANE_OFFLINE_RAW_SCREENSHOT") ? 33 : 1;
         rec->s.setup.Name = "Larvae \"A\"";
         ASSERT_TRUE(saveProject(rec->s));
         rec->fake.clock.set(2024, 3, 15, 9, 30, 0);
         ASSERT_TRUE(rec->play("Heat shock"));
-        rec->ticksUntilStopped(20000);
+        rec->ticksUntilStopped(40000);
         ASSERT_GT(countsRecordCount(countsFilePath(rec->acqPath())), 0);
         acquisition = rec->acqPath();
         rec->fake.prompter.clear();
@@ -77,11 +81,20 @@ struct OfflineWindow : ::testing::Test {
         QTest::mouseClick(w().Listpj->viewport(), Qt::LeftButton, {}, rowCentre(row));
         QTest::mouseDClick(w().Listpj->viewport(), Qt::LeftButton, {}, rowCentre(row));
     }
-    static bool painted(const QImage& img) {
-        for (int y = 0; y < img.height(); y += 3)
-            for (int x = 0; x < img.width(); x += 3)
-                if (img.pixel(x, y) != qRgb(255, 255, 255)) return true;
+    static bool painted(const QImage& img, QRgb colour = 0) {
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (colour ? img.pixel(x, y) == colour : img.pixel(x, y) != qRgb(255, 255, 255))
+                    return true;
         return false;
+    }
+    // Expands project 1 and chooses its acquisition.
+    void openAcquisition() {
+        app->launcher().choose(3);
+        doubleClick(0);
+        ASSERT_EQ(w().Listpj->count(), 2);
+        doubleClick(1);
+        ASSERT_TRUE(w().Cmd_report->isEnabled());
     }
 };
 
@@ -187,6 +200,81 @@ TEST_F(OfflineWindow, ListsFiltersTagsAndOpensARecordedAcquisition) {
     QTest::mouseClick(win.Cmd_main, Qt::LeftButton);
     EXPECT_FALSE(win.isVisible());
     EXPECT_TRUE(app->launcher().isVisible());
+}
+
+TEST_F(OfflineWindow, PagesTheRawSignalWhileTheWindowAnswers) {
+    // A one-minute recording holds one raw file; copies of it make six
+    // files, two pages (files 0-4 and 5).
+    const std::string first = joinPath(acquisition, rawFileName(0));
+    ASSERT_TRUE(fileExists(first));
+    for (int n = 1; n <= 5; ++n) {
+        const std::string file = joinPath(acquisition, rawFileName(n));
+        if (!fileExists(file)) {
+            ASSERT_EQ(copyFile(first, file), 1);
+        }
+    }
+    openAcquisition();
+    Frm_offline& win = w();
+
+    QTest::mouseClick(win.cmdchannels, Qt::LeftButton);
+    EXPECT_EQ(win.cmdchannels->text(), QStringLiteral("[Channel Signal]"));
+    EXPECT_FALSE(win.lstgrup_plot->isVisible());
+    EXPECT_FALSE(win.Cmd_barplot->isVisible());
+    EXPECT_TRUE(win.combogrup->isVisible());
+    EXPECT_TRUE(win.Pic_status->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return win.loadingPage() == 0; }));
+    EXPECT_EQ(win.plots().currentPage, 1);
+    EXPECT_EQ(win.txt_page->text(), QStringLiteral("1/2"));
+    EXPECT_EQ(win.scrollpage->maximum(), 2);
+    EXPECT_EQ(win.Pic_status->value(), 100);
+    // Beam 0 of the first well is drawn in red.
+    EXPECT_TRUE(painted(win.Picreal->surface().image(), qRgb(255, 0, 0)));
+
+    // Page 2 is read on a worker thread: the scroll bar's change returns at
+    // once, the page box tells the page, and the page is drawn when it comes.
+    win.scrollpage->setValue(2);
+    EXPECT_EQ(win.loadingPage(), 2);
+    EXPECT_EQ(win.plots().currentPage, 1);
+    EXPECT_EQ(win.txt_page->text(), QStringLiteral("2/2"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return win.loadingPage() == 0; }));
+    EXPECT_EQ(win.plots().currentPage, 2);
+    EXPECT_EQ(win.scrollpage->value(), 2);
+    EXPECT_TRUE(win.plots().rawPage.has(0));
+    EXPECT_FALSE(win.plots().rawPage.has(RawPageLayout::kBlocksPerFile * 2));
+    EXPECT_TRUE(painted(win.Picreal->surface().image(), qRgb(255, 0, 0)));
+    if (const char* shot = std::getenv("TRELVANE_OFFLINE_RAW_SCREENSHOT")) {
+        win.scrollpage->setValue(1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return win.loadingPage() == 0; }));
+        win.grab().save(shot);
+    }
+
+    // The group picker fills the well list; a well chosen there moves the
+    // row and column pickers to it.
+    ASSERT_GT(win.combogrup->count(), 1);
+    win.combogrup->setCurrentIndex(1);
+    emit win.combogrup->activated(1);
+    ASSERT_GT(win.lstgrup->count(), 0);
+    const QString label = win.lstgrup->item(0)->text(); // "B1.0"
+    win.lstgrup->setCurrentRow(0);
+    QTest::keyClick(win.lstgrup, Qt::Key_Return);
+    EXPECT_EQ(win.Combofila->currentText(), label.left(1));
+    EXPECT_EQ(win.Combocol->currentText(), label.mid(1, label.indexOf('.') - 1));
+    EXPECT_EQ(win.plots().pickedChannel(),
+              win.configuration().plate().wellChannel((win.Combocol->currentText().toInt() -
+                                                       1) * win.configuration().plate().Plate_Rows +
+                                                          (label.at(0).toLatin1() - 'A'),
+                                                      0));
+
+    // In the heat map the scroll bar goes back to the current page.
+    QTest::mouseClick(win.Cmd_leegroups, Qt::LeftButton);
+    EXPECT_TRUE(win.lstgrup_plot->isVisible());
+    QTest::mouseClick(win.Cmd_gridplot, Qt::LeftButton);
+    if (const char* shot = std::getenv("TRELVANE_OFFLINE_HEATMAP_SCREENSHOT"))
+        win.grab().save(shot);
+    win.scrollpage->setValue(1);
+    EXPECT_EQ(win.loadingPage(), 0);
+    EXPECT_EQ(win.scrollpage->value(), win.plots().currentPage);
+    EXPECT_TRUE(rec->fake.prompter.messages.empty()) << rec->fake.prompter.texts().front();
 }
 
 } // namespace
