@@ -691,8 +691,9 @@ void AcquisitionRun::blockEnd() {
     }
     blockStart = ports_.clock.nowDays();
     // Nobody watches an unattended run's window: each block says how far
-    // the acquisition has got.
-    if (st.recording) sayUnattended(blockProgressLine());
+    // the acquisition has got. It is printed beside the trouble lines without
+    // making a repeated one print again.
+    if (st.recording && runSwitch && printUnattended) printUnattended(blockProgressLine());
 }
 
 void AcquisitionRun::blockAnalysis() {
