@@ -226,12 +226,17 @@ bool AcquisitionRun::Play() {
     // A run that could not write its folder would record nothing while
     // looking busy: it does not start.
     const std::string comments = hooks.commentsText ? hooks.commentsText() : std::string();
+    const std::string minuteFolder = acquisitionFolderName(ports_.clock.now());
     const std::string folder = createAcquisitionFolder(st, ports_.clock.now(), name, comments);
     if (folder.empty()) {
         prompter.show("Acquisition folder could not be written: " +
-                      joinPath(st.Project_Folder, acquisitionFolderName(ports_.clock.now())));
+                      joinPath(st.Project_Folder, minuteFolder));
         return false;
     }
+    if (folder != minuteFolder)
+        runlog::warn(joinPath(st.Project_Folder, minuteFolder) +
+                     " already holds a run (a restart in its minute); this run records in " +
+                     folder);
     st.recording = true;
     acqFolder = folder;
     call(hooks.lockComments, true);

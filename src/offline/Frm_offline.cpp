@@ -83,6 +83,17 @@ void fillList(QListWidget* list, const std::vector<std::string>& entries) {
         list->addItem(qs(e));
 }
 
+// Refills a combo box only when its entries differ (the selection stays).
+void fillCombo(QComboBox* box, const std::vector<std::string>& entries) {
+    bool same = box->count() == static_cast<int>(entries.size());
+    for (int i = 0; same && i < box->count(); ++i)
+        same = box->itemText(i) == qs(entries[static_cast<size_t>(i)]);
+    if (same) return;
+    box->clear();
+    for (const std::string& e : entries)
+        box->addItem(qs(e));
+}
+
 } // namespace
 
 Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget* parent)
@@ -504,7 +515,8 @@ void Frm_offline::showControls() {
     const OfflinePanels& p = plots_.panels;
     for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot}) {
         w->setVisible(p.plotButtons);
-        w->setEnabled(c.plotButtonsEnabled);
+        // Nothing to plot before an acquisition is chosen.
+        w->setEnabled(c.plotButtonsEnabled && !browser_.chosenFolder().empty());
     }
     // The kinetics line plot is not part of this window yet.
     Cmd_lineplot->setVisible(false);
@@ -525,11 +537,7 @@ void Frm_offline::showControls() {
     fillList(lstgrup_plot, plots_.plotGroups);
     if (plots_.plotGroupSelected < lstgrup_plot->count())
         lstgrup_plot->setCurrentRow(plots_.plotGroupSelected);
-    if (combogrup->count() != static_cast<int>(plots_.groupPicker.size())) {
-        combogrup->clear();
-        for (const std::string& e : plots_.groupPicker)
-            combogrup->addItem(qs(e));
-    }
+    fillCombo(combogrup, plots_.groupPicker);
     setIfDifferent(txt_page, plots_.pageBoxText);
     scrollpage->setRange(1, std::max(1, plots_.rawLayout.pageCount()));
     scrollpage->setValue(loadingPage_ > 0 ? loadingPage_ : plots_.currentPage);
@@ -549,15 +557,6 @@ void Frm_offline::showControls() {
 
 void Frm_offline::showPickers() {
     const SignalView& sv = plots_.picker;
-    auto fillCombo = [](QComboBox* box, const std::vector<std::string>& entries) {
-        bool same = box->count() == static_cast<int>(entries.size());
-        for (int i = 0; same && i < box->count(); ++i)
-            same = box->itemText(i) == qs(entries[static_cast<size_t>(i)]);
-        if (same) return;
-        box->clear();
-        for (const std::string& e : entries)
-            box->addItem(qs(e));
-    };
     fillCombo(Combofila, plots_.rowLetters);
     fillCombo(Combocol, plots_.columnNumbers);
     Combofila->setCurrentText(qs(sv.rowLetter));
@@ -668,6 +667,11 @@ void Frm_offline::cmdchannels_Click() {
     after([&] {
         stopPageLoad();
         plots_.openChannelSignalView(source());
+        // The well list shows the wells of the group the picker shows.
+        const int group = combogrup->currentIndex();
+        if (plots_.picker.members.empty() && group >= 0 &&
+            group < static_cast<int>(plots_.groupPicker.size()))
+            plots_.groupPicked(plots_.groupPicker[static_cast<size_t>(group)], config_);
         if (plots_.rawLayout.pageCount() > 0) loadPage(1);
     });
 }

@@ -81,9 +81,10 @@ struct OfflineWindow : ::testing::Test {
         QTest::mouseClick(w().Listpj->viewport(), Qt::LeftButton, {}, rowCentre(row));
         QTest::mouseDClick(w().Listpj->viewport(), Qt::LeftButton, {}, rowCentre(row));
     }
-    static bool painted(const QImage& img, QRgb colour = 0) {
+    // Any pixel (of that colour) from column `from` on.
+    static bool painted(const QImage& img, QRgb colour = 0, int from = 0) {
         for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
+            for (int x = from; x < img.width(); ++x)
                 if (colour ? img.pixel(x, y) == colour : img.pixel(x, y) != qRgb(255, 255, 255))
                     return true;
         return false;
@@ -95,6 +96,7 @@ struct OfflineWindow : ::testing::Test {
         ASSERT_EQ(w().Listpj->count(), 2);
         doubleClick(1);
         ASSERT_TRUE(w().Cmd_report->isEnabled());
+        ASSERT_TRUE(w().Cmd_barplot->isEnabled());
     }
 };
 
@@ -123,6 +125,8 @@ TEST_F(OfflineWindow, EveryControlCarriesItsName) {
     EXPECT_FALSE(w().chk_bmp->isVisible());
     EXPECT_FALSE(w().Framegrup->isVisible());
     EXPECT_FALSE(w().Cmd_report->isEnabled());
+    EXPECT_FALSE(w().Cmd_barplot->isEnabled());
+    EXPECT_FALSE(w().Cmd_gridplot->isEnabled());
     EXPECT_EQ(w().cmb_modeanalisis->currentText(), QStringLiteral("Mode:0"));
     EXPECT_EQ(w().frmtxt_threshold->text(), QStringLiteral("1.8"));
 }
@@ -222,6 +226,7 @@ TEST_F(OfflineWindow, PagesTheRawSignalWhileTheWindowAnswers) {
     EXPECT_FALSE(win.Cmd_barplot->isVisible());
     EXPECT_TRUE(win.combogrup->isVisible());
     EXPECT_TRUE(win.Pic_status->isVisible());
+    EXPECT_GT(win.lstgrup->count(), 0); // the wells of the group the picker shows
     ASSERT_TRUE(QTest::qWaitFor([&] { return win.loadingPage() == 0; }));
     EXPECT_EQ(win.plots().currentPage, 1);
     EXPECT_EQ(win.txt_page->text(), QStringLiteral("1/2"));
@@ -230,6 +235,14 @@ TEST_F(OfflineWindow, PagesTheRawSignalWhileTheWindowAnswers) {
     // Beam 0 of the first well is drawn in red.
     EXPECT_TRUE(painted(win.Picreal->surface().image(), qRgb(255, 0, 0)));
 
+    // A wider window: page 1 (whose fifth file lies at four
+    // fifths of the width) is drawn again over the whole plot.
+    const int oldWidth = win.Picreal->width();
+    win.resize(win.width() + 300, win.height());
+    ASSERT_GT(win.Picreal->width(), oldWidth + 100);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return painted(win.Picreal->surface().image(), qRgb(255, 0, 0), oldWidth + 50); }));
+    win.resize(win.width() - 300, win.height());
     // Page 2 is read on a worker thread: the scroll bar's change returns at
     // once, the page box tells the page, and the page is drawn when it comes.
     win.scrollpage->setValue(2);

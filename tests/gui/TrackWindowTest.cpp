@@ -158,9 +158,10 @@ TEST_F(TrackWindow, PlaysStopsAndExportsTheHeadlessTable) {
 
 TEST_F(TrackWindow, AnalyzeLaysTheDetectionOverTheChannelSignal) {
     Frm_offline& win = w();
-    // The channel signal view of the first well (what "Channel Signal" shows).
-    win.plots().showChannelSignal(win.Picreal->surface(), win.source());
-    win.showControls();
+    // The channel signal view of the first well, its page read in the background.
+    QTest::mouseClick(win.cmdchannels, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(win.loadingPage(), 0, 10000);
+    ASSERT_EQ(win.plots().rawPage.page, 1);
     ASSERT_TRUE(win.fmranalizar->isVisible());
     ASSERT_TRUE(win.Cmd_analyze->isEnabled());
 

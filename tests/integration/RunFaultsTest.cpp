@@ -159,6 +159,7 @@ TEST(RunFaults, ATemperatureWithoutReplyIsNotStored) {
 // A program restarted in the minute of a killed run records in a folder of
 // its own; the killed run's files stay as they were.
 TEST(RunFaults, ARestartInTheSameMinuteNeverSharesTheKilledRunsFiles) {
+    LogFile log;
     FaultRun f(30000);
     ASSERT_TRUE(f.play());
     for (int i = 0; i < 2 * 20; ++i)
@@ -176,6 +177,8 @@ TEST(RunFaults, ARestartInTheSameMinuteNeverSharesTheKilledRunsFiles) {
     ASSERT_TRUE(again.Play());
     EXPECT_NE(again.acquisitionPath(), first);
     EXPECT_EQ(again.acqFolder, "20240315_0931");
+    EXPECT_TRUE(log.has("20240315_0930 already holds a run (a restart in its minute); this run "
+                        "records in 20240315_0931"));
     for (int i = 0; i < 2 * 20; ++i) {
         again.AcquisitionTick();
         f.fake.clock.advanceMs(f.tickMs);
