@@ -3,14 +3,16 @@
 #include "app/Frm_Init.h"
 #include "app/QtPorts.h"
 #include "display/Frm_Main.h"
-#include "offline/Frm_offline.h"
 #include "maintenance/MaintenanceWindowsQt.h"
+#include "offline/Frm_offline.h"
 #include "reports/ReportWindowsQt.h"
+#include "reports/frm_report.h"
 #include "setup/Frm_setup.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLineEdit>
 
 namespace trv {
 
@@ -108,6 +110,11 @@ Frm_offline& TrelvaneApp::offline() {
         h.openReport = [this](const ReportLaunch& r) {
             RawDataPreset preset{r.organism, r.method, r.threshold};
             reports_->showAcquisition(r.folder, r.basal, r.caption, &preset);
+        };
+        // The joint report's separator: the report window's custom spacer.
+        offline_->customSpacer = [this] {
+            frm_report* r = reports_->existingReport();
+            return r ? r->txt_customspacer->text().toStdString() : std::string();
         };
     }
     return *offline_;

@@ -129,6 +129,7 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
         track_.release();
         plots_.release();
     };
+    h.openGroupEditor = [this] { openGroupEditor(); };
     views.analyze = [this] { analyze(); };
     if (auto* view = dynamic_cast<QtStatusView*>(&ports.status)) {
         view->bindProgress(status::OfflineProgress, Pic_status);
@@ -461,6 +462,7 @@ void Frm_offline::wire() {
     connect(Picreal, &SurfaceWidget::mouseReleased, this,
             [this](Qt::MouseButton button, double, double) { Picreal_MouseUp(button); });
     connect(Picreal, &SurfaceWidget::resized, this, &Frm_offline::Picreal_Resize);
+    wireTools();
 }
 
 void Frm_offline::open() {
@@ -513,13 +515,11 @@ void Frm_offline::showControls() {
 
     // The views' panels.
     const OfflinePanels& p = plots_.panels;
-    for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Cmd_barplot, Cmd_gridplot, Cmd_lineplot}) {
         w->setVisible(p.plotButtons);
         // Nothing to plot before an acquisition is chosen.
         w->setEnabled(c.plotButtonsEnabled && !browser_.chosenFolder().empty());
     }
-    // The kinetics line plot is not part of this window yet.
-    Cmd_lineplot->setVisible(false);
     lstgrup_plot->setVisible(p.plotGroupList);
     combogrup->setVisible(p.groupPicker);
     lstgrup->setVisible(p.wellList);
@@ -552,6 +552,7 @@ void Frm_offline::showControls() {
     cmb_modeanalisis->setCurrentIndex(c.cmb_modeanalisis);
     for (int i = 0; i < kWatchedFolderCount; ++i)
         mnwatch[static_cast<size_t>(i)]->setText(qs(c.watchCaptions[static_cast<size_t>(i)]));
+    if (regroup_) applyEditingLayout();
     showing_ = false;
 }
 
@@ -632,6 +633,7 @@ OfflineSource Frm_offline::source() const {
 
 void Frm_offline::closeEvent(QCloseEvent* e) {
     stopPageLoad();
+    if (regroup_) leaveGroupEditor(false);
     browser_.closing();
     plots_.signalCaption = "Channel Signal";
     plots_.groupCaption = "[Group Activity]";
@@ -753,6 +755,7 @@ void Frm_offline::lstgrup_DblClick() {
 }
 
 void Frm_offline::lstgrup_plot_DblClick() {
+    if (plots_.viewMode == offlineview::Line) return lineGroupChosen();
     after([&] {
         const int row = lstgrup_plot->currentRow();
         if (!plots_.plotGroupChosen(row, Picreal->surface(), source(), ports_.prompter) &&

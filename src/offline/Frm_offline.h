@@ -7,9 +7,11 @@
 #pragma once
 
 #include "common/Ports.h"
+#include "offline/Kinetics.h"
 #include "offline/OfflineBrowser.h"
 #include "offline/OfflineConfiguration.h"
 #include "offline/OfflinePlots.h"
+#include "offline/Regrouping.h"
 #include "offline/TrackSession.h"
 
 #include <QMainWindow>
@@ -17,6 +19,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,6 +94,27 @@ class Frm_offline : public QMainWindow {
     // The raw page being read on the worker thread (0: none).
     int loadingPage() const { return loadingPage_; }
 
+    // The kinetics line plot, the exports of the plot surface's pop-up menus
+    // and the group editor (Frm_offlineTools.cpp).
+    void Cmd_lineplot_Click();
+    void cmd_minus_Click();
+    void cmd_plus_Click();
+    void List_tags_DblClick(int row);
+    void mn_relativize_Click();
+    void mn_jointexport_Click();
+    // Right button on the plot surface: the pop-up menu of the view shown
+    // (null in the track view, which pops its own up).
+    QMenu* surfaceMenu() const;
+    // "Plate Config": the plot surface becomes the plate editor.
+    void openGroupEditor();
+    // "EXIT Group Edition": save or discard, then the bar plot again.
+    void cmdcancelgrups_Click();
+    // The last drawn line plot, and the open group editor (null when none).
+    const KineticsData& kinetics() const { return kinetics_; }
+    bool tagMode() const { return !tagMembers_.empty(); }
+    RegroupSession* regroup() { return regroup_.get(); }
+    // The report window's custom spacer text, the joint report's separator.
+    std::function<std::string()> customSpacer;
     // The track controls: the button, the playback timer, the track
     // pop-up's "Export Data" (Picreal's right button in the track view).
     void cmd_track_Click();
@@ -118,6 +142,13 @@ class Frm_offline : public QMainWindow {
     void pageLoaded(int request, RawPage page);
     void stopPageLoad();
     void Picreal_Resize();
+    void wireTools();
+    void lineGroupChosen();
+    void drawKinetics(double binSize, const std::string& members, bool exportTable);
+    void exportBmp(const char* fileName);
+    void showEditorControls();
+    void applyEditingLayout();
+    void leaveGroupEditor(bool save);
     void analyze();
     void Picreal_MouseUp(Qt::MouseButton button);
     void trackControlsIn();
@@ -136,6 +167,9 @@ class Frm_offline : public QMainWindow {
     int pageRequest_ = 0; // the latest request; older results are dropped
     int loadingPage_ = 0;
     bool redrawPending_ = false;
+    KineticsData kinetics_;
+    std::string tagMembers_; // the tagged members drawn (empty: normal mode)
+    std::unique_ptr<RegroupSession> regroup_;
 
   public:
     // Controls (named as the window documents them).

@@ -296,6 +296,19 @@ void OfflineBrowser::mnDelete_Click() {
     reselect(project, "", index);
 }
 
+void OfflineBrowser::chooseAgain() {
+    const int index = list_.indexOfAcquisition(currentProject_, currentAcquisition_);
+    if (index >= 0) {
+        choose(index);
+        return;
+    }
+    // The line left the list meanwhile: the views are read again all the same.
+    if (chosenFolder_.empty()) return;
+    if (hooks_.loadConfiguration) hooks_.loadConfiguration(chosenFolder_);
+    if (hooks_.fillGroupLists) hooks_.fillGroupLists();
+    if (hooks_.showGroupActivity) hooks_.showGroupActivity();
+}
+
 void OfflineBrowser::mnPlateConfig_Click() {
     const LineKind kind = list_.kindAt(c.listIndex);
     if (kind == LineKind::Project) {

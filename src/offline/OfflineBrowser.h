@@ -130,6 +130,10 @@ class OfflineBrowser {
     const std::string& currentAcquisition() const { return currentAcquisition_; }
     // Its folder (program folder / project / acquisition).
     const std::string& chosenFolder() const { return chosenFolder_; }
+    // Chooses the current acquisition again, as a double click on its line
+    // does (after its group files changed): its configuration is read again
+    // and its group activity drawn.
+    void chooseAgain();
 
   private:
     void showList();
