@@ -139,6 +139,14 @@ void Frm_offline::wireTools() {
         showEditorControls();
     });
     connect(cmdcancelgrups, &QPushButton::clicked, this, &Frm_offline::cmdcancelgrups_Click);
+    // The heat map's pop-up opens the editor too.
+    QAction* editGroups = mnplate->addAction(QStringLiteral("Edit Plate Groups"));
+    editGroups->setObjectName(QStringLiteral("mn_editgroups"));
+    connect(editGroups, &QAction::triggered, this, [this] {
+        browser_.c.plotButtonsEnabled = false;
+        openGroupEditor();
+        if (!regroup_) after([&] { browser_.c.plotButtonsEnabled = true; });
+    });
 }
 
 // --- kinetics line plot -----------------------------------------------------------
@@ -174,14 +182,14 @@ void Frm_offline::cmd_minus_Click() {
     const int v = binSizeMinus(leadingNumber(txt_bin->text().toStdString()), kinetics_.binCount,
                                kinetics_.binSize);
     txt_bin->setText(QString::number(v));
-    if (!tagMode()) after([&] { drawKinetics(v, "", false); });
+    after([&] { drawKinetics(v, tagMembers_, false); });
 }
 
 void Frm_offline::cmd_plus_Click() {
     const int v = binSizePlus(leadingNumber(txt_bin->text().toStdString()), kinetics_.binCount,
                               kinetics_.binSize);
     txt_bin->setText(QString::number(v));
-    if (!tagMode()) after([&] { drawKinetics(v, "", false); });
+    after([&] { drawKinetics(v, tagMembers_, false); });
 }
 
 void Frm_offline::lineGroupChosen() {

@@ -241,6 +241,22 @@ TEST_F(OfflineTools, LinePlotsAndTheJointReportAsTheCommandLine) {
     const CliResult table = runCli(io, rec->dir.path(), {"kinetics", acquisition, "--bin", "5"});
     ASSERT_EQ(table.exitCode, 0) << table.err;
     EXPECT_EQ(table.out, kineticsTable(win.kinetics(), ";").table);
+
+    // The heat map's pop-up opens the group editor; leaving without saving
+    // keeps the files and says so.
+    const std::string groups = readWholeFile(joinPath(acquisition, "chgroup.dat")).value_or("");
+    QTest::mouseClick(win.Cmd_gridplot, Qt::LeftButton);
+    ASSERT_EQ(win.surfaceMenu(), win.mnplate);
+    win.findChild<QAction*>("mn_editgroups")->trigger();
+    ASSERT_NE(win.regroup(), nullptr);
+    QTest::mouseClick(win.Cmd_clear, Qt::LeftButton);
+    rec->fake.prompter.answer(Answer::No);
+    QTest::mouseClick(win.cmdcancelgrups, Qt::LeftButton);
+    EXPECT_TRUE(rec->fake.prompter.saw("Original groups restored"));
+    EXPECT_EQ(readWholeFile(joinPath(acquisition, "chgroup.dat")), groups);
+    EXPECT_FALSE(fileExists(joinPath(acquisition, "chgroup.bak")));
+    EXPECT_EQ(win.plots().viewMode, offlineview::Bar);
+    EXPECT_TRUE(win.Cmd_gridplot->isEnabled());
 }
 
 } // namespace
