@@ -69,6 +69,7 @@ Faults:
 
   --quiet               print nothing but errors
   --help                this text
+  --version             print the version and exit
 )";
 
 bool plateFormat(const std::string& s, SimModelOptions& m) {
@@ -138,6 +139,9 @@ int main(int argc, char** argv) {
         bool ok = true;
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
+            return 0;
+        } else if (a == "--version") {
+            std::cout << "trelvane-sim " << TRELVANE_VERSION << "\n";
             return 0;
         } else if (a == "--port") {
             ok = number(d) && d >= 1 && d <= 99;

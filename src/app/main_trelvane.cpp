@@ -13,10 +13,50 @@
 #include <QGuiApplication>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+namespace {
+
+const char* const kHelp =
+    "Usage: trelvane [/run]\n"
+    "The desktop program of the 384-beam multi-well activity reader: set up a project,\n"
+    "calibrate the instrument, record acquisitions and make their reports.\n"
+    "\n"
+    "  /run       connect to the instrument and start the current project's acquisition\n"
+    "             unattended (the program restarts itself this way after link errors);\n"
+    "             without a display it ends when the acquisition's lapse has passed\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  TRELVANE_HOME     program folder (config.dat, plate formats, projects); default:\n"
+    "                    the executable's folder, or $XDG_DATA_HOME/trelvane when that\n"
+    "                    folder is not writable (an installed program)\n"
+    "  TRELVANE_COM_DIR  folder holding the serial ports as COM1, COM2, ... (default:\n"
+    "                    port COMn is /dev/ttyS<n-1>)\n"
+    "  QT_QPA_PLATFORM   offscreen: run without a display (messages go to stderr)\n"
+    "\n"
+    "Batch work on stored acquisitions: trelvane-cli --help. The simulated instrument:\n"
+    "trelvane-sim --help.\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so they work without a display too; "/run"
+    // stays the only switch that changes what the program does.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("trelvane %s\n", TRELVANE_VERSION);
+            return 0;
+        }
+    }
     // A file-size limit makes a data write fail (and the run say so) instead
     // of ending the program in the middle of an acquisition.
     std::signal(SIGXFSZ, SIG_IGN);

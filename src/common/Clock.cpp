@@ -35,8 +35,9 @@ static void civilFromDays(long long z, int& y, int& m, int& d) {
 static const long long kSerialEpoch = daysFromCivil(1899, 12, 30);
 
 double toSerialDays(const LocalDateTime& t) {
-    long long days = daysFromCivil(t.year, static_cast<unsigned>(t.month),
-                                   static_cast<unsigned>(t.day)) - kSerialEpoch;
+    long long days =
+        daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) -
+        kSerialEpoch;
     double ms = ((t.hour * 60.0 + t.minute) * 60.0 + t.second) * 1000.0 + t.millisecond;
     return static_cast<double>(days) + ms / 86400000.0;
 }
@@ -64,12 +65,31 @@ std::string acquisitionFolderName(const LocalDateTime& t) {
            zeroPadded(t.hour, 2) + zeroPadded(t.minute, 2);
 }
 
+std::optional<LocalDateTime> acquisitionFolderTime(const std::string& name) {
+    if (name.size() != 13 || name[8] != '_') return std::nullopt;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (i != 8 && (name[i] < '0' || name[i] > '9')) return std::nullopt;
+    auto field = [&](size_t at, size_t len) { return std::stoi(name.substr(at, len)); };
+    LocalDateTime t;
+    t.year = field(0, 4);
+    t.month = field(4, 2);
+    t.day = field(6, 2);
+    t.hour = field(9, 2);
+    t.minute = field(11, 2);
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.hour > 23 || t.minute > 59)
+        return std::nullopt;
+    // A day past the month's end (20240231) does not come back the same.
+    if (fromSerialDays(toSerialDays(t)).day != t.day) return std::nullopt;
+    return t;
+}
+
 LocalDateTime SystemClock::now() {
     auto tp = std::chrono::system_clock::now();
     std::time_t tt = std::chrono::system_clock::to_time_t(tp);
     std::tm tmv{};
     localtime_r(&tt, &tmv);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(tp.time_since_epoch()).count() % 1000;
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(tp.time_since_epoch()).count() % 1000;
     LocalDateTime t;
     t.year = tmv.tm_year + 1900;
     t.month = tmv.tm_mon + 1;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace trv {
@@ -21,9 +22,12 @@ LocalDateTime fromSerialDays(double days);
 
 // "yyyymmdd_hhmm", the name of an acquisition folder.
 std::string acquisitionFolderName(const LocalDateTime& t);
+// The start minute an acquisition folder's name gives; nothing when the name
+// is not a valid "yyyymmdd_hhmm".
+std::optional<LocalDateTime> acquisitionFolderTime(const std::string& name);
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual LocalDateTime now() = 0;
     virtual void sleepMs(int ms) = 0;
@@ -32,7 +36,7 @@ public:
 
 // The computer's local time and real pauses.
 class SystemClock : public Clock {
-public:
+  public:
     LocalDateTime now() override;
     void sleepMs(int ms) override;
 };

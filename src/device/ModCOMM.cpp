@@ -407,6 +407,14 @@ bool ParseLineSettings(const std::string& text, LineSettings& settings) {
     return true;
 }
 
+bool RequestLowLatency(int fd) {
+    serial_struct ss{};
+    if (::ioctl(fd, TIOCGSERIAL, &ss) != 0) return false;
+    if (ss.flags & ASYNC_LOW_LATENCY) return true;
+    ss.flags |= ASYNC_LOW_LATENCY;
+    return ::ioctl(fd, TIOCSSERIAL, &ss) == 0;
+}
+
 int CommOpen(int port, const std::string& name, const std::string& settings) {
     if (!validPort(port)) return recordUnexpected("CommOpen", EINVAL, "");
     PortEntry& e = portTable[static_cast<size_t>(port)];
@@ -451,6 +459,7 @@ int CommOpen(int port, const std::string& name, const std::string& settings) {
         buildAttributes(e.lineSettings);
         if (::tcsetattr(fd, TCSANOW, &e.lineSettings.tio) != 0)
             return recordFailure("CommOpen (SetCommState)", errno);
+        RequestLowLatency(fd);
         e.counters = {};
         takeLineErrors(e); // start counting line errors from now
         return 0;

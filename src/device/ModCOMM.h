@@ -91,6 +91,13 @@ bool ParseLineSettings(const std::string& text, LineSettings& settings);
 // the caller closes it.
 int CommOpen(int port, const std::string& name, const std::string& settings);
 
+// Asks the serial driver to pass received bytes on at once. A USB serial
+// adapter otherwise holds them up to its latency timer (16 ms on common
+// chips), and every request-reply exchange of the instrument's link waits
+// that long. CommOpen calls it; false where the driver has no such setting
+// (a pseudo-terminal), which changes nothing else.
+bool RequestLowLatency(int fd);
+
 // 0 on success or when the port was not open, else the failure code.
 int CommClose(int port);
 

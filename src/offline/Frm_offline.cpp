@@ -3,6 +3,7 @@
 #include "app/QtPorts.h"
 #include "common/Files.h"
 #include "display/SurfaceQt.h"
+#include "offline/MonitorFilesMenu.h"
 #include "offline/RawAnalysis.h"
 
 #include <QAction>
@@ -371,6 +372,7 @@ void Frm_offline::buildMenus() {
     mnexport = named(new QMenu(this), "mnexport");
     bmpexporta = named(mnexport->addAction(QStringLiteral("Export to BMP...")), "bmpexporta");
     asciiexporta = named(mnexport->addAction(QStringLiteral("Export to ASCII...")), "asciiexporta");
+    mn_monitorexport = named(mnexport->addAction(qs(kMonitorMenuText)), "mn_monitorexport");
     mnjoint = named(new QMenu(this), "mnjoint");
     mn_relativize =
         named(mnjoint->addAction(QStringLiteral("Relativize to Time0")), "mn_relativize");
@@ -423,6 +425,10 @@ void Frm_offline::wire() {
             [this] { after([&] { browser_.Cmd_report_Click(); }); });
     connect(Cmd_report, &QPushButton::clicked, this,
             [this] { after([&] { browser_.Cmd_report_Click(); }); });
+    connect(mn_monitorexport, &QAction::triggered, this, [this] {
+        exportMonitorFilesFromBrowser(browser_.chosenFolder(), browser_.list().programFolder(),
+                                      ports_);
+    });
     connect(mn_help, &QAction::triggered, this, [this] {
         ports_.desktop.openDocument(joinPath(browser_.list().programFolder(), "trv_help.pdf"));
     });

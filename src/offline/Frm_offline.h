@@ -240,6 +240,7 @@ class Frm_offline : public QMainWindow {
     QMenu* mnexport = nullptr;
     QAction* bmpexporta = nullptr;
     QAction* asciiexporta = nullptr;
+    QAction* mn_monitorexport = nullptr;
     QMenu* mnjoint = nullptr;
     QAction* mn_relativize = nullptr;
     QAction* mn_jointbmp = nullptr;

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <new>
 #include <unistd.h>
+#include <utility>
 
 namespace trv {
 
@@ -117,9 +118,19 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
         const ReportStatistics stats = computeStatistics(series, layout, tmax, series.lastIndex(),
                                                          B, OutputFormat::Rows, prompter);
 
+        // Every file is made before the first is written, so that a stop
+        // leaves the earlier export whole.
+        std::vector<std::pair<std::string, std::string>> files;
+        const double total = rq.timeField ? layout.wellCount() : kChannels + 1;
+        auto made = [&](std::string path, std::string text) {
+            files.emplace_back(std::move(path), std::move(text));
+            if (rq.progress) rq.progress(static_cast<double>(files.size()), total);
+            return !(rq.stop && rq.stop->load());
+        };
+        bool going = !(rq.stop && rq.stop->load());
         if (rq.timeField) {
             const double base = toSerialDays(rq.timeBase);
-            for (int w = 0; w < layout.wellCount(); ++w) {
+            for (int w = 0; going && w < layout.wellCount(); ++w) {
                 if (layout.beam0Channel(w) < 0) continue;
                 std::string text;
                 for (int j = 1; j <= n; ++j) {
@@ -130,12 +141,10 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
                         std::to_string(j <= stats.columnCount + 1 ? stats.wellValue.at(w, j) : 0) +
                         "\r\n";
                 }
-                const std::string path = joinPath(folder, wellExportFileName(layout.plate, w));
-                if (!writeExportFile(path, text)) return fail();
-                out.files.push_back(path);
+                going = made(joinPath(folder, wellExportFileName(layout.plate, w)), text);
             }
         } else {
-            for (int ch = 0; ch < kChannels; ++ch) {
+            for (int ch = 0; going && ch < kChannels; ++ch) {
                 std::string text;
                 for (int j = 1; j <= n; ++j) {
                     if (j > 1) text += ' ';
@@ -143,9 +152,7 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
                                                                       : 0);
                 }
                 text += "\r\n";
-                const std::string path = joinPath(folder, channelExportFileName(ch));
-                if (!writeExportFile(path, text)) return fail();
-                out.files.push_back(path);
+                going = made(joinPath(folder, channelExportFileName(ch)), text);
             }
             std::string text;
             for (int j = 1; j <= n; ++j) {
@@ -153,7 +160,14 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
                 text += std::to_string(static_cast<long long>(j) * B * 60);
             }
             text += "\r\n";
-            const std::string path = joinPath(folder, "time.txt");
+            if (going) going = made(joinPath(folder, "time.txt"), text);
+        }
+        if (!going) {
+            out.stopped = true;
+            out.status = WellExportStatus::Ended;
+            return out;
+        }
+        for (const auto& [path, text] : files) {
             if (!writeExportFile(path, text)) return fail();
             out.files.push_back(path);
         }

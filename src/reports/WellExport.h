@@ -9,7 +9,9 @@
 #include "common/Ports.h"
 #include "reports/ReportTypes.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,11 @@ struct WellExportRequest {
     bool timeField = true;
     LocalDateTime timeBase; // the first line is stamped one bin after it
     bool openResult = true; // open the folder and the first file written
+    // Set from elsewhere (Ctrl-C) to end the export before it writes: the
+    // outcome is Ended with stopped set and no file touched.
+    const std::atomic<bool>* stop = nullptr;
+    // Files made of the files to make, now and then.
+    std::function<void(double done, double total)> progress;
 };
 
 enum class WellExportStatus { Written, Ended, Failed };
@@ -31,6 +38,7 @@ struct WellExportOutcome {
     int binSize = 0;                // the exported bin size (the box shows it)
     int bins = 0;                   // lines per well file, values per channel file
     std::vector<std::string> files; // paths written, in order
+    bool stopped = false;           // ended by the request's stop flag
 };
 
 // The exported bin size for an acquisition whose largest time is tmax: the
@@ -45,7 +53,7 @@ std::string wellExportStamp(const LocalDateTime& t);
 std::string wellExportFileName(const PlateLayout& plate, int well);
 std::string channelExportFileName(int channel);
 
-// Writes the files (existing ones are replaced). Without counts.bin:
+// Writes the files (existing ones are replaced) once all are made. Without counts.bin:
 // "Activity file not Found"; any other failure: "Report Error".
 WellExportOutcome exportWells(const WellExportRequest& request, ReportLayout& layout, Ports& ports);
 

@@ -7,15 +7,45 @@
 #include "store/StoreText.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
 
 namespace trv {
 
-std::string programFolder() {
-    const char* home = std::getenv("TRELVANE_HOME");
-    std::string folder = (home && *home) ? std::string(home) : executableFolder();
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
+std::string resolveProgramFolder(const std::string& exeFolder, const std::string& home,
+                                 const std::string& userDataHome) {
+    auto trimmed = [](std::string folder) {
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        return folder;
+    };
+    if (!home.empty()) return trimmed(home);
+    const std::string shipped = joinPath(exeFolder, "../share/trelvane");
+    if (configFileExists(exeFolder) ||
+        (::access(exeFolder.c_str(), W_OK) == 0 && !folderExists(shipped)))
+        return trimmed(exeFolder);
+    const std::string folder = joinPath(trimmed(userDataHome), "trelvane");
+    if (!configFileExists(folder)) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        // Seeded once: files the user has (a changed plate format) stay.
+        for (const std::string& name : listFiles(shipped))
+            if (!fileExists(joinPath(folder, name)))
+                copyFile(joinPath(shipped, name), joinPath(folder, name));
+    }
     return folder;
+}
+
+std::string programFolder() {
+    auto env = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v ? std::string(v) : std::string();
+    };
+    std::string data = env("XDG_DATA_HOME");
+    if (data.empty()) data = joinPath(env("HOME").empty() ? "/tmp" : env("HOME"), ".local/share");
+    return resolveProgramFolder(executableFolder(), env("TRELVANE_HOME"), data);
 }
 
 std::string projectFolderName(int number) {

@@ -19,8 +19,18 @@ inline constexpr const char* kConfigSaveError = "<Error Saving Config File>";
 inline constexpr const char* kConfigMissing =
     "Config file not found: Check correct software installation";
 
-// $TRELVANE_HOME when set, else the folder of the executable; no trailing "/".
+// The program folder of this executable (see resolveProgramFolder); no
+// trailing "/".
 std::string programFolder();
+
+// The program folder for an executable in exeFolder: `home` ($TRELVANE_HOME)
+// when not empty; else exeFolder when it holds config.dat (a build folder,
+// a portable installation) or is writable with no shipped data folder
+// (exeFolder/../share/trelvane) beside it; else, for an installed program,
+// userDataHome/trelvane ($XDG_DATA_HOME, default ~/.local/share), made and
+// seeded from the shipped data folder when it has no config.dat yet.
+std::string resolveProgramFolder(const std::string& exeFolder, const std::string& home,
+                                 const std::string& userDataHome);
 
 // "p00003": the folder name of project n.
 std::string projectFolderName(int number);

@@ -19,12 +19,12 @@ struct CliResult {
     std::string out, err;
 };
 
-// Runs the built trelvane-cli with the given arguments and environment
-// (null: this process's), its output captured in files of the temporary
-// folder.
-inline CliResult runCliWith(const test::TempDir& dir, const std::vector<std::string>& args,
-                            char** envp) {
-    const std::string program = std::string(TRELVANE_BINARY_DIR) + "/trelvane-cli";
+// Runs a built program (trelvane-cli, trelvane, trelvane-sim) with the given
+// arguments and environment (null: this process's), its output captured in
+// files of the temporary folder.
+inline CliResult runProgramWith(const test::TempDir& dir, const std::string& name,
+                                const std::vector<std::string>& args, char** envp) {
+    const std::string program = std::string(TRELVANE_BINARY_DIR) + "/" + name;
     std::vector<std::string> all = {program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -50,6 +50,11 @@ inline CliResult runCliWith(const test::TempDir& dir, const std::vector<std::str
     r.out = dir.read("cli.out");
     r.err = dir.read("cli.err");
     return r;
+}
+
+inline CliResult runCliWith(const test::TempDir& dir, const std::vector<std::string>& args,
+                            char** envp) {
+    return runProgramWith(dir, "trelvane-cli", args, envp);
 }
 
 inline CliResult runCli(const test::TempDir& dir, const std::vector<std::string>& args) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
@@ -275,4 +276,33 @@ TEST(SystemErrorTexts, PlatformTextsWithoutSurroundingSpaces) {
     const std::string unknown = SystemErrorText(99999);
     EXPECT_FALSE(unknown.empty());
     EXPECT_NE(unknown.back(), ' ');
+}
+
+// A real UART driver takes the low-latency flag; a pty has no such setting
+// and the port still opens (every other test here runs on one).
+TEST(ModCOMM, LowLatencyIsAskedWhereTheDriverHasIt) {
+    const int fd = ::open("/dev/ttyS0", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    serial_struct before{};
+    if (fd < 0 || ::ioctl(fd, TIOCGSERIAL, &before) != 0) {
+        if (fd >= 0) ::close(fd);
+        GTEST_SKIP() << "no serial driver with settings here";
+    }
+    serial_struct cleared = before;
+    cleared.flags &= ~ASYNC_LOW_LATENCY;
+    ::ioctl(fd, TIOCSSERIAL, &cleared);
+    EXPECT_TRUE(RequestLowLatency(fd));
+    serial_struct after{};
+    ASSERT_EQ(::ioctl(fd, TIOCGSERIAL, &after), 0);
+    EXPECT_NE(after.flags & ASYNC_LOW_LATENCY, 0);
+    ::ioctl(fd, TIOCSSERIAL, &before);
+    ::close(fd);
+
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    EXPECT_FALSE(RequestLowLatency(slave));
+    ::close(slave);
+    ::close(master);
 }

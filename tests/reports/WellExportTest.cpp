@@ -103,6 +103,29 @@ TEST_F(WellExportTest, WithoutTheTimeFieldOneLinePerChannelAndTimeTxt) {
     EXPECT_EQ(fake.desktop.calls[1].args[0], joinPath(folder, "time.txt"));
 }
 
+TEST_F(WellExportTest, AStopWhileTheFilesAreMadeLeavesTheEarlierExportWhole) {
+    const std::string folder = acquisition(120);
+    writeFileAtomic(joinPath(folder, "ch000001.txt"), "earlier\r\n");
+    std::atomic<bool> stop{false};
+    WellExportRequest rq = request(folder, "30", false);
+    rq.stop = &stop;
+    double lastDone = 0, lastTotal = 0;
+    rq.progress = [&](double done, double total) {
+        lastDone = done;
+        lastTotal = total;
+        if (done >= 100) stop = true;
+    };
+    const WellExportOutcome o = exportWells(rq, layout, fake.ports);
+    EXPECT_EQ(o.status, WellExportStatus::Ended);
+    EXPECT_TRUE(o.stopped);
+    EXPECT_TRUE(o.files.empty());
+    EXPECT_EQ(lastDone, 100);
+    EXPECT_EQ(lastTotal, 385);
+    EXPECT_EQ(readAll(joinPath(folder, "ch000001.txt")), "earlier\r\n");
+    EXPECT_FALSE(fileExists(joinPath(folder, "ch000000.txt")));
+    EXPECT_TRUE(fake.desktop.calls.empty());
+}
+
 TEST_F(WellExportTest, BinSizeFollowsShortAcquisitionsAndMinimum) {
     EXPECT_EQ(wellExportBinSize("60", 20), 21);
     EXPECT_EQ(wellExportBinSize("60", 50), 45);

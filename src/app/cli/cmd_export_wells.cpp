@@ -2,6 +2,7 @@
 // file/well Report") for a stored acquisition; the paths written are
 // printed, one a line.
 #include "app/cli/CliArgs.h"
+#include "app/cli/CliSupport.h"
 #include "common/Files.h"
 #include "common/Locale.h"
 #include "reports/ReportCommand.h"
@@ -25,6 +26,7 @@ Runner setUp(CLI::App& cmd) {
                  "one file per well (<www>_<well>.txt), each line stamped with the end of its bin "
                  "counted from now; without it one line of values per channel (ch<cccccc>.txt) "
                  "and the bin ends in seconds in time.txt");
+    cmd.footer("Ctrl-C stops before anything is written.");
 
     return [o](const Context& c) {
         WellExportRequest rq;
@@ -45,8 +47,17 @@ Runner setUp(CLI::App& cmd) {
         NullStatusView status;
         Ports ports{prompter, clock, pump, desktop, locale, status};
         rq.timeBase = clock.now();
+        TerminalProgress progress(c.name);
+        StopOnInterrupt interrupt;
+        rq.stop = &interrupt.flag();
+        rq.progress = [&](double done, double total) { progress.update(done, total, "files"); };
         ReportLayout layout;
         const WellExportOutcome out = exportWells(rq, layout, ports);
+        progress.clear();
+        if (out.stopped) {
+            c.err << c.name << ": stopped; nothing was written\n";
+            return kExitFailure;
+        }
         if (out.status != WellExportStatus::Written) return kExitFailure;
         if (out.binSize != o->bin) c.err << "bin size " << out.binSize << " minutes\n";
         for (const std::string& f : out.files)

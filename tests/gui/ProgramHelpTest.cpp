@@ -1,0 +1,32 @@
+// Every program answers --help and --version, the window program too where
+// there is no display.
+#include "cli/CliRun.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace trv {
+namespace {
+
+TEST(ProgramHelp, EveryProgramAnswersHelpAndVersionWithoutADisplay) {
+    test::TempDir io;
+    // No DISPLAY, no QT_QPA_PLATFORM: Qt would abort if it started.
+    std::vector<std::string> envText = {"PATH=/usr/bin:/bin", "LANG=C"};
+    std::vector<char*> envp;
+    for (auto& e : envText)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    for (const std::string program : {"trelvane", "trelvane-sim", "trelvane-cli"}) {
+        const CliResult help = runProgramWith(io, program, {"--help"}, envp.data());
+        EXPECT_EQ(help.exitCode, 0) << program << help.err;
+        EXPECT_NE(help.out.find("sage: " + program), std::string::npos) << help.out;
+        const CliResult version = runProgramWith(io, program, {"--version"}, envp.data());
+        EXPECT_EQ(version.exitCode, 0) << program;
+        EXPECT_EQ(version.out, program + " " + TRELVANE_VERSION + "\n");
+    }
+    EXPECT_NE(runProgramWith(io, "trelvane", {"--help"}, envp.data()).out.find("/run"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace trv
