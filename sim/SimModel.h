@@ -96,6 +96,12 @@ class SimModel {
     double cleanLevel(int beam) const;
     // The strength at which the beam sits mid-band.
     int targetStrength(int beam) const { return target_[static_cast<size_t>(beam)]; }
+    // A beam that drifted: it now sits mid-band at this strength (a lower
+    // one makes it brighter at the setting it has).
+    void setTargetStrength(int beam, int strength) {
+        if (beam >= 0 && beam < kBeams && strength > 0)
+            target_[static_cast<size_t>(beam)] = strength;
+    }
     // The well of a beam, -1 when it lies in none.
     int wellOf(int beam) const { return wellOfBeam_[static_cast<size_t>(beam)]; }
     // How much the animals dim a beam now (0 none; negative for a spike).

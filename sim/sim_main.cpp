@@ -59,6 +59,13 @@ Faults:
   --silent-after N      no replies once N frames have arrived
   --probe-answer HI,LO  reply to identification with these two bytes
   --drop N              drop the first N replies
+  --short N[,LEN]       cut the first N replies short, to LEN bytes (default:
+                        one byte less)
+  --bad-high N          the first N beam-sample replies carry a high byte
+                        above 15
+  --wrong-ack N         acknowledge the first N register writes with another
+                        register number
+  --unstable-register R bank-0 register R reads differently every time
 
   --quiet               print nothing but errors
   --help                this text
@@ -206,6 +213,22 @@ int main(int argc, char** argv) {
         } else if (a == "--drop") {
             ok = number(d) && d >= 0;
             opt.faults.dropNext = static_cast<int>(d);
+        } else if (a == "--short") {
+            const auto v = value(s) ? numbers(s) : std::vector<double>{};
+            ok = (v.size() == 1 || v.size() == 2) && v[0] >= 0 && (v.size() == 1 || v[1] >= 0);
+            if (ok) {
+                opt.faults.shortNext = static_cast<int>(v[0]);
+                if (v.size() == 2) opt.faults.shortLength = static_cast<int>(v[1]);
+            }
+        } else if (a == "--bad-high") {
+            ok = number(d) && d >= 0;
+            opt.faults.badHighNext = static_cast<int>(d);
+        } else if (a == "--wrong-ack") {
+            ok = number(d) && d >= 0;
+            opt.faults.wrongAckNext = static_cast<int>(d);
+        } else if (a == "--unstable-register") {
+            ok = number(d) && d >= 0 && d <= 255;
+            opt.faults.unstableRegister = static_cast<int>(d);
         } else if (a == "--quiet") {
             quiet = true;
         } else {

@@ -125,6 +125,12 @@ std::string AcquisitionRun::elapsedText(double days) {
            zeroPadded(rest % 60, 2) + " [" + std::to_string(d) + "d]";
 }
 
+std::string AcquisitionRun::blockProgressLine() const {
+    return elapsedText(ports_.clock.nowDays() - startTime) + " block " +
+           std::to_string(blocksEnded) + ": " + std::to_string(blocksRecorded) +
+           (blocksRecorded == 1 ? " record" : " records") + " written";
+}
+
 std::string AcquisitionRun::namePrompt() const {
     const std::string stars(49, '*');
     std::string p =
@@ -370,7 +376,7 @@ void AcquisitionRun::Stop() {
         realtime.stopBlank();
         st.Blank_Mode = false;
     }
-    calibration.blankSession_ = false;
+    calibration.endBlank();
 
     ports_.pump.processEvents(10);
     CommFlush(port());
@@ -545,6 +551,12 @@ void AcquisitionRun::AcquisitionTick() {
             realtime.processSample(sampleIndex, ticksSinceStart, windowCounter, realtimeSettings(),
                                    st.channels.Channel_Threshold, st.plate.Channel_Well);
             if (st.Acq_State != 1) return; // the blank session ended in this tick
+            if (calibration.recordingToResume()) {
+                // The blank taken during the acquisition ended in this tick:
+                // recording starts again with the next sample.
+                calibration.resumeRecording();
+                return;
+            }
 
             if (signalViewCounter % 2 == 0) {
                 call(hooks.drawNewSamples);
@@ -561,7 +573,7 @@ void AcquisitionRun::AcquisitionTick() {
             }
             updateElapsed();
             if (elapsedMinutes >= st.setup.Aq_lapse && sampleIndex == 0 &&
-                !calibration.blankSession_) {
+                !calibration.blankSession_ && !calibration.blankInRun_) {
                 lapseEnd();
                 return;
             }
@@ -683,6 +695,10 @@ void AcquisitionRun::blockEnd() {
         runlog::error("block " + std::to_string(blocksEnded) + " ended early: " + e.what());
     }
     blockStart = ports_.clock.nowDays();
+    // Nobody watches an unattended run's window: each block says how far
+    // the acquisition has got. It is printed beside the trouble lines without
+    // making a repeated one print again.
+    if (st.recording && runSwitch && printUnattended) printUnattended(blockProgressLine());
 }
 
 void AcquisitionRun::blockAnalysis() {

@@ -207,6 +207,11 @@ class AcquisitionRun {
 
     // --- State (read by the window and the drawings) -----------------------
     int16_t Acq_State() const { return state_.Acq_State; }
+    // An acquisition started by Play is running or paused (a blank session
+    // that Read Blank started while idle is none).
+    bool acquisitionRunning() const {
+        return state_.Acq_State != 0 && !calibration.blankSessionRunning();
+    }
     bool timerRunning() const { return timerRunning_; }
 
     std::string acqName;
@@ -263,6 +268,9 @@ class AcquisitionRun {
     LivePlotData plotData() const;
     // "hh:mm:ss [Nd]" of a duration in days.
     static std::string elapsedText(double days);
+    // What an unattended run prints at each block end: "00:02:05 [0d]
+    // block 4: 4 records written".
+    std::string blockProgressLine() const;
     // The input box prompt of Play.
     std::string namePrompt() const;
     // The disk check text of Play, and whether it asks the question.

@@ -5,6 +5,7 @@
 #include "common/Numeric.h"
 #include "device/COM_Module.h"
 #include "device/ModCOMM.h"
+#include "store/AcquisitionRecord.h"
 #include "store/CalibrationFile.h"
 #include "store/ProjectFile.h"
 
@@ -290,9 +291,19 @@ void Calibration::ReadBlank() {
     SharedState& st = run_.state_;
     Ports& ports = run_.ports_;
     const bool idle = st.Acq_State == 0;
-    if (idle) {
-        // Read Blank while idle samples by itself: a session that records
-        // nothing, holds the run state at 1 and ends when the blank is taken.
+    const bool duringRun = !idle && !blankSession_;
+    if (duringRun && run_.switches.autoZero) {
+        // The blank is only fed with Auto Zero off: started now it would
+        // never end, and the acquisition would record nothing more.
+        ports.prompter.show("Read Blank needs Auto Zero OFF: the acquisition goes on recording.");
+        return;
+    }
+    if (idle || (duringRun && !blankInRun_)) {
+        // Recording stops; the blank gets a folder of the current minute
+        // with the project setup, without an acquisition record. A minute
+        // whose folder holds a run is passed over: the blank's snapshot
+        // must not replace that run's, and the acquisition records on in
+        // this folder once the blank is taken.
         st.recording = false;
         run_.finished = false;
         run_.sampleIndex = 0;
@@ -301,32 +312,37 @@ void Calibration::ReadBlank() {
         run_.windowCounter = 0;
         run_.signalViewCounter = 0;
         run_.numbering.reset();
-        run_.comErrorTicks = 0;
+        if (idle) run_.comErrorTicks = 0;
         if (run_.hooks.enableCmdsetup) run_.hooks.enableCmdsetup(false);
         if (run_.hooks.enableCmdoffline) run_.hooks.enableCmdoffline(false);
-        if (run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(false);
+        if (idle && run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(false);
         if (run_.hooks.hideOtherWindows) run_.hooks.hideOtherWindows();
 
         const LocalDateTime now = ports.clock.now();
-        const std::string folder = joinPath(st.Project_Folder, acquisitionFolderName(now));
-        if (!st.Project_Folder.empty() && makeFolder(folder)) {
+        const std::string name = freeAcquisitionFolderName(st.Project_Folder, now);
+        if (duringRun) {
+            blankInRun_ = true;
+            blankFolderTime_ = now;
+        }
+        const std::string folder = joinPath(st.Project_Folder, name);
+        if (!st.Project_Folder.empty() && !name.empty() && makeFolder(folder)) {
             const std::string projectFolder = st.Project_Folder;
             st.Project_Folder = folder;
             saveProject(st);
             st.Project_Folder = projectFolder;
         }
-        run_.acqFolder = acquisitionFolderName(now);
+        run_.acqFolder = name;
     }
 
     if (run_.hooks.blankStarted) run_.hooks.blankStarted();
     run_.realtime.startBlank();
     run_.realtime.blankHook = [this](RealtimeProcessor&) { BlankTick(); };
 
-    if (idle) {
+    if (idle || duringRun) {
         ports.status.setProgress(status::TimeBar, 0, 100);
         run_.startTime = run_.blockStart = ports.clock.nowDays();
-        blankSession_ = true;
     }
+    if (idle) blankSession_ = true;
     blankStartTick_ = run_.tickCount;
     st.Blank_Mode = true;
     ports.status.setText(status::BlankLabel, "Setting Blank.... (" +
@@ -349,16 +365,51 @@ void Calibration::BlankTick() {
     st.Blank_Mode = false;
     run_.realtime.applyBlankThresholds(st.channels.Channel_Threshold, st.plate.Channel_Well);
     if (blankSession_) {
-        // The session that Read Blank started ends here; a running
-        // acquisition goes on.
+        // The session that Read Blank started ends here.
         blankSession_ = false;
         run_.setTimer(false);
         st.Acq_State = 0;
         if (run_.hooks.enableCmdsetup) run_.hooks.enableCmdsetup(true);
         if (run_.hooks.enableCmdoffline) run_.hooks.enableCmdoffline(true);
         if (run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(true);
+    } else if (blankInRun_) {
+        resumeRecording_ = true;
     }
     status.setVisible(status::BlankLabel, false);
+}
+
+void Calibration::resumeRecording() {
+    SharedState& st = run_.state_;
+    Ports& ports = run_.ports_;
+    resumeRecording_ = false;
+    blankInRun_ = false;
+    // The blank's folder becomes the acquisition's: the project with the
+    // new thresholds, and the acquisition record with its name and notes.
+    const std::string comments =
+        run_.hooks.commentsText ? run_.hooks.commentsText() : std::string();
+    const std::string folder =
+        createAcquisitionFolder(st, blankFolderTime_, run_.acqName, comments);
+    if (!folder.empty()) run_.acqFolder = folder;
+    st.recording = true;
+    // No sample of the blank is part of a recorded block: the block, the
+    // detection window and the time all start again, as after Play.
+    run_.sampleIndex = 0;
+    run_.ticksSinceStart = 0;
+    run_.windowCounter = 0;
+    run_.signalViewCounter = 0;
+    run_.numbering.reset();
+    run_.realtime.clearBeamState();
+    run_.realtime.blockCounts.fill(0);
+    run_.elapsedMinutes = 0;
+    run_.elapsedMinutesExact = 0;
+    run_.startTime = run_.blockStart = ports.clock.nowDays();
+    ports.status.setProgress(status::TimeBar, 0, 100);
+}
+
+void Calibration::endBlank() {
+    blankSession_ = false;
+    blankInRun_ = false;
+    resumeRecording_ = false;
 }
 
 // --- Buttons and switches -------------------------------------------------------

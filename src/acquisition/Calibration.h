@@ -11,6 +11,7 @@
 // calibration.
 #pragma once
 
+#include "common/Clock.h"
 #include "store/Module1.h"
 
 #include <array>
@@ -69,11 +70,20 @@ class Calibration {
     void Zero();
     // Thresholds from the signal over Threshold_Counter ticks of the run
     // (Auto Zero off). Pressed while idle it starts a sampling session that
-    // records nothing and ends by itself when the blank is taken.
+    // records nothing and ends by itself when the blank is taken. Pressed
+    // during an acquisition it stops recording, takes the blank into a
+    // folder of its own and, once the blank is taken, the acquisition
+    // records on in that folder from a fresh block and start time.
     void ReadBlank();
     // Called by the run after each tick that fed the blank: ends the blank
     // when the tick counter has passed Threshold_Counter.
     void BlankTick();
+    // A blank taken during an acquisition has ended: the tick hands the
+    // recording back (resumeRecording) instead of going on with its block.
+    bool recordingToResume() const { return resumeRecording_; }
+    // Read Blank pressed while idle is sampling on its own.
+    bool blankSessionRunning() const { return blankSession_; }
+    void resumeRecording();
 
     // Buttons: take the SNR from the box text ("Fast ZERO" reads a comma as
     // a decimal point), show the status frame, run, hide the frame.
@@ -93,10 +103,15 @@ class Calibration {
   private:
     friend class AcquisitionRun;
     bool calibrationPass(bool withWarmup, int16_t* levels, bool lenient);
+    // Stop: whatever blank was going on is over.
+    void endBlank();
     void changed();
 
     AcquisitionRun& run_;
     bool blankSession_ = false; // Read Blank started the sampling itself
+    bool blankInRun_ = false;   // a blank interrupts the acquisition's recording
+    bool resumeRecording_ = false;
+    LocalDateTime blankFolderTime_{}; // when the blank's folder was made
     long long blankStartTick_ = 0;
 };
 

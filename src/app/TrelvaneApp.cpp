@@ -2,7 +2,6 @@
 
 #include "app/Frm_Init.h"
 #include "app/QtPorts.h"
-#include "device/Connection.h"
 #include "display/Frm_Main.h"
 #include "maintenance/MaintenanceWindowsQt.h"
 #include "offline/Frm_offline.h"
@@ -33,10 +32,9 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
             ports_.prompter.show("The offline browser is not part of this version");
         }
     };
-    launcher_->onQuit = [this] {
-        Disconnect(s_);
-        end(0);
-    };
+    // EXIT leaves the way File > Exit does: unsaved project edits are
+    // offered for saving first.
+    launcher_->onQuit = [this] { main_->closing(); };
 
     SetupHooks sh;
     sh.connect = [this] { main_->cmd_connect_Click(); };

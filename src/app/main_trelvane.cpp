@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     // Unattended without a display: the program ends when the acquisition's
     // lapse has passed, so a script can wait for it.
     trelvane.main().closeWhenUnattendedRunEnds = noDisplay && trv::isRunSwitch(commandLine);
+    trelvane.main().headless = noDisplay;
     int code = 0;
     if (!trelvane.start(commandLine))
         code = trelvane.ended() ? trelvane.exitCode() : 1;

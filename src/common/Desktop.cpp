@@ -1,19 +1,25 @@
 #include "common/Desktop.h"
 
 #include "common/Files.h"
+#include "common/Prompter.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
 
 namespace trv {
 
-bool spawnDetached(const std::vector<std::string>& argv) {
-    if (argv.empty()) return false;
+namespace {
+
+pid_t spawn(const std::vector<std::string>& argv) {
+    if (argv.empty()) return -1;
     std::vector<char*> args;
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
@@ -21,14 +27,49 @@ bool spawnDetached(const std::vector<std::string>& argv) {
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
     posix_spawnattr_destroy(&attr);
-    if (rc != 0) return false;
-    // Reap it without blocking when it ends quickly (xdg-open returns fast).
-    int status = 0;
-    ::waitpid(pid, &status, WNOHANG);
+    return rc == 0 ? pid : -1;
+}
+
+// Waits for the child on a thread of its own, so it never stays a zombie
+// however long the viewer runs.
+void reapLater(pid_t pid) {
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}
+
+} // namespace
+
+bool spawnDetached(const std::vector<std::string>& argv) {
+    const pid_t pid = spawn(argv);
+    if (pid < 0) return false;
+    reapLater(pid);
     return true;
+}
+
+bool spawnAndJudge(const std::vector<std::string>& argv, int verdictMs) {
+    const pid_t pid = spawn(argv);
+    if (pid < 0) return false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(verdictMs);
+    for (;;) {
+        int status = 0;
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (r < 0 && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= until) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    reapLater(pid);
+    return true;
+}
+
+bool SystemDesktop::open(const std::string& what) {
+    return spawnAndJudge({opener_, what}, verdictMs_);
 }
 
 std::string fileUri(const std::string& path) {
@@ -52,20 +93,20 @@ std::string fileUri(const std::string& path) {
 }
 
 bool SystemDesktop::openDocument(const std::string& path) {
-    return spawnDetached({"xdg-open", path});
+    return open(path);
 }
 
 bool SystemDesktop::openFolder(const std::string& path) {
-    return spawnDetached({"xdg-open", path});
+    return open(path);
 }
 
 bool SystemDesktop::showInFolder(const std::string& path) {
     auto slash = path.rfind('/');
-    return spawnDetached({"xdg-open", slash == std::string::npos ? "." : path.substr(0, slash)});
+    return open(slash == std::string::npos ? "." : path.substr(0, slash));
 }
 
 bool SystemDesktop::openUrl(const std::string& url) {
-    return spawnDetached({"xdg-open", url});
+    return open(url);
 }
 
 bool SystemDesktop::startSelf(const std::vector<std::string>& args) {
@@ -75,6 +116,16 @@ bool SystemDesktop::startSelf(const std::vector<std::string>& args) {
     if (n > 0) argv[0] = std::string(buf, static_cast<size_t>(n));
     argv.insert(argv.end(), args.begin(), args.end());
     return spawnDetached(argv);
+}
+
+std::string noViewerMessage(const std::string& path) {
+    return "No program could be started to show the file. It is here:\r\n" + path;
+}
+
+bool openForUser(Desktop& desktop, Prompter& prompter, const std::string& path) {
+    if (desktop.openDocument(path)) return true;
+    prompter.show(noViewerMessage(path));
+    return false;
 }
 
 } // namespace trv

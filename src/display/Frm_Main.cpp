@@ -1066,6 +1066,13 @@ void Frm_Main::syncCalibration() {
 
 void Frm_Main::syncAcquisitionButtons() {
     lbl_torun->setVisible(s_.Acq_State == 0 && CmdPlay->isEnabled());
+    // The connection cannot change under a running acquisition.
+    cmd_connect->setEnabled(s_.Acq_State == 0);
+    Cmd_disconnect->setEnabled(s_.Acq_State == 0);
+}
+
+bool Frm_Main::askBeforeEndingRun() const {
+    return run_.acquisitionRunning() && !run_.runSwitch && !headless;
 }
 
 void Frm_Main::panelBoxLeft(QLineEdit* e) {
@@ -1160,6 +1167,7 @@ void Frm_Main::CmdPause_Click() {
 }
 
 void Frm_Main::CmdStop_Click() {
+    if (askBeforeEndingRun() && !ports_.prompter.askYesNo("Stop the running acquisition?")) return;
     run_.Stop();
     startup_.forgetRunSwitch();
     syncAcquisitionButtons();
@@ -1192,8 +1200,9 @@ void Frm_Main::mnexit_Click() {
 }
 
 void Frm_Main::mncontent_Click() {
-    // The help document lives in the program folder; a failure is ignored.
-    ports_.desktop.openDocument(joinPath(s_.Program_Folder, "trv_help.pdf"));
+    // The help document lives in the program folder; when nothing can show
+    // it, the user learns where it is.
+    openForUser(ports_.desktop, ports_.prompter, joinPath(s_.Program_Folder, "trv_help.pdf"));
 }
 
 void Frm_Main::mnabout_Click() {
@@ -1201,8 +1210,12 @@ void Frm_Main::mnabout_Click() {
     about.exec();
 }
 
-void Frm_Main::closing() {
-    if (closingDone_) return;
+bool Frm_Main::closing() {
+    if (closingDone_) return true;
+    if (askBeforeEndingRun() &&
+        ports_.prompter.message("An acquisition is running. Stop it and exit the program?",
+                                Buttons::OkCancel) != Answer::Ok)
+        return false;
     closingDone_ = true;
     Timeradq->stop();
     Timerinicio->stop();
@@ -1211,11 +1224,14 @@ void Frm_Main::closing() {
     if (s_.Acq_State != 0) run_.Stop();
     startup_.closing();
     if (hooks.endProgram) hooks.endProgram(0);
+    return true;
 }
 
 void Frm_Main::closeEvent(QCloseEvent* e) {
-    closing();
-    e->accept();
+    if (closing())
+        e->accept();
+    else
+        e->ignore();
 }
 
 // --- Timers -------------------------------------------------------------------
@@ -1223,8 +1239,9 @@ void Frm_Main::closeEvent(QCloseEvent* e) {
 void Frm_Main::Timeradq_Timer() {
     run_.AcquisitionTick();
     if (!run_.runSwitch) startup_.forgetRunSwitch();
+    // The run may have ended in the tick (lapse, blank session).
+    if (s_.Acq_State == 0) syncAcquisitionButtons();
     if (run_.finished && s_.Acq_State == 0 && !Timeradq->isActive()) {
-        syncAcquisitionButtons();
         if (closeWhenUnattendedRunEnds) lapseEndedUnattended();
     }
 }

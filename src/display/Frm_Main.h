@@ -94,6 +94,9 @@ class Frm_Main : public QMainWindow {
     // run switch ends at its lapse, the window closes itself (and with it the
     // program) and prints where the data went.
     bool closeWhenUnattendedRunEnds = false;
+    // Nobody can answer a question (no display): the program's own answers
+    // would end or keep an acquisition at random, so none is asked.
+    bool headless = false;
 
     // The commands as the buttons and menus run them.
     void cmd_connect_Click();
@@ -108,9 +111,11 @@ class Frm_Main : public QMainWindow {
     void mncontent_Click();
     void mnabout_Click();
 
-    // The closing procedure (File > Exit, closing the window): the question
+    // The closing procedure (File > Exit, closing the window, the
+    // launcher's EXIT): during an acquisition first whether to stop it
+    // (false when the user keeps it: nothing closes), then the question
     // unless offline, the port closed, then endProgram(0).
-    void closing();
+    bool closing();
 
     // What the setup window hands over when it is left: the detection
     // summary (txt_detection, txt_snr_umbral, the organism to select), the
@@ -171,6 +176,9 @@ class Frm_Main : public QMainWindow {
     void showLauncher(bool enabled);
     void connectNow(bool runSwitch);
     void lapseEndedUnattended();
+    // An acquisition started by Play is running or paused, and someone is
+    // there to be asked before it ends.
+    bool askBeforeEndingRun() const;
     void panelBoxLeft(QLineEdit* box);
     void showPanels();
 

@@ -3,9 +3,11 @@
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "common/RunLog.h"
+#include "common/TextRecord.h"
 #include "store/ChannelTablesFile.h"
 #include "store/PlateFormat.h"
 #include "store/ProjectFile.h"
+#include "store/StoreText.h"
 
 #include <span>
 
@@ -119,10 +121,30 @@ LayoutLoad loadFolderConfiguration(const std::string& folder, const std::string&
 }
 
 std::string reportSettingText(const std::string& folder, const std::string& decimalMark) {
+    const std::string path = joinPath(folder, kSetupFileName);
+    if (!fileExists(path)) return "";
+    // Read line by line as far as the file goes: the method from line 4,
+    // organism and threshold from line 10 (the first row of the menu table),
+    // so a setup.dat cut short after line 10 still names them.
     ProjectSetup setup;
-    bool exists = false;
-    readAcquisitionSetup(folder, setup, exists);
-    if (!exists) return "";
+    if (auto content = readStoreFile(path)) {
+        try {
+            RecordReader r(std::move(*content));
+            for (int i = 0; i < 3; ++i)
+                r.line();
+            int16_t method[6];
+            for (int16_t& v : method)
+                v = r.int16();
+            setup.DSP_Method = method[4];
+            for (int i = 0; i < 5; ++i)
+                r.line();
+            auto& row = setup.Mn[0];
+            for (int16_t& v : row)
+                v = r.int16();
+        } catch (const RecordError&) {
+            // What could not be read keeps its default.
+        }
+    }
     int snr = setup.SNRx10();
     if (snr < 5) snr = 18;
     std::string organism;

@@ -60,10 +60,9 @@ void ReportWindowModel::selectOutputFor(const std::string& folder) {
         c.options.outputFormat = static_cast<int>(OutputFormat::Histogram);
     } else {
         c.histogramVisible = false;
-        // The configured layout (Rows by default): the histogram choice of
-        // an earlier acquisition does not carry over.
-        const int configured = s_.report.out_format;
-        c.options.outputFormat = configured >= 0 && configured <= 3 ? configured : 0;
+        // An acquisition opened for its report starts in Rows, whatever an
+        // earlier report or the configuration chose.
+        c.options.outputFormat = static_cast<int>(OutputFormat::Rows);
     }
 }
 

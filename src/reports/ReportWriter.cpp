@@ -508,7 +508,7 @@ std::optional<std::string> writeReport(const ReportContent& content, const Repor
         if (!name.empty() && name != base) copyFile(path, joinPath(folder, name + ext));
     }
     ports.pump.processEvents(1000);
-    if (!options.autoreport) ports.desktop.openDocument(path);
+    if (!options.autoreport) openForUser(ports.desktop, ports.prompter, path);
     return path;
 }
 

@@ -173,12 +173,14 @@ WellExportOutcome exportWells(const WellExportRequest& rq, ReportLayout& layout,
         }
 
         if (rq.openResult) {
-            ports.desktop.openFolder(folder);
+            const bool folderShown = ports.desktop.openFolder(folder);
             ports.pump.processEvents(1000);
             // time.txt, or the first well's file: what was just written.
             const std::string shown =
                 rq.timeField ? (out.files.empty() ? "" : out.files.front()) : out.files.back();
-            if (!shown.empty()) ports.desktop.openDocument(shown);
+            const bool fileShown = !shown.empty() && ports.desktop.openDocument(shown);
+            if (!folderShown && !fileShown)
+                ports.prompter.show(noViewerMessage(shown.empty() ? folder : shown));
         }
         out.status = WellExportStatus::Written;
         return out;

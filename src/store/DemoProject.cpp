@@ -1,11 +1,13 @@
 #include "store/DemoProject.h"
 
 #include "common/Files.h"
+#include "common/Locale.h"
 #include "common/Prompter.h"
 #include "store/ConfigFile.h"
 #include "store/Module1.h"
 #include "store/PlateFormat.h"
 #include "store/ProjectFile.h"
+#include "store/ReportConfigFile.h"
 
 #include <algorithm>
 #include <array>
@@ -91,6 +93,14 @@ DemoProjectResult makeDemoProject(const std::string& programFolder,
     }
     if (!saveConfig(s, prompter)) {
         r.error = "cannot write " + std::string(kConfigFileName);
+        return r;
+    }
+    // The report options (those already there, else the defaults) become
+    // the user's, so the run's end writes its report by itself.
+    SystemLocale locale;
+    loadReportConfig(s, 1, prompter, locale);
+    if (!saveReportConfig(s, 1, prompter)) {
+        r.error = "cannot write " + std::string(kReportConfigFileName);
         return r;
     }
     r.project = n;

@@ -22,7 +22,9 @@ struct DemoProjectResult {
 
 // Creates the demo project under the first free project number of the
 // program folder (which must hold config.dat) and writes config.dat with it
-// as the current project and serialCom as the port.
+// as the current project and serialCom as the port. The report options in
+// force (repoconf.dat, defaults when there is none) are stored as the
+// user's, so an acquisition that reaches its lapse writes its report.
 DemoProjectResult makeDemoProject(const std::string& programFolder,
                                   const DemoProjectOptions& options);
 

@@ -18,6 +18,7 @@
 #include "store/AcquisitionRecord.h"
 #include "store/ConfigFile.h"
 #include "store/DemoProject.h"
+#include "store/ProjectFile.h"
 #include "support/Fakes.h"
 #include "support/SimPorts.h"
 #include "support/TempDir.h"
@@ -99,6 +100,9 @@ struct ProgramFixture : ::testing::Test {
 
 TEST_F(ProgramFixture, StartUpLeavesTheLauncherReadyWithTheMainWindowFilled) {
     start();
+    // The demo project's report options are the user's: its lapse end
+    // writes the report by itself.
+    EXPECT_TRUE(main().mn_userbin->isChecked());
     EXPECT_TRUE(launcher().isVisible());
     EXPECT_TRUE(launcher().isEnabled());
     EXPECT_FALSE(main().isVisible());
@@ -185,13 +189,25 @@ TEST_F(ProgramFixture, TheFourLauncherChoices) {
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(count(status::StatusLine, "STARTING....."), 1);
 
-    // 4, answered Yes: the program ends and the port is released.
+    // 4, answered Yes: unsaved edits are offered for saving as by File >
+    // Exit, then the program ends and the port is released.
     main().hide();
     l.show();
+    s.setup.Aq_lapse = 7;
+    fp.prompter.clear();
+    fp.prompter.answer(Answer::Yes);
     fp.prompter.answer(Answer::Yes);
     l.choose(4);
+    EXPECT_EQ(fp.prompter.texts(),
+              (std::vector<std::string>{"Sure to Quit?",
+                                        "Update values to project 1_Demo before Exit?"}));
     EXPECT_EQ(endCodes, std::vector<int>{0});
     EXPECT_FALSE(CommIsOpen(1));
+    SharedState back;
+    back.Program_Folder = home.path();
+    back.Project_Folder = home / "p00001";
+    loadProject(back, 1, fp.prompter, fp.status);
+    EXPECT_EQ(back.setup.Aq_lapse, 7);
 }
 
 TEST_F(ProgramFixture, EditAndBackCarryTheNotesToTheSetupWindow) {
@@ -292,9 +308,22 @@ TEST_F(ProgramFixture, AnAcquisitionStartsPausesAndStops) {
     EXPECT_TRUE(m.timerAdq()->isActive());
     ASSERT_TRUE(waitFor([&] { return m.run().tickCount > ticksWhilePaused + 2; }, 5000));
 
-    // Stop.
+    // Connecting or disconnecting cannot happen under a run.
+    EXPECT_FALSE(m.cmd_connect->isEnabled());
+    EXPECT_FALSE(m.Cmd_disconnect->isEnabled());
+
+    // Stop asks first; No keeps recording.
+    fp.prompter.clear();
+    fp.prompter.answer(Answer::No);
+    QTest::mouseClick(m.CmdStop, Qt::LeftButton);
+    EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{"Stop the running acquisition?"});
+    EXPECT_EQ(s.Acq_State, 1);
+    EXPECT_TRUE(m.timerAdq()->isActive());
+    fp.prompter.answer(Answer::Yes);
     QTest::mouseClick(m.CmdStop, Qt::LeftButton);
     EXPECT_EQ(s.Acq_State, 0);
+    EXPECT_TRUE(m.cmd_connect->isEnabled());
+    EXPECT_TRUE(m.Cmd_disconnect->isEnabled());
     EXPECT_FALSE(m.timerAdq()->isActive());
     EXPECT_TRUE(m.CmdPlay->isEnabled());
     EXPECT_FALSE(m.CmdPause->isEnabled());
@@ -346,14 +375,17 @@ TEST_F(ProgramFixture, ResizingDuringAnAcquisitionKeepsTheViewAndItsPage) {
     EXPECT_EQ(m.display().plots.plotMode, plotmode::Heatmap);
     EXPECT_FALSE(m.cmd_pgup->isVisible());
 
-    // Closing the window during the acquisition stops it first, then asks.
+    // Closing the window during the acquisition stops it first (once the
+    // user agrees), then asks about the project.
     fp.prompter.clear();
+    fp.prompter.answer(Answer::Ok);
     fp.prompter.answer(Answer::No);
     m.close();
     EXPECT_EQ(s.Acq_State, 0);
     EXPECT_FALSE(m.timerAdq()->isActive());
     EXPECT_EQ(fp.prompter.texts(),
-              std::vector<std::string>{"Update values to project 1_Demo before Exit?"});
+              (std::vector<std::string>{"An acquisition is running. Stop it and exit the program?",
+                                        "Update values to project 1_Demo before Exit?"}));
     EXPECT_EQ(endCodes, std::vector<int>{0});
     EXPECT_FALSE(CommIsOpen(1));
 }
@@ -398,6 +430,38 @@ TEST_F(ProgramFixture, ClosingConnectedAsksToSaveTheProject) {
     EXPECT_FALSE(CommIsOpen(1));
 }
 
+TEST_F(ProgramFixture, ClosingDuringARecordingAsksWhetherToStopItFirst) {
+    instrument();
+    start();
+    launcher().choose(2);
+    Frm_Main& m = main();
+    fp.prompter.type("Run A");
+    QTest::mouseClick(m.CmdPlay, Qt::LeftButton);
+    ASSERT_EQ(s.Acq_State, 1);
+    const std::string stopAndExit = "An acquisition is running. Stop it and exit the program?";
+
+    // Cancel: the run and the window stay.
+    fp.prompter.clear();
+    fp.prompter.answer(Answer::Cancel);
+    EXPECT_FALSE(m.close());
+    EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{stopAndExit});
+    EXPECT_TRUE(m.isVisible());
+    EXPECT_EQ(s.Acq_State, 1);
+    EXPECT_TRUE(m.timerAdq()->isActive());
+    EXPECT_TRUE(endCodes.empty());
+
+    // OK: stopped, then the project question as always.
+    fp.prompter.clear();
+    fp.prompter.answer(Answer::Ok);
+    fp.prompter.answer(Answer::No);
+    m.mnexit->trigger();
+    EXPECT_EQ(
+        fp.prompter.texts(),
+        (std::vector<std::string>{stopAndExit, "Update values to project 1_Demo before Exit?"}));
+    EXPECT_EQ(s.Acq_State, 0);
+    EXPECT_EQ(endCodes, std::vector<int>{0});
+}
+
 TEST_F(ProgramFixture, RunSwitchConnectsAndRecordsWithoutQuestions) {
     instrument();
     start(" /run ");
@@ -410,7 +474,8 @@ TEST_F(ProgramFixture, RunSwitchConnectsAndRecordsWithoutQuestions) {
     EXPECT_EQ(readAcquisitionName(main().run().acquisitionPath()), "Autorun project");
     QTest::mouseClick(main().CmdStop, Qt::LeftButton);
     EXPECT_EQ(s.Acq_State, 0);
-    EXPECT_FALSE(main().startup().runSwitch); // stopping ends unattended mode
+    EXPECT_TRUE(fp.prompter.messages.empty()); // an unattended run stops without a question
+    EXPECT_FALSE(main().startup().runSwitch);  // stopping ends unattended mode
 }
 
 TEST_F(ProgramFixture, ComPortsMenuAndReportBeforeAnyAcquisition) {
@@ -462,6 +527,12 @@ TEST_F(ProgramFixture, HelpOpensTheDocumentAndAboutShowsTheVersion) {
     ASSERT_EQ(fp.desktop.calls.size(), 1u);
     EXPECT_EQ(fp.desktop.calls[0].what, "openDocument");
     EXPECT_EQ(fp.desktop.calls[0].args, std::vector<std::string>{home / "trv_help.pdf"});
+    EXPECT_TRUE(fp.prompter.messages.empty());
+    // Nothing could show it: the user is told where it is.
+    fp.desktop.result = false;
+    main().mncontent->trigger();
+    EXPECT_EQ(fp.prompter.texts(),
+              std::vector<std::string>{noViewerMessage(home / "trv_help.pdf")});
 
     QTimer::singleShot(0, [] {
         QWidget* about = QApplication::activeModalWidget();

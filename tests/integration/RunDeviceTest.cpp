@@ -4,6 +4,7 @@
 #include "acquisition/DataFiles.h"
 #include "store/AcquisitionRecord.h"
 #include "store/CalibrationFile.h"
+#include "store/ChannelTablesFile.h"
 
 #include <chrono>
 #include <set>
@@ -107,6 +108,129 @@ TEST(RunCalibration, ZeroSetsThresholdsFromTheBurstItSampled) {
     f.run->Stop();
 }
 
+TEST(RunCalibration, ABeamDrivenHighIsBroughtBackIntoTheBandAtTheBlockEnd) {
+    RunFixture f(SimPorts::quiet());
+    f.run->switches.autoCalibration = false; // no start calibration: one beam is set by hand
+    f.run->switches.autoZero = true;
+    f.s.setup.RT_Buffer = 20;
+    f.s.setup.DSP_Interval = 5; // block statistics from the sixth sample on
+    ASSERT_TRUE(f.play());
+    f.run->switches.autoCalibration = true;
+    // An in-well beam at power 4, gain 3 whose receiver then doubles its
+    // level (about 3500, far above 1944); every other beam stays dark.
+    int beam = 0;
+    while (f.s.plate.Channel_Well[beam] < 0)
+        ++beam;
+    f.s.calibration.Channel_PinHole[beam] = 4;
+    f.s.calibration.Channel_Gain[beam] = 3;
+    const int strength = 4 * 8 + 3;
+    f.sim->withModel([&](sim::SimModel& m) {
+        m.setSetting(beam, 3 * 32 + 4);
+        m.setTargetStrength(beam, strength / 2);
+    });
+    ASSERT_GT(levelAt(*f.sim, beam, 4, 3), 1944);
+    std::vector<uint8_t> before(kChannels);
+    for (int b = 0; b < kChannels; ++b)
+        before[static_cast<size_t>(b)] = f.sim->beamSetting(b);
+
+    f.fake.status.texts.clear();
+    for (int i = 0; i < 20; ++i) // one block
+        f.tick();
+    const auto lines = f.fake.status.on("statusLine");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "Auto-Adjustment...");
+    EXPECT_EQ(lines.back(), "Calibration OK");
+    EXPECT_FALSE(f.fake.status.visible["statusFrame"]);
+    const int power = f.s.calibration.Channel_PinHole[beam];
+    const int gain = f.s.calibration.Channel_Gain[beam];
+    const double v = levelAt(*f.sim, beam, power, gain);
+    EXPECT_GE(v, Calibration::LOW);
+    EXPECT_LE(v, Calibration::HIGH);
+    // The instrument holds the new setting; no other beam was touched.
+    for (int b = 0; b < kChannels; ++b) {
+        if (b == beam) continue;
+        ASSERT_EQ(f.sim->beamSetting(b), before[static_cast<size_t>(b)]) << b;
+    }
+    EXPECT_EQ(f.sim->beamSetting(beam), gain * 32 + power);
+    CalibrationTable file;
+    ASSERT_TRUE(loadCalibration(file, f.s.Program_Folder));
+    EXPECT_EQ(file.Channel_PinHole[beam], power);
+    EXPECT_EQ(file.Channel_Gain[beam], gain);
+    // The run goes on recording.
+    EXPECT_EQ(f.s.Acq_State, 1);
+    EXPECT_EQ(countsRecordCount(countsFilePath(f.acqPath())), 1);
+    f.run->Stop();
+}
+
+TEST(RunCalibration, FailedWritesOfTheStartCalibration) {
+    const std::string commError = "Communication error. Check COM PORT and equipment connection.";
+    {
+        // The first write of the initial settings is never acknowledged: the
+        // messages, and the acquisition starts with what the instrument holds.
+        RunFixture f(SimPorts::quiet());
+        f.run->switches.autoCalibration = true;
+        f.run->switches.autoZero = false;
+        f.sim->updateFaults([](sim::SimFaults& x) { x.wrongAckNext = 36; });
+        EXPECT_TRUE(f.play());
+        EXPECT_EQ(f.fake.prompter.texts(),
+                  (std::vector<std::string>{
+                      "Ops...Data Writing ERROR: reg(0)... Check COM and Try again", commError}));
+        EXPECT_EQ(f.s.Acq_State, 1);
+        EXPECT_FALSE(f.fake.status.visible["statusFrame"]);
+        f.run->Stop();
+    }
+    {
+        // A write of the first adjustment pass fails: the acquisition stops.
+        RunFixture f(SimPorts::quiet());
+        f.run->switches.autoCalibration = true;
+        f.run->switches.autoZero = true;
+        bool armed = false;
+        f.fake.clock.onSleep = [&](int ms) {
+            if (ms != 50 || armed) return; // the warm-up before the first pass
+            armed = true;
+            f.sim->updateFaults([](sim::SimFaults& x) { x.wrongAckNext = 36; });
+        };
+        EXPECT_FALSE(f.play());
+        ASSERT_EQ(f.fake.prompter.texts().size(), 1u);
+        EXPECT_EQ(f.fake.prompter.texts()[0].rfind("Ops...Data Writing ERROR: reg(", 0), 0u);
+        EXPECT_EQ(f.s.Acq_State, 0);
+        EXPECT_FALSE(f.run->timerRunning());
+        EXPECT_FALSE(f.fake.status.visible["statusFrame"]);
+        EXPECT_NE(f.fake.status.on("statusLine").back(), "Calibration OK");
+    }
+}
+
+TEST(RunOutputs, ABlockEndReadsTheTemperatureSendsTheOutputsThenWritesTheRecords) {
+    RunFixture f;
+    f.run->switches.autoCalibration = false;
+    f.run->switches.autoZero = true;
+    f.s.setup.RT_Buffer = 20;
+    std::vector<int> opcodesAtWrite; // what the instrument had received then
+    f.run->files.counts = [&](const std::string& folder, int32_t minute,
+                              const ChannelArray<int16_t>& counts) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // frames on the line arrive
+        for (const auto& fr : f.sim->frames())
+            opcodesAtWrite.push_back(fr[2]);
+        return AppendCounts(folder, minute, counts);
+    };
+    std::vector<std::string> printed;
+    f.run->printUnattended = [&](const std::string& text) { printed.push_back(text); };
+    f.run->runSwitch = true;
+    ASSERT_TRUE(f.play());
+    for (int i = 0; i < 19; ++i)
+        f.tick();
+    f.sim->clearFrames();
+    f.tick(); // the twentieth sample ends the block
+    // Four sample requests, then the temperature, then the output state,
+    // and only then the records.
+    EXPECT_EQ(opcodesAtWrite, (std::vector<int>{0x30, 0x30, 0x30, 0x30, 0x21, 0x10}));
+    EXPECT_EQ(countsRecordCount(countsFilePath(f.acqPath())), 1);
+    // What an unattended run prints for it (20 ticks of 70 ms).
+    ASSERT_FALSE(printed.empty());
+    EXPECT_EQ(printed.back(), "00:00:01 [0d] block 1: 1 record written");
+    f.run->Stop();
+}
+
 TEST(RunCalibration, ReadBlankWhileIdleSamplesUntilTheCounterAndStops) {
     RunFixture f;
     f.run->switches.autoCalibration = false;
@@ -152,6 +276,89 @@ TEST(RunCalibration, ReadBlankWithAutoZeroOnNeverCompletes) {
     EXPECT_EQ(f.s.Acq_State, 0);
     EXPECT_FALSE(f.run->timerRunning());
     EXPECT_FALSE(f.run->realtime.blankRunning);
+}
+
+TEST(RunCalibration, ReadBlankDuringARecordingMovesTheRunToAFreshFolder) {
+    RunFixture f;
+    f.run->switches.autoCalibration = false;
+    f.run->switches.autoZero = false;
+    f.s.setup.RT_Buffer = 20;
+    f.s.setup.DSP_Interval = 5;
+    f.s.setup.Threshold_Counter = 30;
+    f.fake.clock.set(2024, 5, 2, 14, 7);
+    // Every sample taken while the blank runs (or recording is off) is
+    // marked; a counts record of a block holding one of them is a fault.
+    std::vector<bool> blankSample(21, false);
+    f.run->onSampleStored = [&](int i) {
+        blankSample[static_cast<size_t>(i)] = f.run->realtime.blankRunning || !f.s.recording;
+    };
+    int blankBlocksStored = 0;
+    f.run->files.counts = [&](const std::string& folder, int32_t minute,
+                              const ChannelArray<int16_t>& counts) {
+        if (std::find(blankSample.begin(), blankSample.begin() + 20, true) !=
+            blankSample.begin() + 20)
+            ++blankBlocksStored;
+        return AppendCounts(folder, minute, counts);
+    };
+    ASSERT_TRUE(f.play());
+    const std::string first = f.acqPath();
+    for (int i = 0; i < 50; ++i) // two blocks and a half
+        f.tick();
+    ASSERT_EQ(countsRecordCount(countsFilePath(first)), 2);
+
+    // Pressed in the minute the acquisition started: its folder is taken.
+    f.run->calibration.Cmd_readblank_Click();
+    EXPECT_FALSE(f.s.recording);
+    EXPECT_EQ(f.run->acqFolder, "20240502_1408");
+    const std::string second = f.acqPath();
+    EXPECT_TRUE(fileExists(joinPath(second, "setup.dat")));
+    long ticks = 0;
+    while (f.s.Blank_Mode && ticks < 500) {
+        f.tick();
+        ++ticks;
+    }
+    ASSERT_FALSE(f.s.Blank_Mode);
+    EXPECT_EQ(f.fake.status.on("lblcalibrando").back(), "Setting (383) OK...");
+    // Not stuck: the acquisition records on in the blank's folder.
+    EXPECT_TRUE(f.run->timerRunning());
+    EXPECT_EQ(f.s.Acq_State, 1);
+    EXPECT_TRUE(f.s.recording);
+    EXPECT_EQ(f.run->sampleIndex, 0);
+    for (int i = 0; i < 40; ++i)
+        f.tick();
+    EXPECT_EQ(countsRecordCount(countsFilePath(second)), 2);
+    EXPECT_EQ(countsRecordCount(countsFilePath(first)), 2);
+    EXPECT_EQ(blankBlocksStored, 0);
+    EXPECT_EQ(readAcquisitionName(second), "Run A");
+    // The new blank is in force and stored with the acquisition.
+    SharedState back;
+    ASSERT_TRUE(readChannelTable(back.channels, second, ChannelTableFile::Threshold));
+    int measured = 0;
+    for (int b = 0; b < kChannels; ++b) {
+        if (f.s.plate.Channel_Well[b] < 0) continue;
+        const auto& rt = f.run->realtime;
+        ASSERT_DOUBLE_EQ(f.s.channels.Channel_Threshold[b],
+                         RealtimeProcessor::blankThreshold(rt.blankMin[b], rt.blankMax[b]));
+        EXPECT_DOUBLE_EQ(back.channels.Channel_Threshold[b], f.s.channels.Channel_Threshold[b]);
+        ++measured;
+    }
+    EXPECT_GT(measured, 0);
+    f.run->Stop();
+}
+
+TEST(RunCalibration, ReadBlankDuringARecordingWithAutoZeroOnKeepsRecording) {
+    // The blank would never end: stopping the recording for it would lose
+    // the rest of the acquisition.
+    RunFixture g;
+    g.run->switches.autoCalibration = false;
+    g.run->switches.autoZero = true;
+    ASSERT_TRUE(g.play());
+    g.run->calibration.Cmd_readblank_Click();
+    EXPECT_TRUE(g.s.recording);
+    EXPECT_FALSE(g.s.Blank_Mode);
+    EXPECT_EQ(g.fake.prompter.texts().back(),
+              "Read Blank needs Auto Zero OFF: the acquisition goes on recording.");
+    g.run->Stop();
 }
 
 struct ComErrors : RunFixture {

@@ -2,6 +2,7 @@
 #include "reports/AcquisitionFixture.h"
 #include "reports/ReportLoad.h"
 #include "reports/SeriesBuilder.h"
+#include "store/StoreText.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,23 @@ TEST(ReportLoad, SettingTextOrganismsAndThreshold) {
     EXPECT_EQ(setting(1, 0, 0), "Mode1 C.elegans[snr=1,8]"); // below 5 reads as 18
     EXPECT_EQ(setting(2, 2, 5), "Mode2 Echinococcus[snr=0,5]");
     EXPECT_EQ(setting(0, 3, 30), "Mode0 [snr=3,0]");
+
+    // A copy cut short keeps what its first lines say: organism and
+    // threshold sit on line 10, the method on line 4.
+    auto cutTo = [&](int lines) {
+        const auto all = splitLines(*readWholeFile(d / "setup.dat"));
+        std::string text;
+        for (int i = 0; i < lines; ++i)
+            text += all[static_cast<size_t>(i)] + "\r\n";
+        writeFileAtomic(d / "setup.dat", text);
+        return reportSettingText(d.path(), ".");
+    };
+    for (int lines : {19, 10}) {
+        setting(2, 1, 25);
+        EXPECT_EQ(cutTo(lines), "Mode2 Zebrafish[snr=2.5]") << lines;
+    }
+    setting(2, 1, 25);
+    EXPECT_EQ(cutTo(9), "Mode2 C.elegans[snr=1.8]");
 }
 
 } // namespace

@@ -222,10 +222,12 @@ TEST_F(ReportWindowTest, AutomaticReportWritesWithoutViewerAndHides) {
     EXPECT_FALSE(w.c.chk_autoreport);
     EXPECT_TRUE(w.c.optionsEnabled);
     EXPECT_EQ(fake.clock.sleeps, std::vector<int>{1500});
-    // W.Array, as configured, with the bin size of the main window's box.
+    // Rows although the configuration says W.Array, with the bin size of
+    // the main window's box.
+    EXPECT_EQ(w.c.options.outputFormat, 0);
     const std::string report = readAll(joinPath(folder, "report.txt"));
-    EXPECT_NE(report.find("WELL ARRAY"), std::string::npos);
-    EXPECT_NE(report.find("Time_Block[m]\t180"), std::string::npos);
+    EXPECT_EQ(report.find("WELL ARRAY"), std::string::npos);
+    EXPECT_NE(report.find("Group/Time[m]\t60\t120\t180"), std::string::npos);
 }
 
 TEST_F(ReportWindowTest, AutomaticReportWithExportRawReprocesses) {

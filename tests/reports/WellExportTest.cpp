@@ -77,6 +77,13 @@ TEST_F(WellExportTest, TwelveHoursOfHourBinsWithTheTimeField) {
     ASSERT_EQ(fake.desktop.calls.size(), 2u);
     EXPECT_EQ(fake.desktop.calls[0].what, "openFolder");
     EXPECT_EQ(fake.desktop.calls[1].args[0], joinPath(folder, "000_A1.txt"));
+    EXPECT_TRUE(fake.prompter.messages.empty());
+    // Neither could be shown: the user learns where the files are.
+    fake.desktop.result = false;
+    ASSERT_EQ(exportWells(request(folder, "60", true), layout, fake.ports).status,
+              WellExportStatus::Written);
+    EXPECT_EQ(fake.prompter.texts(),
+              std::vector<std::string>{noViewerMessage(joinPath(folder, "000_A1.txt"))});
 }
 
 TEST_F(WellExportTest, WithoutTheTimeFieldOneLinePerChannelAndTimeTxt) {

@@ -248,6 +248,12 @@ TEST(ReportWriter, WritesCopiesAndOpens) {
     EXPECT_EQ(fp.desktop.calls[0].what, "openDocument");
     EXPECT_EQ(fp.desktop.calls[0].args, (std::vector<std::string>{acq + "/report.csv"}));
     EXPECT_EQ(fp.pump.calls, 2000);
+    EXPECT_TRUE(fp.prompter.messages.empty());
+    // No viewer could be started: the user learns where the report is.
+    fp.desktop.result = false;
+    ASSERT_TRUE(writeReport(s.content, s.options, fp.ports).has_value());
+    EXPECT_EQ(fp.prompter.texts(), std::vector<std::string>{noViewerMessage(acq + "/report.csv")});
+    fp.desktop.result = true;
 
     // Automatic report: not opened. A hostile title: the copy stays in the
     // folder under a harmless name. A title equal to the report's name never

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,7 +74,8 @@ TEST(SimProgram, HelpListsTheOptions) {
         out.append(buf, n);
     EXPECT_EQ(::pclose(p), 0);
     for (const char* opt : {"--port", "--link", "--id", "--seed", "--plate", "--organism",
-                            "--paced", "--factory", "--silent-after", "--probe-answer"})
+                            "--paced", "--factory", "--silent-after", "--probe-answer", "--short",
+                            "--bad-high", "--wrong-ack", "--unstable-register"})
         EXPECT_NE(out.find(opt), std::string::npos) << opt;
 }
 
@@ -95,6 +97,71 @@ TEST(SimProgram, AnswersOverItsLinkAndRemovesItOnSigterm) {
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     EXPECT_EQ(waitExit(pid, 5000), 0);
     EXPECT_FALSE(exists(link));
+}
+
+TEST(SimProgram, FaultsFromTheCommandLine) {
+    using Bytes = std::vector<uint8_t>;
+    const Bytes sample{0xFF, 0x00, 0x30, 0x00, 0xF0};
+    const Bytes write5{0xFF, 0x80, 0x05, 0x07, 0xF0};
+    const Bytes read5{0xFF, 0x00, 0x20, 0x05, 0xF0};
+    struct Case {
+        std::vector<std::string> option;
+        Bytes request;
+        size_t replyBytes;
+        // The first reply and the one after it, as the fault shapes them.
+        std::function<bool(const Bytes& first, const Bytes& second)> faulty;
+    };
+    const Case cases[] = {
+        {{"--short", "1,10"},
+         sample,
+         192,
+         [](const Bytes& a, const Bytes& b) { return a.size() == 10 && b.size() == 192; }},
+        {{"--short", "1"},
+         sample,
+         192,
+         [](const Bytes& a, const Bytes& b) { return a.size() == 191 && b.size() == 192; }},
+        {{"--bad-high", "1"},
+         sample,
+         192,
+         [](const Bytes& a, const Bytes& b) {
+             return a.size() == 192 && a[0] > 15 && b.size() == 192 && b[0] <= 15;
+         }},
+        {{"--wrong-ack", "1"},
+         write5,
+         2,
+         [](const Bytes& a, const Bytes& b) {
+             return a.size() == 2 && a[0] != 5 && b == Bytes{5, 7};
+         }},
+        {{"--unstable-register", "5"},
+         read5,
+         2,
+         [](const Bytes& a, const Bytes& b) { return a.size() == 2 && b.size() == 2 && a != b; }},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args{"--port", "2", "--quiet"};
+        args.insert(args.end(), c.option.begin(), c.option.end());
+        const pid_t pid = spawnSim(args, dir.path());
+        ASSERT_GT(pid, 0);
+        const std::string link = dir / "COM2";
+        for (int i = 0; i < 500 && !exists(link); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(exists(link)) << c.option[0];
+        {
+            RawLink client(link);
+            ASSERT_TRUE(client.ok());
+            const Bytes first = client.exchange(c.request, c.replyBytes, 300);
+            const Bytes second = client.exchange(c.request, c.replyBytes, 1000);
+            EXPECT_TRUE(c.faulty(first, second)) << c.option[0] << " " << first.size();
+        }
+        ::kill(pid, SIGTERM);
+        EXPECT_EQ(waitExit(pid, 5000), 0);
+    }
+    // A fault option without its value is refused.
+    TempDir dir;
+    const pid_t bad = spawnSim({"--short", "x"}, dir.path());
+    ASSERT_GT(bad, 0);
+    EXPECT_EQ(waitExit(bad, 5000), 2);
 }
 
 TEST(SimProgram, RefusesUnknownOptionsAndALinkPathThatIsNotALink) {
