@@ -34,6 +34,15 @@ inline std::string makeTempFolder() {
     return tmpl;
 }
 
+// The plate file w384.dat of the benchmarks: 384 wells of one beam each.
+inline void writeOneBeamPerWellPlate(const std::string& folder) {
+    std::string plate =
+        "\"384 wells\",\"bench\"\r\n16,1.0,0,24,1.0,0\r\n\"<Channel>,<Well>,<Beam>\"\r\n";
+    for (int c = 0; c < 384; ++c)
+        plate += "\"" + std::to_string(c) + "\"," + std::to_string(c) + ",0\r\n";
+    writeFileAtomic(joinPath(folder, "w384.dat"), plate);
+}
+
 // Every data file of a folder read once, so runs start from the page cache.
 inline void warmFiles(const std::string& folder) {
     std::vector<char> buf(1 << 20);

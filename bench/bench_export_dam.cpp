@@ -1,6 +1,7 @@
 // Monitor-file export of a synthetic 7-day acquisition: a record every 30 s
 // (20,161 records), all 384 channels in wells of a 384-well plate. One line
 // per record for every channel (12 files), and 30-minute bins per well.
+#include "BenchSupport.h"
 #include "common/Files.h"
 #include "reports/MonitorExport.h"
 #include "store/ChannelTablesFile.h"
@@ -28,15 +29,8 @@ struct SevenDays {
     std::string root, folder;
     long records = 0;
     SevenDays() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "trelvane-bench-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) std::abort();
-        root = tmpl;
-        std::string plate =
-            "\"384 wells\",\"bench\"\r\n16,1.0,0,24,1.0,0\r\n\"<Channel>,<Well>,<Beam>\"\r\n";
-        for (int c = 0; c < 384; ++c)
-            plate += "\"" + std::to_string(c) + "\"," + std::to_string(c) + ",0\r\n";
-        writeFileAtomic(joinPath(root, "w384.dat"), plate);
+        root = bench::makeTempFolder();
+        bench::writeOneBeamPerWellPlate(root);
         makeFolder(joinPath(root, "p00001"));
         folder = joinPath(joinPath(root, "p00001"), "20240316_0930");
         makeFolder(folder);

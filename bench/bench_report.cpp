@@ -2,6 +2,7 @@
 // record about every 35 s, all 384 channels in wells, Rows format, bin 30.
 // The time-stepped spreading is also measured alone against the literal
 // channel-by-channel walk.
+#include "BenchSupport.h"
 #include "common/Files.h"
 #include "common/HeadlessPorts.h"
 #include "reports/ActivityFile.h"
@@ -37,15 +38,8 @@ struct Synthetic {
     std::string acq24h, acq7d;
 
     Synthetic() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "trelvane-bench-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) std::abort();
-        root = tmpl;
-        std::string plate =
-            "\"384 wells\",\"bench\"\r\n16,1.0,0,24,1.0,0\r\n\"<Channel>,<Well>,<Beam>\"\r\n";
-        for (int c = 0; c < 384; ++c)
-            plate += "\"" + std::to_string(c) + "\"," + std::to_string(c) + ",0\r\n";
-        writeFileAtomic(joinPath(root, "w384.dat"), plate);
+        root = bench::makeTempFolder();
+        bench::writeOneBeamPerWellPlate(root);
         makeFolder(joinPath(root, "p00001"));
         acq24h = acquisition("20240315_0930", 24 * 60);
         acq7d = acquisition("20240316_0930", 7 * 24 * 60);
