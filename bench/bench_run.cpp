@@ -75,37 +75,57 @@ void fillSignal(SignalBlock& block, int rt) {
             block.at(b, i) = static_cast<int16_t>(1700 + noise(rng) - (dip(rng) == 0 ? 300 : 0));
 }
 
+// A run started by Play (no instrument: port 0, which the serial layer refuses
+// at once), then taken offline so that its ticks read nothing. While
+// `feeding` the plate's signal is put into every stored sample.
 struct Offline {
     BenchPorts fake{false};
     SharedState s;
     AcquisitionRun run{s, fake.ports};
     std::string folder = tempFolder();
-    explicit Offline(bool autoZero) {
+    SignalBlock signal;
+    bool feeding = true;
+    explicit Offline(bool autoZero) : signal(s.setup.RT_Buffer + 1) {
         s.Program_Folder = folder;
         s.Project_Folder = folder;
-        s.config.Serial_COM = 0; // no instrument: nothing is read
-        s.Offline_Mode = true;
+        s.config.Actual_Project_Number = 1;
+        s.config.Serial_COM = 0;
         applyBuiltinPlate(s.plate, "w384");
-        run.switches.autoZero = autoZero;
-        run.switches.autoCalibration = false;
-        run.realtime.resize(s.setup.RT_Buffer);
-        fillSignal(run.realtime.rawBlock, s.setup.RT_Buffer);
+        fillSignal(signal, s.setup.RT_Buffer);
+        run.setAutoZero(false);
+        run.setAutoCalibration(false);
+        run.setRunSwitch(true); // "Autorun project", no questions
+        run.setPrintUnattended(nullptr);
+        run.setOnSampleStored([this](int i, SignalBlock& raw) {
+            if (!feeding) return;
+            for (int b = 0; b < kChannels; ++b)
+                raw.at(b, i) = signal.at(b, i);
+        });
+        if (!run.Play()) std::abort();
+        s.Offline_Mode = true;
+        run.setAutoZero(autoZero);
         s.channels.Channel_Threshold.fill(12);
-        s.Acq_State = 1;
-        run.startTime = run.blockStart = fake.manual.nowDays();
-        run.ticksSinceStart = 1000;
-        run.acqFolder = "acq";
-        makeFolder(joinPath(folder, "acq"));
+        // Past the start window, with every row of the block filled.
+        while (run.ticksSinceStart() < 1000)
+            run.AcquisitionTick();
+        feeding = false;
     }
-    ~Offline() { std::filesystem::remove_all(folder); }
+    ~Offline() {
+        run.Stop();
+        std::filesystem::remove_all(folder);
+    }
 };
 
 void BM_OrdinaryTick(benchmark::State& state) {
     Offline o(state.range(0) != 0);
-    int i = 0;
+    const int lastSample = o.s.setup.RT_Buffer - 1;
     for (auto _ : state) {
-        o.run.sampleIndex = 100 + i;
-        i = (i + 1) % 300;
+        if (o.run.sampleIndex() == lastSample) {
+            // The block end is measured on its own.
+            state.PauseTiming();
+            o.run.AcquisitionTick();
+            state.ResumeTiming();
+        }
         o.run.AcquisitionTick();
     }
 }
@@ -113,22 +133,15 @@ BENCHMARK(BM_OrdinaryTick)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 void BM_BlockEndTick(benchmark::State& state) {
     Offline o(state.range(0) != 0);
-    o.s.recording = true;
-    // Statistics of a whole block for the analysis.
-    for (int s = 2; s < o.s.setup.RT_Buffer; ++s)
-        o.run.realtime.processSample(s, 1000, 0, {1, 30, 500, true}, o.s.channels.Channel_Threshold,
-                                     o.s.plate.Channel_Well);
-    const SignalBlock block = o.run.realtime.rawBlock;
-    const auto stats =
-        std::make_tuple(o.run.realtime.envSum, o.run.realtime.levelSum, o.run.realtime.statCount);
+    const int lastSample = o.s.setup.RT_Buffer - 1;
     for (auto _ : state) {
+        // A whole block of the plate's signal, its statistics gathered by the
+        // ticks as in a run.
         state.PauseTiming();
-        o.run.realtime.rawBlock = block;
-        std::tie(o.run.realtime.envSum, o.run.realtime.levelSum, o.run.realtime.statCount) = stats;
-        o.run.sampleIndex = o.s.setup.RT_Buffer - 1;
-        std::filesystem::remove_all(joinPath(o.folder, "acq"));
-        makeFolder(joinPath(o.folder, "acq"));
-        o.run.numbering.reset();
+        o.feeding = true;
+        while (o.run.sampleIndex() != lastSample)
+            o.run.AcquisitionTick();
+        o.feeding = false;
         state.ResumeTiming();
         o.run.AcquisitionTick();
     }
@@ -154,9 +167,9 @@ void BM_PacedSampling(benchmark::State& state) {
     s.config.Serial_COM = 1;
     applyBuiltinPlate(s.plate, "w384");
     AcquisitionRun run(s, ports);
-    run.switches.autoCalibration = false;
-    run.switches.autoZero = true;
-    run.runSwitch = true;
+    run.setAutoCalibration(false);
+    run.setAutoZero(true);
+    run.setRunSwitch(true);
     const int ticks = static_cast<int>(state.range(0));
     double samplesPerSecond = 0;
     for (auto _ : state) {

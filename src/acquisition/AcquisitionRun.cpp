@@ -58,20 +58,19 @@ std::string seconds(double days) {
 } // namespace
 
 AcquisitionRun::AcquisitionRun(SharedState& state, Ports& ports)
-    : freeDiskMB(freeDiskSpaceMB), printUnattended([](const std::string& text) {
-          std::fprintf(stderr, "trelvane: %s\n", text.c_str());
-      }),
-      panels(state, ports), calibration(*this), realtime(state.setup.RT_Buffer), state_(state),
-      ports_(ports) {}
+    : state_(state), ports_(ports), freeDiskMB_(freeDiskSpaceMB),
+      printUnattended_(
+          [](const std::string& text) { std::fprintf(stderr, "trelvane: %s\n", text.c_str()); }),
+      panels_(state, ports), calibration_(state, ports, *this), realtime_(state.setup.RT_Buffer) {}
 
 // --- Helpers -----------------------------------------------------------------
 
 void AcquisitionRun::setTimer(bool on) {
     timerRunning_ = on;
-    call(hooks.setTimer, on);
+    call(hooks_.setTimer, on);
 }
 
-void AcquisitionRun::startStatusFrame(const std::string& caption) {
+void AcquisitionRun::showStatusFrame(const std::string& caption) {
     ports_.status.setText(status::StatusCaption, caption);
     ports_.status.setVisible(status::StatusFrame, true);
 }
@@ -80,23 +79,51 @@ void AcquisitionRun::hideStatusFrame() {
     ports_.status.setVisible(status::StatusFrame, false);
 }
 
+void AcquisitionRun::restartClock() {
+    startTime_ = blockStart_ = ports_.clock.nowDays();
+}
+
+void AcquisitionRun::blankRestart(bool idle) {
+    finished_ = false;
+    sampleIndex_ = 0;
+    ticksSinceStart_ = 0;
+    tickCount_ = 0;
+    windowCounter_ = 0;
+    signalViewCounter_ = 0;
+    numbering_.reset();
+    if (idle) comErrorTicks_ = 0;
+}
+
+void AcquisitionRun::recordingRestart() {
+    sampleIndex_ = 0;
+    ticksSinceStart_ = 0;
+    windowCounter_ = 0;
+    signalViewCounter_ = 0;
+    numbering_.reset();
+    realtime_.clearBeamState();
+    realtime_.blockCounts.fill(0);
+    elapsedMinutes_ = 0;
+    elapsedMinutesExact_ = 0;
+    restartClock();
+}
+
 // The status frame with a caption and its line; an unattended run also
 // prints the line (once while it stays the same).
 void AcquisitionRun::showTrouble(const std::string& caption, const std::string& line) {
-    startStatusFrame(caption);
+    showStatusFrame(caption);
     ports_.status.setText(status::StatusLine, line);
     sayUnattended(caption + " " + line);
 }
 
 void AcquisitionRun::sayUnattended(const std::string& text) {
-    if (!runSwitch || text == lastPrinted_) return;
+    if (!runSwitch_ || text == lastPrinted_) return;
     lastPrinted_ = text;
-    if (printUnattended) printUnattended(text);
+    if (printUnattended_) printUnattended_(text);
 }
 
 std::string AcquisitionRun::acquisitionPath() const {
-    if (acqFolder.empty()) return "";
-    return joinPath(state_.Project_Folder, acqFolder);
+    if (acqFolder_.empty()) return "";
+    return joinPath(state_.Project_Folder, acqFolder_);
 }
 
 std::string AcquisitionRun::elapsedText(double days) {
@@ -109,16 +136,16 @@ std::string AcquisitionRun::elapsedText(double days) {
 }
 
 std::string AcquisitionRun::blockProgressLine() const {
-    return elapsedText(ports_.clock.nowDays() - startTime) + " block " +
-           std::to_string(blocksEnded) + ": " + std::to_string(blocksRecorded) +
-           (blocksRecorded == 1 ? " record" : " records") + " written";
+    return elapsedText(ports_.clock.nowDays() - startTime_) + " block " +
+           std::to_string(blocksEnded_) + ": " + std::to_string(blocksRecorded_) +
+           (blocksRecorded_ == 1 ? " record" : " records") + " written";
 }
 
 std::string AcquisitionRun::namePrompt() const {
     const std::string stars(49, '*');
     std::string p =
         stars + kCrLf + "***   Enter a Name for this Experiment  ***" + kCrLf + stars + kCrLf;
-    if (!switches.autoCalibration || !switches.autoZero)
+    if (!switches_.autoCalibration || !switches_.autoZero)
         p += std::string("Comments:") + kCrLf + "~~~~~~~" + kCrLf +
              "> Auto Calibration is OFF: Remember to read Blank." + kCrLf;
     return p;
@@ -150,8 +177,8 @@ RealtimeSettings AcquisitionRun::realtimeSettings() const {
     RealtimeSettings r;
     r.DSP_Method = state_.setup.DSP_Method;
     r.DSP_Interval = state_.setup.DSP_Interval;
-    r.RT_Buffer = static_cast<int16_t>(realtime.rtBuffer());
-    r.autoZero = switches.autoZero;
+    r.RT_Buffer = static_cast<int16_t>(realtime_.rtBuffer());
+    r.autoZero = switches_.autoZero;
     return r;
 }
 
@@ -160,10 +187,10 @@ RealtimeSettings AcquisitionRun::realtimeSettings() const {
 bool AcquisitionRun::Play() {
     SharedState& st = state_;
     Prompter& prompter = ports_.prompter;
-    call(hooks.stopTestTimer);
+    call(hooks_.stopTestTimer);
 
     std::string name;
-    if (runSwitch) {
+    if (runSwitch_) {
         name = kAutorunName;
     } else {
         const std::string preset =
@@ -175,13 +202,13 @@ bool AcquisitionRun::Play() {
         }
         name = r.text;
     }
-    acqName = name;
+    acqName_ = name;
     ports_.status.setText(status::AcquisitionName, name);
 
     if (st.config.Actual_Project_Number == 0) {
         prompter.show("Operation not allowed in Project #0:Default. Go to <Setup> and Save it "
                       "with another name");
-        call(hooks.openSetup);
+        call(hooks_.openSetup);
         return false;
     }
     if (st.Offline_Mode) {
@@ -193,12 +220,12 @@ bool AcquisitionRun::Play() {
     ports_.pump.processEvents(10);
     CommFlush(port());
     ports_.pump.processEvents(10);
-    call(hooks.prepareLivePlot);
+    call(hooks_.prepareLivePlot);
 
-    if (st.setup.Save_real == 1 && st.setup.Aq_lapse > 30 && !runSwitch) {
-        const DiskCheck c = diskCheck(st.setup.Aq_lapse, freeDiskMB(st.Project_Folder));
+    if (st.setup.Save_real == 1 && st.setup.Aq_lapse > 30 && !runSwitch_) {
+        const DiskCheck c = diskCheck(st.setup.Aq_lapse, freeDiskMB_(st.Project_Folder));
         if (c.ask && !prompter.askYesNo(c.text)) {
-            call(hooks.openSetup);
+            call(hooks_.openSetup);
             return false;
         }
     }
@@ -208,7 +235,7 @@ bool AcquisitionRun::Play() {
         static_cast<int16_t>(std::max<int>(st.setup.RT_Buffer, RealtimeProcessor::kMinBuffer));
     // A run that could not write its folder would record nothing while
     // looking busy: it does not start.
-    const std::string comments = hooks.commentsText ? hooks.commentsText() : std::string();
+    const std::string comments = hooks_.commentsText ? hooks_.commentsText() : std::string();
     const std::string minuteFolder = acquisitionFolderName(ports_.clock.now());
     const std::string folder = createAcquisitionFolder(st, ports_.clock.now(), name, comments);
     if (folder.empty()) {
@@ -221,78 +248,78 @@ bool AcquisitionRun::Play() {
                      " already holds a run (a restart in its minute); this run records in " +
                      folder);
     st.recording = true;
-    acqFolder = folder;
-    call(hooks.lockComments, true);
+    acqFolder_ = folder;
+    call(hooks_.lockComments, true);
 
-    finished = false;
-    timeCounterStopped = false;
-    bodyBendsGroup = 0;
-    bodyBendsLimit = 127;
-    sampleIndex = 0;
-    ticksSinceStart = 0;
-    tickCount = 0;
-    signalViewCounter = 0;
-    windowCounter = 0;
-    elapsedMinutes = 0;
-    elapsedMinutesExact = 0;
+    finished_ = false;
+    timeCounterStopped_ = false;
+    bodyBendsGroup_ = 0;
+    bodyBendsLimit_ = 127;
+    sampleIndex_ = 0;
+    ticksSinceStart_ = 0;
+    tickCount_ = 0;
+    signalViewCounter_ = 0;
+    windowCounter_ = 0;
+    elapsedMinutes_ = 0;
+    elapsedMinutesExact_ = 0;
 
     st.Acq_State = 1;
-    call(hooks.enableCmdPlay, false);
-    call(hooks.enableCmdsetup, false);
-    call(hooks.enableCmdoffline, false);
-    call(hooks.enableCmdPause, true);
-    call(hooks.hideOtherWindows);
-    call(hooks.lockOrganism, true);
+    call(hooks_.enableCmdPlay, false);
+    call(hooks_.enableCmdsetup, false);
+    call(hooks_.enableCmdoffline, false);
+    call(hooks_.enableCmdPause, true);
+    call(hooks_.hideOtherWindows);
+    call(hooks_.lockOrganism, true);
 
-    numbering.reset();
-    if (realtime.rtBuffer() != st.setup.RT_Buffer) realtime.resize(st.setup.RT_Buffer);
-    realtime.clearForPlay();
-    for (auto& beam : bodyBendsHistogram)
+    numbering_.reset();
+    if (realtime_.rtBuffer() != st.setup.RT_Buffer) realtime_.resize(st.setup.RT_Buffer);
+    realtime_.clearForPlay();
+    for (auto& beam : bodyBendsHistogram_)
         beam.fill(0);
-    bodyBendsLargest.fill(0);
-    readjust.fill(false);
+    bodyBendsLargest_.fill(0);
+    readjust_.fill(false);
 
-    st.Temp_SetPoint = leadingNumber(commaAsPoint(panels.boxes.txttemp));
-    panels.ReadTemperature();
-    ports_.status.setText(status::Temperature, temperatureCaption(panels.temperatureText));
+    st.Temp_SetPoint = leadingNumber(commaAsPoint(panels_.boxes.txttemp));
+    panels_.ReadTemperature();
+    ports_.status.setText(status::Temperature, temperatureCaption(panels_.temperatureText));
 
-    panels.StartLightState();
+    panels_.StartLightState();
 
-    if (switches.autoCalibration && !st.Offline_Mode) {
-        startStatusFrame("<AUTOCALIBRATION>");
+    if (switches_.autoCalibration && !st.Offline_Mode) {
+        showStatusFrame("<AUTOCALIBRATION>");
         ports_.status.setProgress(status::Progress, 0, 383);
-        if (snr < 1.3) snr = 1.8;
-        calibration.Calibrate();
+        if (snr_ < 1.3) snr_ = 1.8;
+        calibration_.Calibrate();
         hideStatusFrame();
     }
-    if (switches.autoZero && !st.Offline_Mode && st.Acq_State > 0) {
-        startStatusFrame("<AUTOCALIBRATION>");
+    if (switches_.autoZero && !st.Offline_Mode && st.Acq_State > 0) {
+        showStatusFrame("<AUTOCALIBRATION>");
         ports_.status.setProgress(status::Progress, 0, 100);
-        if (snr < 1.3) snr = 1.8;
-        calibration.Zero();
+        if (snr_ < 1.3) snr_ = 1.8;
+        calibration_.Zero();
         hideStatusFrame();
     }
 
     if (st.Acq_State != 1) return false;
-    call(hooks.acquisitionStarted);
-    ticksSinceStart = 0;
-    startTime = blockStart = ports_.clock.nowDays();
-    call(hooks.enableBodyBends, false);
-    comErrorTicks = 0;
-    secondsSum = 0;
-    blocksRecorded = 0;
-    blocksEnded = blocksDropped = blocksLost = 0;
-    heldTicks = 0;
-    rawSavingStopped = histogramSavingStopped = false;
-    linkDown = false;
-    reopenAttempts = 0;
+    call(hooks_.acquisitionStarted);
+    ticksSinceStart_ = 0;
+    startTime_ = blockStart_ = ports_.clock.nowDays();
+    call(hooks_.enableBodyBends, false);
+    comErrorTicks_ = 0;
+    secondsSum_ = 0;
+    blocksRecorded_ = 0;
+    blocksEnded_ = blocksDropped_ = blocksLost_ = 0;
+    heldTicks_ = 0;
+    rawSavingStopped_ = histogramSavingStopped_ = false;
+    linkDown_ = false;
+    reopenAttempts_ = 0;
     silentTicks_ = 0;
     lastPrinted_.clear();
     tickError_.clear();
     setTimer(true);
     st.Acq_State = 1;
-    runlog::info("acquisition started in " + acquisitionPath() + " (\"" + acqName + "\"" +
-                 (runSwitch ? ", unattended" : "") + "): RT_Buffer " +
+    runlog::info("acquisition started in " + acquisitionPath() + " (\"" + acqName_ + "\"" +
+                 (runSwitch_ ? ", unattended" : "") + "): RT_Buffer " +
                  std::to_string(st.setup.RT_Buffer) + ", lapse " +
                  std::to_string(st.setup.Aq_lapse) + " min, raw saving " +
                  (st.setup.Save_real == 1 ? "on" : "off") + ", " + PortName(port()));
@@ -305,20 +332,20 @@ void AcquisitionRun::Pause() {
         if (ports_.prompter.askYesNo("Pause Time Counter?")) {
             setTimer(false);
             st.Acq_State = 2;
-            pausedElapsed = ports_.clock.nowDays() - startTime;
-            timeCounterStopped = true;
+            pausedElapsed_ = ports_.clock.nowDays() - startTime_;
+            timeCounterStopped_ = true;
             ports_.status.setText(status::StatusLine, "Time Counter = OFF");
         } else {
             st.Acq_State = 2;
-            timeCounterStopped = false;
+            timeCounterStopped_ = false;
             ports_.status.setText(status::StatusLine, "Time Counter = ON");
         }
-        startStatusFrame("<< PAUSED >>");
+        showStatusFrame("<< PAUSED >>");
     } else if (st.Acq_State == 2) {
-        if (timeCounterStopped) startTime = ports_.clock.nowDays() - pausedElapsed;
-        timeCounterStopped = false;
-        ticksSinceStart = 0;
-        comErrorTicks = 0;
+        if (timeCounterStopped_) startTime_ = ports_.clock.nowDays() - pausedElapsed_;
+        timeCounterStopped_ = false;
+        ticksSinceStart_ = 0;
+        comErrorTicks_ = 0;
         setTimer(true);
         st.Acq_State = 1;
         hideStatusFrame();
@@ -326,47 +353,47 @@ void AcquisitionRun::Pause() {
 }
 
 void AcquisitionRun::logRunEnd(const std::string& how) {
-    if (!state_.recording || acqFolder.empty()) return;
+    if (!state_.recording || acqFolder_.empty()) return;
     runlog::info("acquisition " + how + " in " + acquisitionPath() + ": " +
-                 std::to_string(blocksRecorded) + " blocks recorded, " +
-                 std::to_string(blocksDropped) + " dropped, " + std::to_string(blocksLost) +
+                 std::to_string(blocksRecorded_) + " blocks recorded, " +
+                 std::to_string(blocksDropped_) + " dropped, " + std::to_string(blocksLost_) +
                  " not saved");
 }
 
 void AcquisitionRun::Stop() {
     SharedState& st = state_;
-    call(hooks.stopTestTimer);
+    call(hooks_.stopTestTimer);
     if (st.Acq_State == 1 || st.Acq_State == 2) {
-        if (!finished) logRunEnd("stopped");
-        call(hooks.enableCmdPause, false);
-        call(hooks.enableCmdPlay, true);
+        if (!finished_) logRunEnd("stopped");
+        call(hooks_.enableCmdPause, false);
+        call(hooks_.enableCmdPlay, true);
         st.Acq_State = 0;
-        runSwitch = false;
+        runSwitch_ = false;
     }
-    call(hooks.lockComments, false);
+    call(hooks_.lockComments, false);
     setTimer(false);
     hideStatusFrame();
-    call(hooks.enableBodyBends, true);
+    call(hooks_.enableBodyBends, true);
 
-    panels.SwitchOff();
+    panels_.SwitchOff();
 
-    call(hooks.enableCmdsetup, true);
-    call(hooks.enableCmdoffline, true);
-    call(hooks.lockOrganism, false);
+    call(hooks_.enableCmdsetup, true);
+    call(hooks_.enableCmdoffline, true);
+    call(hooks_.lockOrganism, false);
 
     // A blank still being taken ends with the run.
-    if (realtime.blankRunning) {
-        realtime.stopBlank();
+    if (realtime_.blankRunning) {
+        realtime_.stopBlank();
         st.Blank_Mode = false;
     }
-    calibration.endBlank();
+    calibration_.endBlank();
 
     ports_.pump.processEvents(10);
     CommFlush(port());
     ports_.clock.sleepMs(5);
     ports_.pump.processEvents(10);
     ports_.status.setVisible(status::BlankLabel, false);
-    ticksSinceStart = 0;
+    ticksSinceStart_ = 0;
 }
 
 // --- The tick -------------------------------------------------------------------
@@ -389,11 +416,11 @@ AcquisitionRun::TickSample AcquisitionRun::sampleGroups() {
     int groups[4] = {0, 32, 64, 96};
     int count = 4;
     if (state_.BodyBends_Mode) {
-        groups[0] = bodyBendsGroup;
-        groups[1] = bodyBendsGroup + 32;
+        groups[0] = bodyBendsGroup_;
+        groups[1] = bodyBendsGroup_ + 32;
         count = 2;
     }
-    SignalBlock& raw = realtime.rawBlock;
+    SignalBlock& raw = realtime_.rawBlock;
     bool lastValid = true;
     int replyBytes = 0;
     for (int i = 0; i < count; ++i) {
@@ -405,9 +432,9 @@ AcquisitionRun::TickSample AcquisitionRun::sampleGroups() {
         for (int k = 0; k < kGroupBeams; ++k) {
             const int b = BeamOfValue(s, k);
             if (g.valid)
-                raw.at(b, sampleIndex) = g.values[static_cast<size_t>(k)];
-            else if (sampleIndex > 1)
-                raw.at(b, sampleIndex) = raw.at(b, sampleIndex - 1);
+                raw.at(b, sampleIndex_) = g.values[static_cast<size_t>(k)];
+            else if (sampleIndex_ > 1)
+                raw.at(b, sampleIndex_) = raw.at(b, sampleIndex_ - 1);
         }
     }
     t.bad = !lastValid;
@@ -418,21 +445,21 @@ AcquisitionRun::TickSample AcquisitionRun::sampleGroups() {
 // Counts bad ticks; true when the program has been restarted (the tick ends).
 bool AcquisitionRun::serialHealth(bool bad) {
     if (!bad) {
-        comErrorTicks = 0;
+        comErrorTicks_ = 0;
         return false;
     }
-    if (comErrorTicks < kComErrorShown) {
-        ++comErrorTicks;
+    if (comErrorTicks_ < kComErrorShown) {
+        ++comErrorTicks_;
         return false;
     }
-    if (!switches.autoRestart) {
+    if (!switches_.autoRestart) {
         showTrouble("<COM ERROR>", "VERIFY COM PORT!");
         return false;
     }
     showTrouble("<COM ERROR>",
-                "Restarting COM.." + std::to_string(kComErrorRestart - comErrorTicks));
-    if (comErrorTicks < kComErrorRestart) {
-        ++comErrorTicks;
+                "Restarting COM.." + std::to_string(kComErrorRestart - comErrorTicks_));
+    if (comErrorTicks_ < kComErrorRestart) {
+        ++comErrorTicks_;
         return false;
     }
     runlog::warn("restarting the program after " + std::to_string(kComErrorRestart + 1) +
@@ -443,7 +470,7 @@ bool AcquisitionRun::serialHealth(bool bad) {
     setTimer(false);
     CommClose(port());
     ports_.desktop.startSelf({"/run"});
-    call(hooks.quitProgram);
+    call(hooks_.quitProgram);
     return true;
 }
 
@@ -454,30 +481,30 @@ bool AcquisitionRun::serialHealth(bool bad) {
 void AcquisitionRun::watchLink(bool silent) {
     if (!silent) {
         silentTicks_ = 0;
-        if (linkDown) linkAnswers("answers again");
+        if (linkDown_) linkAnswers("answers again");
         return;
     }
     if (++silentTicks_ < kSilentTicksForLinkDown) return;
     const double now = ports_.clock.nowDays();
-    if (!linkDown) {
-        linkDown = true;
+    if (!linkDown_) {
+        linkDown_ = true;
         linkLostAt_ = now;
         nextReopen_ = now;
         reopenError_.clear();
         runlog::warn(PortName(port()) + ": no reply to " + std::to_string(silentTicks_) +
                      " samples in a row (" + CommError.source + ": " + CommError.message +
                      "); reopening the port every " +
-                     std::to_string(static_cast<int>(reopenSeconds)) + " s");
+                     std::to_string(static_cast<int>(reopenSeconds_)) + " s");
         sayUnattended(PortName(port()) + ": the instrument does not answer; reopening the port");
     }
     if (now < nextReopen_) return;
-    nextReopen_ = now + reopenSeconds / 86400;
+    nextReopen_ = now + reopenSeconds_ / 86400;
     if (reopenLink()) linkAnswers("answers again after reopening the port");
 }
 
 // Closes and reopens the port and asks the instrument for its identification.
 bool AcquisitionRun::reopenLink() {
-    ++reopenAttempts;
+    ++reopenAttempts_;
     const int p = port();
     CommClose(p);
     std::string error;
@@ -492,17 +519,17 @@ bool AcquisitionRun::reopenLink() {
     if (error != reopenError_) {
         reopenError_ = error;
         runlog::warn(PortName(p) + ": reopening failed (" + error + "); trying again every " +
-                     std::to_string(static_cast<int>(reopenSeconds)) + " s");
+                     std::to_string(static_cast<int>(reopenSeconds_)) + " s");
     }
     return false;
 }
 
 void AcquisitionRun::linkAnswers(const std::string& how) {
     const double down = ports_.clock.nowDays() - linkLostAt_;
-    linkDown = false;
+    linkDown_ = false;
     silentTicks_ = 0;
     runlog::info(PortName(port()) + ": the instrument " + how + " after " + seconds(down) +
-                 " without replies (" + std::to_string(reopenAttempts) + " reopenings so far)");
+                 " without replies (" + std::to_string(reopenAttempts_) + " reopenings so far)");
     const std::string line = "Connected on COM[ " + std::to_string(port()) + " ]";
     ports_.status.setText(status::StatusLine, line);
     sayUnattended(line);
@@ -521,67 +548,68 @@ void AcquisitionRun::AcquisitionTick() {
         if (st.Acq_State == 1) {
             // While the link is down and its port could not be reopened there
             // is nothing to ask: the tick is a bad one without an exchange.
-            const bool portGone = linkDown && !CommIsOpen(port());
-            if (!st.Offline_Mode && !portGone && (sampleIndex <= 1 || ticksSinceStart <= 1))
+            const bool portGone = linkDown_ && !CommIsOpen(port());
+            if (!st.Offline_Mode && !portGone && (sampleIndex_ <= 1 || ticksSinceStart_ <= 1))
                 warmUp();
             const TickSample sample = portGone ? TickSample{true, true, true} : sampleGroups();
-            if (sample.held) ++heldTicks;
+            if (sample.held) ++heldTicks_;
             if (serialHealth(sample.bad)) return; // restarted: this instance ends
             if (!st.Offline_Mode) watchLink(sample.silent);
-            if (ticksSinceStart == st.setup.DSP_Interval) call(hooks.refreshSignalAfterStart);
+            if (ticksSinceStart_ == st.setup.DSP_Interval) call(hooks_.refreshSignalAfterStart);
 
-            if (onSampleStored) onSampleStored(sampleIndex);
-            realtime.processSample(sampleIndex, ticksSinceStart, windowCounter, realtimeSettings(),
-                                   st.channels.Channel_Threshold, st.plate.Channel_Well);
+            if (onSampleStored_) onSampleStored_(sampleIndex_, realtime_.rawBlock);
+            realtime_.processSample(sampleIndex_, ticksSinceStart_, windowCounter_,
+                                    realtimeSettings(), st.channels.Channel_Threshold,
+                                    st.plate.Channel_Well);
             if (st.Acq_State != 1) return; // the blank session ended in this tick
-            if (calibration.recordingToResume()) {
+            if (calibration_.recordingToResume()) {
                 // The blank taken during the acquisition ended in this tick:
                 // recording starts again with the next sample.
-                calibration.resumeRecording();
+                calibration_.resumeRecording();
                 return;
             }
 
-            if (signalViewCounter % 2 == 0) {
-                call(hooks.drawNewSamples);
+            if (signalViewCounter_ % 2 == 0) {
+                call(hooks_.drawNewSamples);
                 ports_.status.setText(status::Temperature,
-                                      temperatureCaption(panels.temperatureText));
+                                      temperatureCaption(panels_.temperatureText));
             }
 
-            ++tickCount;
-            ++sampleIndex;
-            if (sampleIndex >= realtime.rtBuffer()) {
-                sampleIndex = 0;
+            ++tickCount_;
+            ++sampleIndex_;
+            if (sampleIndex_ >= realtime_.rtBuffer()) {
+                sampleIndex_ = 0;
                 // Whatever became of the block, the lapse is checked below.
                 blockEnd();
             }
             updateElapsed();
-            if (elapsedMinutes >= st.setup.Aq_lapse && sampleIndex == 0 &&
-                !calibration.blankSession_ && !calibration.blankInRun_) {
+            if (elapsedMinutes_ >= st.setup.Aq_lapse && sampleIndex_ == 0 &&
+                !calibration_.blankInProgress()) {
                 lapseEnd();
                 return;
             }
-            if (sampleIndex % 25 == 0) {
+            if (sampleIndex_ % 25 == 0) {
                 ports_.status.setProgress(status::TimeBar, timeBarPercent(), 100);
-                panels.ApplyPulseProgram(minutesSinceStart());
-                panels.ApplyPendingChange();
+                panels_.ApplyPulseProgram(minutesSinceStart());
+                panels_.ApplyPendingChange();
             }
-            ++signalViewCounter;
-            if (windowCounter < st.setup.DSP_Interval) {
-                ++windowCounter;
+            ++signalViewCounter_;
+            if (windowCounter_ < st.setup.DSP_Interval) {
+                ++windowCounter_;
             } else {
-                windowCounter = 0;
-                call(hooks.toggleTraceColour);
+                windowCounter_ = 0;
+                call(hooks_.toggleTraceColour);
             }
-            ++ticksSinceStart;
-        } else if (st.Acq_State == 2 && !timeCounterStopped) {
+            ++ticksSinceStart_;
+        } else if (st.Acq_State == 2 && !timeCounterStopped_) {
             updateElapsed();
-            if (elapsedMinutes >= st.setup.Aq_lapse) {
+            if (elapsedMinutes_ >= st.setup.Aq_lapse) {
                 lapseEnd();
                 return;
             }
             ports_.status.setProgress(status::TimeBar, timeBarPercent(), 100);
-            panels.ApplyPulseProgram(minutesSinceStart());
-            panels.ApplyPendingChange();
+            panels_.ApplyPulseProgram(minutesSinceStart());
+            panels_.ApplyPendingChange();
         }
     } catch (const std::exception& e) {
         // A failure ends this tick without a message; the next one runs as
@@ -594,94 +622,94 @@ void AcquisitionRun::AcquisitionTick() {
 }
 
 double AcquisitionRun::minutesSinceStart() const {
-    return (ports_.clock.nowDays() - startTime) * 1440;
+    return (ports_.clock.nowDays() - startTime_) * 1440;
 }
 
 double AcquisitionRun::timeBarPercent() const {
     if (state_.setup.Aq_lapse <= 0) return 100;
-    return std::min(100.0, 100.0 * elapsedMinutes / state_.setup.Aq_lapse);
+    return std::min(100.0, 100.0 * elapsedMinutes_ / state_.setup.Aq_lapse);
 }
 
 void AcquisitionRun::updateElapsed() {
-    const double days = ports_.clock.nowDays() - startTime;
+    const double days = ports_.clock.nowDays() - startTime_;
     ports_.status.setText(status::ElapsedTime, elapsedText(days));
-    elapsedMinutes = static_cast<int32_t>(std::floor(days * 1440 + kMinuteEpsilon));
-    elapsedMinutesExact = roundDecimals(days * 1440, 2);
+    elapsedMinutes_ = static_cast<int32_t>(std::floor(days * 1440 + kMinuteEpsilon));
+    elapsedMinutesExact_ = roundDecimals(days * 1440, 2);
 }
 
 bool AcquisitionRun::lapseEnd() {
-    finished = true;
+    finished_ = true;
     logRunEnd("finished at its lapse");
     setTimer(false);
-    panels.SwitchOff();
-    if (switches.userBinSize) {
-        call(hooks.showReport, true);
-        call(hooks.showMainWindow);
+    panels_.SwitchOff();
+    if (switches_.userBinSize) {
+        call(hooks_.showReport, true);
+        call(hooks_.showMainWindow);
     } else {
-        call(hooks.showReport, false);
+        call(hooks_.showReport, false);
         ports_.prompter.show("Acquisition finished");
     }
-    call(hooks.enableBodyBends, true);
+    call(hooks_.enableBodyBends, true);
     Stop();
     return true;
 }
 
 void AcquisitionRun::blockEnd() {
     SharedState& st = state_;
-    const int rt = realtime.rtBuffer();
-    const int held = heldTicks;
-    heldTicks = 0;
-    ++blocksEnded;
+    const int rt = realtime_.rtBuffer();
+    const int held = heldTicks_;
+    heldTicks_ = 0;
+    ++blocksEnded_;
     try {
         const double now = ports_.clock.nowDays();
-        secondsPerSample = roundDecimals((now - blockStart) * 86400 / rt, 3);
+        secondsPerSample_ = roundDecimals((now - blockStart_) * 86400 / rt, 3);
 
-        const double t = panels.ReadTemperature();
-        ports_.status.setText(status::Temperature, temperatureCaption(panels.temperatureText));
-        panels.RegulateTemperature(t);
-        panels.ApplyLightSchedule();
+        const double t = panels_.ReadTemperature();
+        ports_.status.setText(status::Temperature, temperatureCaption(panels_.temperatureText));
+        panels_.RegulateTemperature(t);
+        panels_.ApplyLightSchedule();
 
         // Mostly held samples are copies, not measurements: such a block is
         // neither analysed (its thresholds would follow the copies) nor
         // stored; the gap shows in the record times.
-        const bool trusted = held <= mostHeldShare * rt;
-        if (trusted && switches.autoZero) {
-            if (onBlockAnalysis) onBlockAnalysis();
+        const bool trusted = held <= mostHeldShare_ * rt;
+        if (trusted && switches_.autoZero) {
+            if (onBlockAnalysis_) onBlockAnalysis_();
             blockAnalysis();
         }
         if (st.BodyBends_Mode) {
-            bodyBendsGroup = static_cast<int16_t>(bodyBendsGroup + 64);
-            if (bodyBendsGroup >= bodyBendsLimit) bodyBendsGroup = 0;
+            bodyBendsGroup_ = static_cast<int16_t>(bodyBendsGroup_ + 64);
+            if (bodyBendsGroup_ >= bodyBendsLimit_) bodyBendsGroup_ = 0;
         }
-        if (std::any_of(readjust.begin(), readjust.end(), [](bool b) { return b; })) {
-            if (trusted) calibration.ReAdjust(readjust);
-            readjust.fill(false);
+        if (std::any_of(readjust_.begin(), readjust_.end(), [](bool b) { return b; })) {
+            if (trusted) calibration_.ReAdjust(readjust_);
+            readjust_.fill(false);
         }
-        call(hooks.refreshActivePlot);
+        call(hooks_.refreshActivePlot);
 
         if (st.recording) {
             if (!trusted) {
-                ++blocksDropped;
-                runlog::warn("block " + std::to_string(blocksEnded) + " at minute " +
-                             std::to_string(elapsedMinutes) +
+                ++blocksDropped_;
+                runlog::warn("block " + std::to_string(blocksEnded_) + " at minute " +
+                             std::to_string(elapsedMinutes_) +
                              " not stored: " + std::to_string(held) + " of " + std::to_string(rt) +
                              " samples held for want of a valid reply");
             } else if (writeBlockRecords()) {
-                runlog::info("block " + std::to_string(blocksEnded) +
-                             " recorded as counts record " + std::to_string(blocksRecorded) +
-                             " at minute " + std::to_string(elapsedMinutes) + ", " +
+                runlog::info("block " + std::to_string(blocksEnded_) +
+                             " recorded as counts record " + std::to_string(blocksRecorded_) +
+                             " at minute " + std::to_string(elapsedMinutes_) + ", " +
                              std::to_string(held) + " of " + std::to_string(rt) + " samples held" +
-                             (panels.lastReadingOk ? "" : ", temperature not read"));
+                             (panels_.lastReadingOk ? "" : ", temperature not read"));
             }
         }
     } catch (const std::exception& e) {
-        runlog::error("block " + std::to_string(blocksEnded) + " ended early: " + e.what());
+        runlog::error("block " + std::to_string(blocksEnded_) + " ended early: " + e.what());
     }
-    blockStart = ports_.clock.nowDays();
+    blockStart_ = ports_.clock.nowDays();
     // Nobody watches an unattended run's window: each block says how far
     // the acquisition has got. It is printed beside the trouble lines without
     // making a repeated one print again.
-    if (st.recording && runSwitch && printUnattended) printUnattended(blockProgressLine());
+    if (st.recording && runSwitch_ && printUnattended_) printUnattended_(blockProgressLine());
 }
 
 void AcquisitionRun::blockAnalysis() {
@@ -691,18 +719,18 @@ void AcquisitionRun::blockAnalysis() {
     for (int b = 0; b < kChannels; ++b) {
         if (st.plate.Channel_Well[b] < 0) continue;
         beams.push_back(b);
-        readjust[b] = false;
-        const BlockStatistics stats = realtime.blockStatistics(b);
+        readjust_[b] = false;
+        const BlockStatistics stats = realtime_.blockStatistics(b);
         if (!stats.valid) continue; // nothing measured: the threshold stays
         const double envelope = static_cast<double>(stats.envelope);
         const double level = static_cast<double>(stats.level);
         const double noise = (envelope >= level || level < 1)
-                                 ? snr * 100
-                                 : (1 - (level - envelope) / level) * 100 * snr;
+                                 ? snr_ * 100
+                                 : (1 - (level - envelope) / level) * 100 * snr_;
         st.channels.Channel_Threshold[b] = std::max(1.0, noise + 1);
-        if (level > 1944 && switches.autoCalibration && st.recording &&
+        if (level > 1944 && switches_.autoCalibration && st.recording &&
             (st.calibration.Channel_Gain[b] != 0 || st.calibration.Channel_PinHole[b] > 1))
-            readjust[b] = true;
+            readjust_[b] = true;
     }
     if (beams.empty()) return;
 
@@ -710,7 +738,7 @@ void AcquisitionRun::blockAnalysis() {
     DetectionTrace lastTrace;
     std::vector<DetectionTrace*> traces(beams.size(), nullptr);
     traces.back() = &lastTrace;
-    DetectActivityBeams(realtime.rawBlock, beams.data(), static_cast<int>(beams.size()), snr,
+    DetectActivityBeams(realtime_.rawBlock, beams.data(), static_cast<int>(beams.size()), snr_,
                         st.setup.DSP_Method, events.data(), traces.data());
     st.Detect_Threshold = lastTrace.threshold;
     st.Detect_Events = lastTrace.events;
@@ -719,17 +747,17 @@ void AcquisitionRun::blockAnalysis() {
     for (size_t i = 0; i < beams.size(); ++i) {
         const int b = beams[i];
         if (st.BodyBends_Mode) {
-            BodyBendHistogram(realtime.rawBlock, b, h, st.channels.Channel_Threshold[b]);
+            BodyBendHistogram(realtime_.rawBlock, b, h, st.channels.Channel_Threshold[b]);
             int32_t largest = 0;
             for (int k = 0; k < kBodyBendBins; ++k) {
-                bodyBendsHistogram[b][k] += h[static_cast<size_t>(k)];
-                largest = std::max(largest, bodyBendsHistogram[b][k]);
+                bodyBendsHistogram_[b][k] += h[static_cast<size_t>(k)];
+                largest = std::max(largest, bodyBendsHistogram_[b][k]);
             }
-            bodyBendsLargest[b] = largest;
+            bodyBendsLargest_[b] = largest;
         }
-        realtime.blockCounts[b] = events[i];
-        if (realtime.totals[b] <= 9999)
-            realtime.totals[b] = saturateInt16(realtime.totals[b] + events[i]);
+        realtime_.blockCounts[b] = events[i];
+        if (realtime_.totals[b] <= 9999)
+            realtime_.totals[b] = saturateInt16(realtime_.totals[b] + events[i]);
     }
 }
 
@@ -742,13 +770,13 @@ void AcquisitionRun::blockAnalysis() {
 bool AcquisitionRun::writeBlockRecords() {
     SharedState& st = state_;
     const std::string folder = acquisitionPath();
-    const std::string rawFile = rawFileName(numbering.fileNumber);
+    const std::string rawFile = rawFileName(numbering_.fileNumber);
     const std::string rawPath = joinPath(folder, rawFile);
     const std::string countsPath = countsFilePath(folder);
-    const std::string histoPath = joinPath(folder, histogramFileName(numbering.fileNumber));
-    const bool withRaw = st.setup.Save_real == 1 && !rawSavingStopped;
-    const bool withHisto = st.BodyBends_Mode && !histogramSavingStopped;
-    const std::string block = "block " + std::to_string(blocksEnded);
+    const std::string histoPath = joinPath(folder, histogramFileName(numbering_.fileNumber));
+    const bool withRaw = st.setup.Save_real == 1 && !rawSavingStopped_;
+    const bool withHisto = st.BodyBends_Mode && !histogramSavingStopped_;
+    const std::string block = "block " + std::to_string(blocksEnded_);
 
     // Whole records only: a partial record left by an earlier failure is not
     // part of the size to come back to.
@@ -767,35 +795,35 @@ bool AcquisitionRun::writeBlockRecords() {
     std::string reason;
     bool rawWritten = false;
     const long long rawBefore =
-        withRaw ? wholeSize(rawPath, rawRecordSize(realtime.rtBuffer())) : 0;
+        withRaw ? wholeSize(rawPath, rawRecordSize(realtime_.rtBuffer())) : 0;
     if (withRaw) {
         rawWritten = write(
-            [&] { return files.raw(folder, numbering.fileNumber, realtime.rawBlock); }, reason);
+            [&] { return files_.raw(folder, numbering_.fileNumber, realtime_.rawBlock); }, reason);
         if (!rawWritten) {
             restoreSize(rawPath, rawBefore);
-            rawSavingStopped = true;
+            rawSavingStopped_ = true;
             runlog::error(block + ": raw block not written to " + rawPath + " (" + reason +
                           "); raw data saving stopped for the rest of the acquisition");
             showTrouble("<DISK ERROR>", "Raw data saving stopped at block " +
-                                            std::to_string(blocksEnded) + ": " + reason);
+                                            std::to_string(blocksEnded_) + ": " + reason);
         }
     }
 
     const long long countsBefore = wholeSize(countsPath, kCountsRecordSize);
     // A temperature that could not be read is stored as 0, which the reports
     // read as no reading.
-    realtime.blockCounts[kChannels] =
-        panels.lastReadingOk ? temperatureTenths(st.Temp_Current) : int16_t{0};
-    if (!write([&] { return files.counts(folder, elapsedMinutes, realtime.blockCounts); },
+    realtime_.blockCounts[kChannels] =
+        panels_.lastReadingOk ? temperatureTenths(st.Temp_Current) : int16_t{0};
+    if (!write([&] { return files_.counts(folder, elapsedMinutes_, realtime_.blockCounts); },
                reason)) {
         restoreSize(countsPath, countsBefore);
         if (rawWritten) restoreSize(rawPath, rawBefore);
-        ++blocksLost;
-        runlog::error(block + " at minute " + std::to_string(elapsedMinutes) +
+        ++blocksLost_;
+        runlog::error(block + " at minute " + std::to_string(elapsedMinutes_) +
                       ": counts record not written to " + countsPath + " (" + reason + ")" +
                       (rawWritten ? "; its raw block in " + rawFile + " taken back" : ""));
         showTrouble("<DISK ERROR>",
-                    "Block " + std::to_string(blocksEnded) + " not saved: " + reason);
+                    "Block " + std::to_string(blocksEnded_) + " not saved: " + reason);
         return false;
     }
 
@@ -803,61 +831,61 @@ bool AcquisitionRun::writeBlockRecords() {
         const long long histoBefore = wholeSize(histoPath, kHistogramRecordSize);
         if (!write(
                 [&] {
-                    return files.histogram(folder, numbering.fileNumber, elapsedMinutesExact,
-                                           secondsPerSample, bodyBendsHistogram);
+                    return files_.histogram(folder, numbering_.fileNumber, elapsedMinutesExact_,
+                                            secondsPerSample_, bodyBendsHistogram_);
                 },
                 reason)) {
             restoreSize(histoPath, histoBefore);
-            histogramSavingStopped = true;
+            histogramSavingStopped_ = true;
             runlog::error(block + ": histogram record not written to " + histoPath + " (" + reason +
                           "); histogram saving stopped for the rest of the acquisition");
             showTrouble("<DISK ERROR>", "Histogram saving stopped at block " +
-                                            std::to_string(blocksEnded) + ": " + reason);
+                                            std::to_string(blocksEnded_) + ": " + reason);
         }
     }
-    secondsSum += secondsPerSample;
-    ++blocksRecorded;
-    numbering.blockRecorded();
+    secondsSum_ += secondsPerSample_;
+    ++blocksRecorded_;
+    numbering_.blockRecorded();
     return true;
 }
 
 // --- Controls --------------------------------------------------------------------
 
 void AcquisitionRun::applyOrganismPreset(int index) {
-    RunControls& c = controls;
+    RunControls& c = controls_;
     switch (index) {
     case 0:
     case 1:
         c.txt_snr_umbral = index == 0 ? "1.8" : "2.1";
-        snr = leadingNumber(commaAsPoint(c.txt_snr_umbral));
+        snr_ = leadingNumber(commaAsPoint(c.txt_snr_umbral));
         c.snrLabel = ">>>>";
         c.snrBoxVisible = false;
         break;
     case 2:
         c.snrLabel = "> Zero SNR:";
         c.snrBoxVisible = true;
-        snr = leadingNumber(commaAsPoint(c.txt_snr_umbral));
+        snr_ = leadingNumber(commaAsPoint(c.txt_snr_umbral));
         break;
     default:
         break;
     }
-    if (snr <= 1.4) {
-        snr = 1.8;
+    if (snr_ <= 1.4) {
+        snr_ = 1.8;
         c.txt_snr_umbral = "1.8";
     }
 }
 
 void AcquisitionRun::cmb_organism_Click(int index) {
     if (index < 0 || index > 3) return;
-    controls.cmb_organism = index;
-    controls.organismText = kOrganisms[index];
+    controls_.cmb_organism = index;
+    controls_.organismText = kOrganisms[index];
     state_.setup.Organism() = static_cast<int16_t>(index);
     applyOrganismPreset(index);
 }
 
 void AcquisitionRun::lbl_snr_Click() {
-    controls.snrBoxVisible = !controls.snrBoxVisible;
-    controls.snrLabel = controls.snrBoxVisible ? "> Zero SNR:" : ">>>>";
+    controls_.snrBoxVisible = !controls_.snrBoxVisible;
+    controls_.snrLabel = controls_.snrBoxVisible ? "> Zero SNR:" : ">>>>";
 }
 
 void AcquisitionRun::txt_snr_umbral_LostFocus(const std::string& text) {
@@ -865,64 +893,64 @@ void AcquisitionRun::txt_snr_umbral_LostFocus(const std::string& text) {
     const double v = isNumber(t) ? leadingNumber(t) : 0;
     if (isNumber(t) && v > 1 && v <= 5) {
         state_.setup.SNRx10() = saturateInt16(roundHalfEven(v * 10));
-        controls.txt_snr_umbral =
+        controls_.txt_snr_umbral =
             withDecimalMark(fixedDecimals(v, 1), ports_.locale.decimalSeparator());
     } else {
         ports_.prompter.show("Invalid value: 1.1 to 5.0");
-        controls.txt_snr_umbral = "1.8";
+        controls_.txt_snr_umbral = "1.8";
         state_.setup.SNRx10() = 18;
     }
     cmb_organism_Click(2);
 }
 
 void AcquisitionRun::chk_bodybends_Click(bool ticked) {
-    const bool w96u = controls.plateFormatLabel == "w96u";
+    const bool w96u = controls_.plateFormatLabel == "w96u";
     if (ticked && w96u) {
-        controls.chk_bodybends = true;
+        controls_.chk_bodybends = true;
         state_.BodyBends_Mode = true;
         ports_.prompter.show(std::string("WARNING!") + kCrLf +
                              "Experimental functionality! Beta testing." + kCrLf +
                              "Contact us for more information");
-        call(hooks.showHistogramButton, true);
+        call(hooks_.showHistogramButton, true);
         return;
     }
-    controls.chk_bodybends = false;
+    controls_.chk_bodybends = false;
     state_.BodyBends_Mode = false;
-    if (!ticked) call(hooks.showHistogramButton, false);
-    if (!w96u) controls.bodyBendsVisible = false;
+    if (!ticked) call(hooks_.showHistogramButton, false);
+    if (!w96u) controls_.bodyBendsVisible = false;
 }
 
 void AcquisitionRun::FillControls() {
     ProjectSetup& p = state_.setup;
-    controls.plateFormatLabel = p.Plate_format;
+    controls_.plateFormatLabel = p.Plate_format;
     const int16_t snrx10 = p.SNRx10();
-    controls.txt_snr_umbral = withDecimalMark(fixedDecimals(snrx10 == 0 ? 1.8 : snrx10 / 10.0, 1),
-                                              ports_.locale.decimalSeparator());
+    controls_.txt_snr_umbral = withDecimalMark(fixedDecimals(snrx10 == 0 ? 1.8 : snrx10 / 10.0, 1),
+                                               ports_.locale.decimalSeparator());
     const int organism = p.Organism();
-    if (organism >= 0 && organism <= 6) controls.organismText = kOrganismTexts[organism];
+    if (organism >= 0 && organism <= 6) controls_.organismText = kOrganismTexts[organism];
     if (organism >= 0 && organism <= 3) {
-        controls.cmb_organism = organism;
+        controls_.cmb_organism = organism;
         applyOrganismPreset(organism);
     }
-    snr = leadingNumber(commaAsPoint(controls.txt_snr_umbral));
-    if (organism >= 0 && organism <= 2 && snr <= 1.4) snr = 1.8;
+    snr_ = leadingNumber(commaAsPoint(controls_.txt_snr_umbral));
+    if (organism >= 0 && organism <= 2 && snr_ <= 1.4) snr_ = 1.8;
 
-    calibration.FillControls();
-    panels.FillPanels();
+    calibration_.FillControls();
+    panels_.FillPanels();
 }
 
 void AcquisitionRun::ActivationRefresh() {
     if (state_.Acq_State != 0) return;
-    realtime.resize(state_.setup.RT_Buffer);
-    for (auto& beam : bodyBendsHistogram)
+    realtime_.resize(state_.setup.RT_Buffer);
+    for (auto& beam : bodyBendsHistogram_)
         beam.fill(0);
-    bodyBendsLargest.fill(0);
+    bodyBendsLargest_.fill(0);
     state_.Blank_Mode = false;
-    panels.ActivationRefresh();
-    controls.plateFormatLabel = state_.setup.Plate_format;
-    controls.bodyBendsEnabled = controls.plateFormatLabel == "w96u";
-    controls.bodyBendsVisible = false;
-    call(hooks.enableBodyBends, controls.bodyBendsEnabled);
+    panels_.ActivationRefresh();
+    controls_.plateFormatLabel = state_.setup.Plate_format;
+    controls_.bodyBendsEnabled = controls_.plateFormatLabel == "w96u";
+    controls_.bodyBendsVisible = false;
+    call(hooks_.enableBodyBends, controls_.bodyBendsEnabled);
 }
 
 } // namespace trv

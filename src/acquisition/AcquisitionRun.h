@@ -2,20 +2,80 @@
 // and the 30 ms timer tick that samples the beams, processes every sample,
 // analyses and records every block, and ends the run when the programmed
 // lapse has passed. It owns the block arrays (through its RealtimeProcessor),
-// the calibration procedures and the temperature and light panels.
+// the calibration procedures and the temperature and light panels. It draws
+// nothing and includes no window code: windows read its state through the
+// const accessors and are told when to draw through RunHooks.
+//
+// Life cycle
+// ----------
+// Play (CmdPlay_Click) checks, in this order, and refuses with its message,
+//   leaving everything idle: a name for the experiment (the input box; a run
+//   started with "/run" takes "Autorun project"), a project other than #0
+//   (the setup window opens), an instrument (not OFFLINE MODE), and, for an
+//   attended run saving raw data for more than 30 minutes, the disk space
+//   question. It then writes the acquisition folder (a run that cannot
+//   write it does not start), sets Acq_State 1 and recording, locks the
+//   controls, clears the block arrays, totals, histograms and file
+//   numbering, reads the temperature, sets the start light state, and runs
+//   the start calibration (Auto Calibration) and threshold burst (Auto
+//   Zero). A Stop during those ends Play with false. Otherwise the counters
+//   restart, the start time is now, and the 30 ms timer (Timeradq) starts.
+// Ticks (AcquisitionTick, each timeout of Timeradq): a tick that comes while
+//   another runs (window events let in by a long step) returns at once.
+//   While running (Acq_State 1) a tick warms the link after a start or
+//   resume, samples the four beam groups (two in body-bends mode) into the
+//   raw block at sampleIndex, holding a group's previous sample when its
+//   reply is invalid; counts bad ticks ("<COM ERROR>" after 20) and reopens
+//   a link that stays silent every reopenSeconds; hands the sample to the
+//   real-time processing (spike removal and statistics with Auto Zero, the
+//   running threshold curve and counting without, the blank reading); has
+//   the signal view draw the new samples every second tick; then advances
+//   tickCount and sampleIndex. While paused with the time counter on
+//   (Acq_State 2) a tick only keeps the elapsed time, the lapse and the
+//   light program going.
+// Block end (sampleIndex wraps at RT_Buffer): seconds per sample of the
+//   block, the temperature read and regulated, the light schedule applied.
+//   A block in which more than mostHeldShare of the ticks held a sample is
+//   neither analysed nor stored (counted in blocksDropped). Otherwise, with
+//   Auto Zero on, it is analysed: thresholds from its envelope, events per
+//   beam (block counts and totals), body-bends histograms, and beams that
+//   drifted too high re-adjusted at once. The live plots are refreshed.
+//   While recording, its records are written in this order: the raw block
+//   (with raw saving on), the counts record (always; when it fails the
+//   block's raw record is taken back and the block counts in blocksLost)
+//   and the histogram record (body-bends mode). Raw and histogram saving
+//   stop for the rest of the run at their first failure. Each recorded
+//   block advances the file numbering (numbering()) that names the raw and
+//   histogram files.
+// Lapse end (the elapsed whole minutes reach Aq_lapse at a block boundary):
+//   the timer stops, light and element are switched off, the report is
+//   shown (with "User Defined BIN size" the report window with Autoreport
+//   and then the main window; otherwise "Acquisition finished"), and Stop
+//   follows; finished() tells this end from a Stop.
+// Pause (CmdPause_Click) asks "Pause Time Counter?": Yes stops the timer
+//   and the time counter (the start time moves on at resume), No goes on
+//   counting time without sampling. Pressed again it resumes sampling.
+// Stop (CmdStop_Click, the lapse end, a failed start calibration): Acq_State
+//   0, the timer stopped, light and element off, the controls unlocked, a
+//   blank in progress ended, the port purged; "/run" is forgotten.
+// Read Blank during a run (Auto Zero off): recording stops, the blank is
+//   taken into a folder of its own, and the acquisition then records on in
+//   that folder from a fresh block, file numbering and start time.
+// Automatic restart ("AutoRestart on ComError"): after 30 bad ticks in a
+//   row the run logs its end, stops the timer, closes the port, starts a new
+//   instance of the program with "/run" (an unattended run, "Autorun
+//   project", in a folder of its own) and quits this one without the exit
+//   question (hooks.quitProgram).
 //
 // How a window drives it
 // ----------------------
 // * The window creates one AcquisitionRun over the shared state and its
-//   ports, fills `hooks` (everything only a window can do: its timer, its
-//   buttons, its other windows, its drawings), and sets `switches` from its
-//   menus (and keeps them in step when the user toggles them).
+//   ports, gives it its hooks (setHooks: everything only a window can do:
+//   its timer, its buttons, its other windows, its drawings) and keeps its
+//   menu switches in step (setAutoRestart, setUserBinSize; the calibration
+//   sets Auto Calibration and Auto Zero).
 // * CmdPlay_Click -> Play(); CmdPause_Click -> Pause(); CmdStop_Click ->
-//   Stop().
-// * Timeradq: a 30 ms timer that hooks.setTimer(true/false) starts and
-//   stops; its timeout calls AcquisitionTick(). The tick guards itself
-//   against re-entry (a tick that lets window events run may receive
-//   another timeout: that one returns at once).
+//   Stop(); Timeradq's timeout -> AcquisitionTick().
 // * Texts go through ports.status (targets of trv::status): ElapsedTime
 //   (Txt_time), Temperature (lbl_temperature), TimeBar (progress),
 //   AcquisitionName (txt_subproject), BlankLabel (lblcalibrando, text and
@@ -24,12 +84,13 @@
 //   "<< PAUSED >>") and its line StatusLine (lbl_autochannel), with the
 //   progress strip Progress. Messages and the name input box go through
 //   ports.prompter.
-// * The drawings read the run's arrays (display builds its block arrays and
-//   plot data from them: runBlockArrays, runPlotData), with sampleIndex as
-//   the write position and tickCount for the tick label.
-// * Panels: `panels` (TemperatureLight) and `calibration` (Calibration) take
-//   the panel and calibration button events; the organism, SNR and
-//   body-bends controls are handled here (cmb_organism_Click ...).
+// * The drawings read the run's arrays (realtime(), bodyBendsHistogram())
+//   with sampleIndex() as the write position and tickCount() for the tick
+//   label; display builds its own block arrays and plot data from them.
+// * Panels: panels() (TemperatureLight) and calibration() (Calibration)
+//   take the panel and calibration button events; the organism, SNR and
+//   body-bends controls are handled here (cmb_organism_Click ...), and
+//   controls() is what they show.
 // * Start-up: FillControls() after the project is loaded; the main window's
 //   activation refresh (while idle): ActivationRefresh().
 #pragma once
@@ -38,6 +99,7 @@
 #include "acquisition/Calibration.h"
 #include "acquisition/DataFiles.h"
 #include "acquisition/RealtimeProcessing.h"
+#include "acquisition/RunHooks.h"
 #include "acquisition/TemperatureLight.h"
 #include "common/Ports.h"
 #include "device/COM_Module.h"
@@ -47,73 +109,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace trv {
-
-// What only the main window can do. Every hook may be left empty.
-struct RunHooks {
-    // Timeradq (30 ms): started with true, stopped with false.
-    std::function<void(bool)> setTimer;
-    // Enabled state of CmdPlay, CmdPause, Cmdsetup (">Edit") and Cmdoffline
-    // ("<< Back").
-    std::function<void(bool)> enableCmdPlay;
-    std::function<void(bool)> enableCmdPause;
-    std::function<void(bool)> enableCmdsetup;
-    std::function<void(bool)> enableCmdoffline;
-    // Locks (true) or unlocks the comments box (txt_description).
-    std::function<void(bool)> lockComments;
-    // Locks (true) or unlocks the organism choice (cmb_organism) and the SNR
-    // box (txt_snr_umbral).
-    std::function<void(bool)> lockOrganism;
-    // Enabled state of chk_bodybends.
-    std::function<void(bool)> enableBodyBends;
-    // The text of the comments box, written to subproj.dat at Play.
-    std::function<std::string()> commentsText;
-    // Stops the device-test timer (Timer_test).
-    std::function<void()> stopTestTimer;
-    // Opens the setup window (Frm_setup) and hides the main window.
-    std::function<void()> openSetup;
-    // Hides the setup and offline windows.
-    std::function<void()> hideOtherWindows;
-    // Play, before the disk check: prepares the live plot of the current
-    // plot type.
-    std::function<void()> prepareLivePlot;
-    // Play, once the start calibration is done: display scales reset
-    // (LiveDisplay::acquisitionStarted with the cleared arrays).
-    std::function<void()> acquisitionStarted;
-    // Read Blank: the signal view's group list (LiveDisplay::blankStarted).
-    std::function<void()> blankStarted;
-    // Tick: the signal view's refresh once per start or resume
-    // (SignalView::refreshAfterStart).
-    std::function<void()> refreshSignalAfterStart;
-    // Every second tick: SignalView::drawNewSamples (the run sets the
-    // temperature label right after).
-    std::function<void()> drawNewSamples;
-    // Every time the real-time window counter wraps: toggle the signal
-    // view's traceColourFlag.
-    std::function<void()> toggleTraceColour;
-    // Block end: LivePlots::refreshActivePlot.
-    std::function<void()> refreshActivePlot;
-    // Lapse end: "Show my report" (Cmdreport). With autoreport true the
-    // report window's "Autoreport" box is set first.
-    std::function<void(bool autoreport)> showReport;
-    // Lapse end with "User Defined BIN size": the main window is shown again.
-    std::function<void()> showMainWindow;
-    // Automatic restart: ends this program at once, without the exit
-    // question (the new instance has already been started).
-    std::function<void()> quitProgram;
-    // Body-bends mode switched: show (true) or hide the histogram plot
-    // button (Cmd_histoplot).
-    std::function<void(bool)> showHistogramButton;
-};
-
-// Menu entries and switches of the main window that steer the run.
-struct RunSwitches {
-    bool autoCalibration = true; // "Auto   Calibration" (Enab_Cal)
-    bool autoZero = true;        // "Auto   Zero" (Enab_Zero)
-    bool autoRestart = false;    // "AutoRestart on ComError"
-    bool userBinSize = false;    // "User Defined BIN size"
-};
 
 // The data file writers, replaceable so tests can make a write fail.
 struct RunFileWriters {
@@ -140,38 +138,65 @@ struct RunControls {
 
 inline constexpr const char* kAutorunName = "Autorun project";
 
-class AcquisitionRun {
+class AcquisitionRun : private CalibrationContext {
   public:
     AcquisitionRun(SharedState& state, Ports& ports);
     AcquisitionRun(const AcquisitionRun&) = delete;
     AcquisitionRun& operator=(const AcquisitionRun&) = delete;
 
-    RunHooks hooks;
-    RunSwitches switches;
-    RunControls controls;
-    RunFileWriters files;
+    // --- Configuration (set by the window, or by tests) --------------------
+    void setHooks(RunHooks hooks) { hooks_ = std::move(hooks); }
+    const RunHooks& hooks() const override { return hooks_; }
+    void setFileWriters(RunFileWriters files) { files_ = std::move(files); }
+    const RunFileWriters& fileWriters() const { return files_; }
+    // Menu switches; the calibration's menu entries set the first two too.
+    const RunSwitches& switches() const override { return switches_; }
+    void setAutoCalibration(bool on) override { switches_.autoCalibration = on; }
+    void setAutoZero(bool on) override { switches_.autoZero = on; }
+    void setAutoRestart(bool on) { switches_.autoRestart = on; }
+    void setUserBinSize(bool on) { switches_.userBinSize = on; }
     // Free megabytes of the drive holding a path (-1 when unknown).
-    std::function<long long(const std::string&)> freeDiskMB;
+    void setFreeDiskMB(std::function<long long(const std::string&)> f) {
+        freeDiskMB_ = std::move(f);
+    }
     // Unattended runs (started with "/run") have nobody watching the window:
     // what the status frame says about the link and the data files is also
-    // written here (by default to the standard error, one line each).
-    std::function<void(const std::string&)> printUnattended;
+    // written here (by default to the standard error, one line each; empty
+    // for none).
+    void setPrintUnattended(std::function<void(const std::string&)> f) {
+        printUnattended_ = std::move(f);
+    }
     // A link that answers nothing at all is reopened this often (seconds).
-    double reopenSeconds = 5;
+    void setReopenSeconds(double s) { reopenSeconds_ = s; }
     // A block is stored as data only when at most this share of its ticks
     // held a previous sample for want of a valid reply: beyond it the block
     // is mostly copies, and its counts would read as activity that was lost.
-    double mostHeldShare = 0.1;
-
-    // The window's SNR value (snr), shown with one decimal.
-    double snr = 1.8;
+    void setMostHeldShare(double share) { mostHeldShare_ = share; }
     // Started with "/run": Play takes the name "Autorun project" and skips
     // the disk check. Stop forgets it.
-    bool runSwitch = false;
+    void setRunSwitch(bool on) { runSwitch_ = on; }
+    bool runSwitch() const { return runSwitch_; }
+    // The window's SNR value (snr), shown with one decimal.
+    void setSnr(double v) override { snr_ = v; }
+    double snr() const override { return snr_; }
+    // What the organism, SNR and body-bends controls show; the window hands
+    // back what the setup window chose.
+    const RunControls& controls() const { return controls_; }
+    void setControls(RunControls c) { controls_ = std::move(c); }
+    // Called by the tick at each stored sample (after decoding, before the
+    // real-time processing), with the raw block: for tests and measurements,
+    // which may put a signal of their own in the sample.
+    void setOnSampleStored(std::function<void(int sampleIndex, SignalBlock& rawBlock)> f) {
+        onSampleStored_ = std::move(f);
+    }
+    // Called at a block end just before the block analysis.
+    void setOnBlockAnalysis(std::function<void()> f) { onBlockAnalysis_ = std::move(f); }
 
-    TemperatureLight panels;
-    Calibration calibration;
-    RealtimeProcessor realtime;
+    // --- Sub-objects whose commands the window calls ------------------------
+    TemperatureLight& panels() { return panels_; }
+    const TemperatureLight& panels() const { return panels_; }
+    Calibration& calibration() { return calibration_; }
+    const Calibration& calibration() const { return calibration_; }
 
     // --- Commands ---------------------------------------------------------
     // CmdPlay_Click. True when an acquisition started (and still runs).
@@ -202,70 +227,68 @@ class AcquisitionRun {
     // "w96u" and hidden.
     void ActivationRefresh();
 
-    // --- State (read by the window and the drawings) -----------------------
+    // --- State (read by the window, the drawings and tests) ----------------
     int16_t Acq_State() const { return state_.Acq_State; }
     // An acquisition started by Play is running or paused (a blank session
     // that Read Blank started while idle is none).
     bool acquisitionRunning() const {
-        return state_.Acq_State != 0 && !calibration.blankSessionRunning();
+        return state_.Acq_State != 0 && !calibration_.blankSessionRunning();
     }
     bool timerRunning() const { return timerRunning_; }
+    // The shared state the run works on.
+    const SharedState& sharedState() const { return state_; }
 
-    std::string acqName;
-    std::string acqFolder; // yyyymmdd_hhmm
-    double startTime = 0;  // serial days
-    double blockStart = 0; // serial days
-    int sampleIndex = 0;
-    int32_t ticksSinceStart = 0;
-    int32_t tickCount = 0;
-    int32_t elapsedMinutes = 0;
-    double elapsedMinutesExact = 0;
-    double secondsPerSample = 0;
-    DataFileNumbering numbering;
-    int16_t comErrorTicks = 0;
-    int16_t bodyBendsGroup = 0;
-    int16_t bodyBendsLimit = 127;
-    bool finished = false;
-    bool timeCounterStopped = false;
-    double pausedElapsed = 0; // days, remembered by a pause that stopped the counter
-    int32_t signalViewCounter = 0;
-    int32_t windowCounter = 0; // real-time window counter, 0..DSP_Interval
-    double secondsSum = 0;     // seconds per sample of the recorded blocks
-    int32_t blocksRecorded = 0;
+    const std::string& acqName() const override { return acqName_; }
+    const std::string& acqFolder() const { return acqFolder_; } // yyyymmdd_hhmm
+    // Full path of the current acquisition folder ("" before Play).
+    std::string acquisitionPath() const;
+    double startTime() const { return startTime_; }   // serial days
+    double blockStart() const { return blockStart_; } // serial days
+    // Where the next sample goes in the block (0..RT_Buffer-1).
+    int sampleIndex() const { return sampleIndex_; }
+    // Ticks since Play or resume, and sampled ticks since Play.
+    int32_t ticksSinceStart() const { return ticksSinceStart_; }
+    int32_t tickCount() const override { return tickCount_; }
+    int32_t elapsedMinutes() const { return elapsedMinutes_; }
+    double elapsedMinutesExact() const { return elapsedMinutesExact_; }
+    double secondsPerSample() const { return secondsPerSample_; } // of the last block
+    // Mean seconds per sample of the blocks recorded so far (the running sum
+    // before the first one).
+    double meanSecondsPerSample() const {
+        return blocksRecorded_ > 0 ? secondsSum_ / blocksRecorded_ : secondsSum_;
+    }
+    const DataFileNumbering& numbering() const { return numbering_; }
+    // Bad ticks in a row.
+    int16_t comErrorTicks() const { return comErrorTicks_; }
+    // The first beam group sampled in body-bends mode.
+    int16_t bodyBendsGroup() const { return bodyBendsGroup_; }
+    // The run ended at its lapse (not by Stop).
+    bool finished() const { return finished_; }
+    bool timeCounterStopped() const { return timeCounterStopped_; }
+    int32_t blocksRecorded() const { return blocksRecorded_; }
     // Blocks ended since Play, recorded or not (numbered from 1 in the log).
-    int32_t blocksEnded = 0;
-    // Ticks of the current block in which a group held its previous sample.
-    int heldTicks = 0;
+    int32_t blocksEnded() const { return blocksEnded_; }
     // Blocks not stored because too many of their samples were held, and
     // blocks whose counts record could not be written.
-    int32_t blocksDropped = 0;
-    int32_t blocksLost = 0;
+    int32_t blocksDropped() const { return blocksDropped_; }
+    int32_t blocksLost() const { return blocksLost_; }
     // Raw and histogram records stop at their first failed write (the files
     // then hold the blocks before it, in step with counts.bin).
-    bool rawSavingStopped = false;
-    bool histogramSavingStopped = false;
+    bool rawSavingStopped() const { return rawSavingStopped_; }
+    bool histogramSavingStopped() const { return histogramSavingStopped_; }
     // No reply at all for a while: the port is being reopened.
-    bool linkDown = false;
-    int32_t reopenAttempts = 0;
+    bool linkDown() const { return linkDown_; }
+    int32_t reopenAttempts() const { return reopenAttempts_; }
 
     // Ticks without a single reply byte before the link counts as down.
     static constexpr int kSilentTicksForLinkDown = 3;
 
+    // The block arrays, block counts and totals.
+    const RealtimeProcessor& realtime() const { return realtime_; }
     // Cumulative body-bend histograms [beam][bin], and each beam's largest bin.
-    BodyBendTable bodyBendsHistogram{};
-    ChannelArray<int32_t> bodyBendsLargest{};
-    // Beams marked for re-adjustment by the last block analysis.
-    std::array<bool, kSlots> readjust{};
+    const BodyBendTable& bodyBendsHistogram() const { return bodyBendsHistogram_; }
+    const ChannelArray<int32_t>& bodyBendsLargest() const { return bodyBendsLargest_; }
 
-    // Full path of the current acquisition folder ("" before Play).
-    std::string acquisitionPath() const;
-    // The shared state the run works on, for reading.
-    const SharedState& sharedState() const { return state_; }
-    // Mean seconds per sample of the blocks recorded so far (the running sum
-    // before the first one).
-    double meanSecondsPerSample() const {
-        return blocksRecorded > 0 ? secondsSum / blocksRecorded : secondsSum;
-    }
     // "hh:mm:ss [Nd]" of a duration in days.
     static std::string elapsedText(double days);
     // What an unattended run prints at each block end: "00:02:05 [0d]
@@ -280,15 +303,19 @@ class AcquisitionRun {
     };
     static DiskCheck diskCheck(int lapseMinutes, long long freeMB);
 
-    // Called by the tick at each stored sample (after decoding, before the
-    // real-time processing): for tests and measurements.
-    std::function<void(int sampleIndex)> onSampleStored;
-    // Called at a block end just before the block analysis.
-    std::function<void()> onBlockAnalysis;
-
   private:
-    friend class Calibration;
-    void setTimer(bool on);
+    // What only the calibration reaches (CalibrationContext).
+    RealtimeProcessor& processor() override { return realtime_; }
+    void setAcquisitionFolder(const std::string& name) override { acqFolder_ = name; }
+    void restartBlock() override { sampleIndex_ = 0; }
+    void restartClock() override;
+    void blankRestart(bool idle) override;
+    void recordingRestart() override;
+    void setTimer(bool on) override;
+    void showStatusFrame(const std::string& caption) override;
+    void hideStatusFrame() override;
+    void stop() override { Stop(); }
+
     struct TickSample {
         bool bad = false;    // the last group was invalid
         bool held = false;   // some group held its previous sample
@@ -309,8 +336,6 @@ class AcquisitionRun {
     void logRunEnd(const std::string& how);
     void updateElapsed();
     bool lapseEnd();
-    void startStatusFrame(const std::string& caption);
-    void hideStatusFrame();
     void warmUp();
     RealtimeSettings realtimeSettings() const;
     int port() const { return state_.config.Serial_COM; }
@@ -318,6 +343,60 @@ class AcquisitionRun {
 
     SharedState& state_;
     Ports& ports_;
+
+    // Configuration.
+    RunHooks hooks_;
+    RunSwitches switches_;
+    RunControls controls_;
+    RunFileWriters files_;
+    std::function<long long(const std::string&)> freeDiskMB_;
+    std::function<void(const std::string&)> printUnattended_;
+    double reopenSeconds_ = 5;
+    double mostHeldShare_ = 0.1;
+    double snr_ = 1.8;
+    bool runSwitch_ = false;
+    std::function<void(int, SignalBlock&)> onSampleStored_;
+    std::function<void()> onBlockAnalysis_;
+
+    TemperatureLight panels_;
+    Calibration calibration_;
+    RealtimeProcessor realtime_;
+
+    // Run state.
+    std::string acqName_;
+    std::string acqFolder_;
+    double startTime_ = 0;
+    double blockStart_ = 0;
+    int sampleIndex_ = 0;
+    int32_t ticksSinceStart_ = 0;
+    int32_t tickCount_ = 0;
+    int32_t elapsedMinutes_ = 0;
+    double elapsedMinutesExact_ = 0;
+    double secondsPerSample_ = 0;
+    DataFileNumbering numbering_;
+    int16_t comErrorTicks_ = 0;
+    int16_t bodyBendsGroup_ = 0;
+    int16_t bodyBendsLimit_ = 127;
+    bool finished_ = false;
+    bool timeCounterStopped_ = false;
+    double pausedElapsed_ = 0; // days, remembered by a pause that stopped the counter
+    int32_t signalViewCounter_ = 0;
+    int32_t windowCounter_ = 0; // real-time window counter, 0..DSP_Interval
+    double secondsSum_ = 0;     // seconds per sample of the recorded blocks
+    int32_t blocksRecorded_ = 0;
+    int32_t blocksEnded_ = 0;
+    int heldTicks_ = 0; // ticks of the current block in which a group held its sample
+    int32_t blocksDropped_ = 0;
+    int32_t blocksLost_ = 0;
+    bool rawSavingStopped_ = false;
+    bool histogramSavingStopped_ = false;
+    bool linkDown_ = false;
+    int32_t reopenAttempts_ = 0;
+    BodyBendTable bodyBendsHistogram_{};
+    ChannelArray<int32_t> bodyBendsLargest_{};
+    // Beams marked for re-adjustment by the last block analysis.
+    std::array<bool, kSlots> readjust_{};
+
     bool timerRunning_ = false;
     bool inTick_ = false;
     int silentTicks_ = 0;

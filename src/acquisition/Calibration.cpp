@@ -1,6 +1,5 @@
 #include "acquisition/Calibration.h"
 
-#include "acquisition/AcquisitionRun.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "device/COM_Module.h"
@@ -14,7 +13,8 @@
 
 namespace trv {
 
-Calibration::Calibration(AcquisitionRun& run) : run_(run) {}
+Calibration::Calibration(SharedState& state, Ports& ports, CalibrationContext& run)
+    : state_(state), ports_(ports), run_(run) {}
 
 void Calibration::changed() {
     if (onControlsChanged) onControlsChanged();
@@ -70,7 +70,7 @@ bool Calibration::BandStep(int v, int16_t& power, int16_t& gain, BeamCalibration
 // accepts replies of 192 bytes or more, otherwise exactly 192. A group
 // without a usable reply leaves its previous values.
 bool Calibration::calibrationPass(bool withWarmup, int16_t* levels, bool lenient) {
-    const int port = run_.port();
+    const int port = serialPort();
     if (withWarmup) {
         std::string discard;
         for (int s : kGroupStarts) {
@@ -78,7 +78,7 @@ bool Calibration::calibrationPass(bool withWarmup, int16_t* levels, bool lenient
             CommWrite(port, DeviceFrame(op::BeamSample, s, 0));
             CommRead(port, discard, kBeamSampleBytes);
         }
-        run_.ports_.clock.sleepMs(50);
+        ports_.clock.sleepMs(50);
     }
     bool any = false;
     for (int s : kGroupStarts) {
@@ -93,8 +93,8 @@ bool Calibration::calibrationPass(bool withWarmup, int16_t* levels, bool lenient
 }
 
 bool Calibration::Calibrate() {
-    SharedState& st = run_.state_;
-    Ports& ports = run_.ports_;
+    SharedState& st = state_;
+    Ports& ports = ports_;
     StatusView& status = ports.status;
     if (st.Offline_Mode) {
         ports.prompter.show("Operation not possible in OFFLINE mode");
@@ -123,7 +123,7 @@ bool Calibration::Calibrate() {
         }
     }
 
-    const int port = run_.port();
+    const int port = serialPort();
     for (int b = 0; b < kChannels && st.Acq_State > 0; ++b) {
         status.setText(status::StatusLine, "Writing calibration..." + std::to_string(b));
         status.setProgress(status::Progress, b, 383);
@@ -135,7 +135,7 @@ bool Calibration::Calibrate() {
         }
     }
 
-    run_.sampleIndex = 0;
+    run_.restartBlock();
     int written = 383;
     auto pending = [&] {
         return std::any_of(beams.begin(), beams.begin() + kChannels,
@@ -143,12 +143,12 @@ bool Calibration::Calibrate() {
     };
     std::vector<int16_t> levels(kChannels);
     for (int b = 0; b < kChannels; ++b)
-        levels[b] = run_.realtime.rawBlock.at(b, 0);
+        levels[b] = run_.processor().rawBlock.at(b, 0);
     while (pending() && st.Acq_State > 0) {
         status.setText(status::StatusLine, "Acquiring...");
         calibrationPass(true, levels.data(), true);
         for (int b = 0; b < kChannels; ++b)
-            run_.realtime.rawBlock.at(b, 0) = levels[b];
+            run_.processor().rawBlock.at(b, 0) = levels[b];
         status.setText(status::StatusLine, "Calibrating... [" + std::to_string(written) + "]");
         status.setProgress(status::Progress, std::max(0, 383 - written), 383);
         written = 0;
@@ -159,7 +159,7 @@ bool Calibration::Calibrate() {
             ++written;
             if (WriteChannelSetting(port, b, cal.Channel_PinHole[b], cal.Channel_Gain[b],
                                     ports.clock, ports.prompter) != 1) {
-                run_.Stop();
+                run_.stop();
                 return false;
             }
         }
@@ -171,8 +171,8 @@ bool Calibration::Calibrate() {
 }
 
 bool Calibration::ReAdjust(const std::array<bool, kSlots>& marked) {
-    SharedState& st = run_.state_;
-    Ports& ports = run_.ports_;
+    SharedState& st = state_;
+    Ports& ports = ports_;
     StatusView& status = ports.status;
     CalibrationTable& cal = st.calibration;
 
@@ -189,12 +189,12 @@ bool Calibration::ReAdjust(const std::array<bool, kSlots>& marked) {
     }
     adjust[kChannels] = false;
 
-    run_.startStatusFrame("<AUTOCALIBRATION>");
+    run_.showStatusFrame("<AUTOCALIBRATION>");
     status.setText(status::StatusLine, "Auto-Adjustment...");
     status.setProgress(status::Progress, 0, 383);
 
     std::vector<int16_t> levels(kChannels, 0);
-    const int port = run_.port();
+    const int port = serialPort();
     int written = 383;
     auto pending = [&] {
         for (int b = 0; b < kChannels; ++b)
@@ -224,14 +224,14 @@ bool Calibration::ReAdjust(const std::array<bool, kSlots>& marked) {
 }
 
 void Calibration::Zero() {
-    SharedState& st = run_.state_;
-    Ports& ports = run_.ports_;
+    SharedState& st = state_;
+    Ports& ports = ports_;
     StatusView& status = ports.status;
     status.setText(status::StatusLine, "AutoZero Calculation .... <000>");
-    const int n = run_.switches.autoCalibration && run_.switches.autoZero ? 30 : 100;
+    const int n = run_.switches().autoCalibration && run_.switches().autoZero ? 30 : 100;
     status.setProgress(status::Progress, 0, n);
 
-    const int port = run_.port();
+    const int port = serialPort();
     if (!st.Offline_Mode) {
         std::string discard;
         for (int s : kGroupStarts) {
@@ -244,7 +244,7 @@ void Calibration::Zero() {
     // The burst is sampled into its own rows and copied into the block rows
     // that exist, so a short block (small RT_Buffer) still gets all samples.
     std::vector<int16_t> x(static_cast<size_t>(n) * kChannels);
-    SignalBlock& block = run_.realtime.rawBlock;
+    SignalBlock& block = run_.processor().rawBlock;
     for (int i = 0; i < n; ++i) {
         int16_t* row = x.data() + static_cast<size_t>(i) * kChannels;
         for (int b = 0; b < kChannels; ++b)
@@ -280,7 +280,7 @@ void Calibration::Zero() {
         const double meanSig =
             static_cast<double>(roundHalfEven(static_cast<double>(sumSig) / count));
         const double noise =
-            meanSig < 1 ? 0.0 : (1 - (meanSig - meanDiff) / meanSig) * 100 * run_.snr;
+            meanSig < 1 ? 0.0 : (1 - (meanSig - meanDiff) / meanSig) * 100 * run_.snr();
         st.channels.Channel_Threshold[b] = std::max(1.0, noise + 1);
     }
 }
@@ -288,11 +288,11 @@ void Calibration::Zero() {
 // --- Blank reading ------------------------------------------------------------
 
 void Calibration::ReadBlank() {
-    SharedState& st = run_.state_;
-    Ports& ports = run_.ports_;
+    SharedState& st = state_;
+    Ports& ports = ports_;
     const bool idle = st.Acq_State == 0;
     const bool duringRun = !idle && !blankSession_;
-    if (duringRun && run_.switches.autoZero) {
+    if (duringRun && run_.switches().autoZero) {
         // The blank is only fed with Auto Zero off: started now it would
         // never end, and the acquisition would record nothing more.
         ports.prompter.show("Read Blank needs Auto Zero OFF: the acquisition goes on recording.");
@@ -305,18 +305,11 @@ void Calibration::ReadBlank() {
         // must not replace that run's, and the acquisition records on in
         // this folder once the blank is taken.
         st.recording = false;
-        run_.finished = false;
-        run_.sampleIndex = 0;
-        run_.ticksSinceStart = 0;
-        run_.tickCount = 0;
-        run_.windowCounter = 0;
-        run_.signalViewCounter = 0;
-        run_.numbering.reset();
-        if (idle) run_.comErrorTicks = 0;
-        if (run_.hooks.enableCmdsetup) run_.hooks.enableCmdsetup(false);
-        if (run_.hooks.enableCmdoffline) run_.hooks.enableCmdoffline(false);
-        if (idle && run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(false);
-        if (run_.hooks.hideOtherWindows) run_.hooks.hideOtherWindows();
+        run_.blankRestart(idle);
+        if (run_.hooks().enableCmdsetup) run_.hooks().enableCmdsetup(false);
+        if (run_.hooks().enableCmdoffline) run_.hooks().enableCmdoffline(false);
+        if (idle && run_.hooks().enableCmdPlay) run_.hooks().enableCmdPlay(false);
+        if (run_.hooks().hideOtherWindows) run_.hooks().hideOtherWindows();
 
         const LocalDateTime now = ports.clock.now();
         const std::string name = freeAcquisitionFolderName(st.Project_Folder, now);
@@ -331,19 +324,19 @@ void Calibration::ReadBlank() {
             saveProject(st);
             st.Project_Folder = projectFolder;
         }
-        run_.acqFolder = name;
+        run_.setAcquisitionFolder(name);
     }
 
-    if (run_.hooks.blankStarted) run_.hooks.blankStarted();
-    run_.realtime.startBlank();
-    run_.realtime.blankHook = [this](RealtimeProcessor&) { BlankTick(); };
+    if (run_.hooks().blankStarted) run_.hooks().blankStarted();
+    run_.processor().startBlank();
+    run_.processor().blankHook = [this](RealtimeProcessor&) { BlankTick(); };
 
     if (idle || duringRun) {
         ports.status.setProgress(status::TimeBar, 0, 100);
-        run_.startTime = run_.blockStart = ports.clock.nowDays();
+        run_.restartClock();
     }
     if (idle) blankSession_ = true;
-    blankStartTick_ = run_.tickCount;
+    blankStartTick_ = run_.tickCount();
     st.Blank_Mode = true;
     ports.status.setText(status::BlankLabel, "Setting Blank.... (" +
                                                  std::to_string(st.setup.Threshold_Counter) +
@@ -356,22 +349,22 @@ void Calibration::ReadBlank() {
 }
 
 void Calibration::BlankTick() {
-    SharedState& st = run_.state_;
-    if (!run_.realtime.blankRunning) return;
-    if (run_.tickCount - blankStartTick_ <= st.setup.Threshold_Counter) return;
-    StatusView& status = run_.ports_.status;
+    SharedState& st = state_;
+    if (!run_.processor().blankRunning) return;
+    if (run_.tickCount() - blankStartTick_ <= st.setup.Threshold_Counter) return;
+    StatusView& status = ports_.status;
     status.setText(status::BlankLabel, "Setting (" + std::to_string(kChannels - 1) + ") OK...");
-    run_.realtime.stopBlank();
+    run_.processor().stopBlank();
     st.Blank_Mode = false;
-    run_.realtime.applyBlankThresholds(st.channels.Channel_Threshold, st.plate.Channel_Well);
+    run_.processor().applyBlankThresholds(st.channels.Channel_Threshold, st.plate.Channel_Well);
     if (blankSession_) {
         // The session that Read Blank started ends here.
         blankSession_ = false;
         run_.setTimer(false);
         st.Acq_State = 0;
-        if (run_.hooks.enableCmdsetup) run_.hooks.enableCmdsetup(true);
-        if (run_.hooks.enableCmdoffline) run_.hooks.enableCmdoffline(true);
-        if (run_.hooks.enableCmdPlay) run_.hooks.enableCmdPlay(true);
+        if (run_.hooks().enableCmdsetup) run_.hooks().enableCmdsetup(true);
+        if (run_.hooks().enableCmdoffline) run_.hooks().enableCmdoffline(true);
+        if (run_.hooks().enableCmdPlay) run_.hooks().enableCmdPlay(true);
     } else if (blankInRun_) {
         resumeRecording_ = true;
     }
@@ -379,30 +372,21 @@ void Calibration::BlankTick() {
 }
 
 void Calibration::resumeRecording() {
-    SharedState& st = run_.state_;
-    Ports& ports = run_.ports_;
+    SharedState& st = state_;
+    Ports& ports = ports_;
     resumeRecording_ = false;
     blankInRun_ = false;
     // The blank's folder becomes the acquisition's: the project with the
     // new thresholds, and the acquisition record with its name and notes.
     const std::string comments =
-        run_.hooks.commentsText ? run_.hooks.commentsText() : std::string();
+        run_.hooks().commentsText ? run_.hooks().commentsText() : std::string();
     const std::string folder =
-        createAcquisitionFolder(st, blankFolderTime_, run_.acqName, comments);
-    if (!folder.empty()) run_.acqFolder = folder;
+        createAcquisitionFolder(st, blankFolderTime_, run_.acqName(), comments);
+    if (!folder.empty()) run_.setAcquisitionFolder(folder);
     st.recording = true;
     // No sample of the blank is part of a recorded block: the block, the
     // detection window and the time all start again, as after Play.
-    run_.sampleIndex = 0;
-    run_.ticksSinceStart = 0;
-    run_.windowCounter = 0;
-    run_.signalViewCounter = 0;
-    run_.numbering.reset();
-    run_.realtime.clearBeamState();
-    run_.realtime.blockCounts.fill(0);
-    run_.elapsedMinutes = 0;
-    run_.elapsedMinutesExact = 0;
-    run_.startTime = run_.blockStart = ports.clock.nowDays();
+    run_.recordingRestart();
     ports.status.setProgress(status::TimeBar, 0, 100);
 }
 
@@ -415,15 +399,15 @@ void Calibration::endBlank() {
 // --- Buttons and switches -------------------------------------------------------
 
 void Calibration::cmd_calibra_Click(const std::string& snrText) {
-    run_.snr = leadingNumber(snrText);
-    run_.startStatusFrame("<AUTOCALIBRATION>");
+    run_.setSnr(leadingNumber(snrText));
+    run_.showStatusFrame("<AUTOCALIBRATION>");
     Calibrate();
     run_.hideStatusFrame();
 }
 
 void Calibration::Cmd_autozero_Click(const std::string& snrText) {
-    run_.snr = leadingNumber(commaAsPoint(snrText));
-    run_.startStatusFrame("<AUTOCALIBRATION>");
+    run_.setSnr(leadingNumber(commaAsPoint(snrText)));
+    run_.showStatusFrame("<AUTOCALIBRATION>");
     Zero();
     run_.hideStatusFrame();
 }
@@ -433,21 +417,21 @@ void Calibration::Cmd_readblank_Click() {
 }
 
 void Calibration::AutoCalibration_Click(bool checked) {
-    run_.switches.autoCalibration = checked;
-    run_.state_.setup.Enab_Cal() = checked ? 1 : 0;
+    run_.setAutoCalibration(checked);
+    state_.setup.Enab_Cal() = checked ? 1 : 0;
     controls.cmd_calibra = !checked;
     changed();
 }
 
 void Calibration::AutoZero_Click(bool checked) {
-    run_.switches.autoZero = checked;
-    run_.state_.setup.Enab_Zero() = checked ? 1 : 0;
+    run_.setAutoZero(checked);
+    state_.setup.Enab_Zero() = checked ? 1 : 0;
     controls.Cmd_autozero = !checked;
     changed();
 }
 
 void Calibration::ManualCalibrationOn() {
-    run_.state_.Manual_Calibration = true;
+    state_.Manual_Calibration = true;
     controls.Cmd_readblank = true;
     controls.autoCalibrationEnabled = true;
     controls.autoZeroEnabled = true;
@@ -457,7 +441,7 @@ void Calibration::ManualCalibrationOn() {
 }
 
 void Calibration::ManualCalibrationOff() {
-    run_.state_.Manual_Calibration = false;
+    state_.Manual_Calibration = false;
     controls.Cmd_readblank = false;
     AutoCalibration_Click(true);
     AutoZero_Click(true);
@@ -470,14 +454,14 @@ void Calibration::ManualCalibrationOff() {
 }
 
 void Calibration::FillControls() {
-    ProjectSetup& p = run_.state_.setup;
-    run_.switches.autoCalibration = p.Enab_Cal() != 0;
-    run_.switches.autoZero = p.Enab_Zero() != 0;
-    controls.cmd_calibra = !run_.switches.autoCalibration;
-    controls.Cmd_autozero = !run_.switches.autoZero;
+    ProjectSetup& p = state_.setup;
+    run_.setAutoCalibration(p.Enab_Cal() != 0);
+    run_.setAutoZero(p.Enab_Zero() != 0);
+    controls.cmd_calibra = !run_.switches().autoCalibration;
+    controls.Cmd_autozero = !run_.switches().autoZero;
     // Manual calibration starts off: Read Blank hidden, the switches usable
     // as loaded.
-    run_.state_.Manual_Calibration = false;
+    state_.Manual_Calibration = false;
     controls.Cmd_readblank = false;
     controls.manualOn = false;
     controls.manualOff = true;

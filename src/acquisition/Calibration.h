@@ -5,13 +5,17 @@
 // "Fast ZERO" and at the start, ReadBlank on "Read Blank"). The settings
 // live in calvalue.dat in the program folder.
 //
-// The procedures belong to one AcquisitionRun: they sample into its block
-// arrays, watch its run state (Stop pressed while window events run ends
-// them) and stop it when a setting cannot be written during the start
-// calibration.
+// The procedures belong to one AcquisitionRun and reach it only through
+// CalibrationContext: they sample into its raw block, watch its run state
+// (Stop pressed while window events run ends them), stop it when a setting
+// cannot be written during the start calibration, and restart its block,
+// counters and folder around a blank reading.
 #pragma once
 
+#include "acquisition/RealtimeProcessing.h"
+#include "acquisition/RunHooks.h"
 #include "common/Clock.h"
+#include "common/Ports.h"
 #include "store/Module1.h"
 
 #include <array>
@@ -21,7 +25,45 @@
 
 namespace trv {
 
-class AcquisitionRun;
+// What the calibration reaches of its run (the run implements it).
+class CalibrationContext {
+  public:
+    // The run's real-time processing: its raw block, which the procedures
+    // sample into, and the blank reading's extremes and thresholds.
+    virtual RealtimeProcessor& processor() = 0;
+    // Auto Calibration and Auto Zero, which the menu entries set.
+    virtual const RunSwitches& switches() const = 0;
+    virtual void setAutoCalibration(bool on) = 0;
+    virtual void setAutoZero(bool on) = 0;
+    // The SNR the thresholds are taken with (the buttons take it from the box).
+    virtual double snr() const = 0;
+    virtual void setSnr(double v) = 0;
+    // The window's hooks (its buttons and other windows during a blank).
+    virtual const RunHooks& hooks() const = 0;
+    // Sampled ticks, and the name given at Play.
+    virtual int32_t tickCount() const = 0;
+    virtual const std::string& acqName() const = 0;
+    // The folder the run records in (a name in the project folder).
+    virtual void setAcquisitionFolder(const std::string& name) = 0;
+    // The block starts again at its first sample; the start time and the
+    // block's start are now.
+    virtual void restartBlock() = 0;
+    virtual void restartClock() = 0;
+    // A blank begins: the run is not finished, its block, tick and window
+    // counters and file numbering start again (and, idle, its bad ticks).
+    virtual void blankRestart(bool idle) = 0;
+    // The acquisition records on after its blank: block, counters, file
+    // numbering, detection state, block counts, elapsed and start time anew.
+    virtual void recordingRestart() = 0;
+    // The run's timer (Timeradq), its status frame, and its Stop.
+    virtual void setTimer(bool on) = 0;
+    virtual void showStatusFrame(const std::string& caption) = 0;
+    virtual void hideStatusFrame() = 0;
+    virtual void stop() = 0;
+
+  protected:
+    ~CalibrationContext() = default;
+};
 
 // Where one beam is in its calibration.
 struct BeamCalibration {
@@ -45,7 +87,7 @@ class Calibration {
     static constexpr int LOW = 1638;  // 40 % of 4096
     static constexpr int HIGH = 1843; // 45 % of 4096
 
-    explicit Calibration(AcquisitionRun& run);
+    Calibration(SharedState& state, Ports& ports, CalibrationContext& run);
 
     CalibrationControls controls;
     // Called after anything the controls show has changed.
@@ -83,7 +125,11 @@ class Calibration {
     bool recordingToResume() const { return resumeRecording_; }
     // Read Blank pressed while idle is sampling on its own.
     bool blankSessionRunning() const { return blankSession_; }
+    // A blank is being taken, on its own or during the acquisition.
+    bool blankInProgress() const { return blankSession_ || blankInRun_; }
     void resumeRecording();
+    // Stop: whatever blank was going on is over.
+    void endBlank();
 
     // Buttons: take the SNR from the box text ("Fast ZERO" reads a comma as
     // a decimal point), show the status frame, run, hide the frame.
@@ -101,13 +147,13 @@ class Calibration {
     void FillControls();
 
   private:
-    friend class AcquisitionRun;
     bool calibrationPass(bool withWarmup, int16_t* levels, bool lenient);
-    // Stop: whatever blank was going on is over.
-    void endBlank();
     void changed();
+    int serialPort() const { return state_.config.Serial_COM; }
 
-    AcquisitionRun& run_;
+    SharedState& state_;
+    Ports& ports_;
+    CalibrationContext& run_;
     bool blankSession_ = false; // Read Blank started the sampling itself
     bool blankInRun_ = false;   // a blank interrupts the acquisition's recording
     bool resumeRecording_ = false;

@@ -64,9 +64,9 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
     // "Show my report", the end of a timed acquisition and "User Defined BIN
     // size": the report windows, on top of the main window.
     ReportWindowsHooks rh;
-    rh.userBinSize = [this] { return main_->run().switches.userBinSize; };
+    rh.userBinSize = [this] { return main_->run().switches().userBinSize; };
     rh.setUserBinSize = [this](bool on) {
-        main_->run().switches.userBinSize = on;
+        main_->run().setUserBinSize(on);
         main_->mn_userbin->setChecked(on);
     };
     rh.mainBinSize = [this](int bin) {

@@ -547,15 +547,15 @@ void Frm_Main::build() {
 
     // Calibration buttons.
     connect(cmd_calibra, &QPushButton::clicked, this, [this] {
-        run_.calibration.cmd_calibra_Click(txt_snr_umbral->text().toStdString());
+        run_.calibration().cmd_calibra_Click(txt_snr_umbral->text().toStdString());
         syncCalibration();
     });
     connect(Cmd_autozero, &QPushButton::clicked, this, [this] {
-        run_.calibration.Cmd_autozero_Click(txt_snr_umbral->text().toStdString());
+        run_.calibration().Cmd_autozero_Click(txt_snr_umbral->text().toStdString());
         syncCalibration();
     });
     connect(Cmd_readblank, &QPushButton::clicked, this, [this] {
-        run_.calibration.Cmd_readblank_Click();
+        run_.calibration().Cmd_readblank_Click();
         syncCalibration();
         syncAcquisitionButtons();
     });
@@ -579,32 +579,32 @@ void Frm_Main::build() {
 
     // Panels.
     connect(cmd_ontemp, &QPushButton::clicked, this, [this] {
-        run_.panels.cmd_ontemp_Click();
+        run_.panels().cmd_ontemp_Click();
         syncPanels();
     });
     connect(cmd_frio, &QPushButton::clicked, this, [this] {
-        run_.panels.cmd_frio_Click();
+        run_.panels().cmd_frio_Click();
         syncPanels();
     });
     connect(cmd_luz, &QPushButton::clicked, this, [this] {
-        run_.panels.cmd_luz_Click();
+        run_.panels().cmd_luz_Click();
         syncPanels();
     });
     connect(Cmd_settemp, &QPushButton::clicked, this, [this] {
         panelBoxLeft(txttemp);
-        run_.panels.Cmd_settemp_Click();
+        run_.panels().Cmd_settemp_Click();
         syncPanels();
     });
     connect(Chk_lenabled, &QCheckBox::clicked, this, [this](bool t) {
-        run_.panels.Chk_lenabled_Click(t);
+        run_.panels().Chk_lenabled_Click(t);
         syncPanels();
     });
     connect(Chk_tenabled, &QCheckBox::clicked, this, [this](bool t) {
-        run_.panels.Chk_tenabled_Click(t);
+        run_.panels().Chk_tenabled_Click(t);
         syncPanels();
     });
     connect(cmd_cyclepulse, &QPushButton::clicked, this, [this] {
-        run_.panels.cmd_cyclepulse_Click();
+        run_.panels().cmd_cyclepulse_Click();
         syncPanels();
     });
     for (QLineEdit* e : {txt_lon, txt_loff, txt_pulsetimes, txt_pulseon, txt_pulseoff, txttemp})
@@ -649,11 +649,11 @@ void Frm_Main::buildMenus() {
     mncal_off->setCheckable(true);
     mncal_off->setChecked(true);
     connect(mncal_on, &QAction::triggered, this, [this] {
-        run_.calibration.ManualCalibrationOn();
+        run_.calibration().ManualCalibrationOn();
         syncCalibration();
     });
     connect(mncal_off, &QAction::triggered, this, [this] {
-        run_.calibration.ManualCalibrationOff();
+        run_.calibration().ManualCalibrationOff();
         syncCalibration();
     });
     mnautocal = named(mnadvanced->addAction("Auto   Calibration"), "mnautocal");
@@ -661,11 +661,11 @@ void Frm_Main::buildMenus() {
     mnautocal->setCheckable(true);
     mnautozero->setCheckable(true);
     connect(mnautocal, &QAction::triggered, this, [this](bool on) {
-        run_.calibration.AutoCalibration_Click(on);
+        run_.calibration().AutoCalibration_Click(on);
         syncCalibration();
     });
     connect(mnautozero, &QAction::triggered, this, [this](bool on) {
-        run_.calibration.AutoZero_Click(on);
+        run_.calibration().AutoZero_Click(on);
         syncCalibration();
     });
     mn_userbin = named(mnadvanced->addAction("User Defined BIN size"), "mn_userbin");
@@ -673,8 +673,8 @@ void Frm_Main::buildMenus() {
     connect(mn_userbin, &QAction::triggered, this, [this] {
         // The check follows the options dialog's Apply / Back to Default,
         // not the click itself.
-        mn_userbin->setChecked(run_.switches.userBinSize);
-        saveReportConfig(s_, run_.switches.userBinSize ? 1 : 0, ports_.prompter);
+        mn_userbin->setChecked(run_.switches().userBinSize);
+        saveReportConfig(s_, run_.switches().userBinSize ? 1 : 0, ports_.prompter);
         if (hooks.openReportOptions) hooks.openReportOptions();
     });
     mn_factory = named(mnadvanced->addAction("Factory Settings"), "mn_factory");
@@ -690,17 +690,17 @@ void Frm_Main::buildMenus() {
     lght_ctl->setCheckable(true);
     temp_ctl->setCheckable(true);
     connect(lght_ctl, &QAction::triggered, this, [this] {
-        run_.panels.lght_ctl_Click();
+        run_.panels().lght_ctl_Click();
         syncPanels();
     });
     connect(temp_ctl, &QAction::triggered, this, [this] {
-        run_.panels.temp_ctl_Click();
+        run_.panels().temp_ctl_Click();
         syncPanels();
     });
     mnautorestart = named(mnmore->addAction("AutoRestart on ComError"), "mnautorestart");
     mnautorestart->setCheckable(true);
     connect(mnautorestart, &QAction::triggered, this, [this](bool on) {
-        run_.switches.autoRestart = on;
+        run_.setAutoRestart(on);
         lbl_autostart->setText(on ? " Auto-Restart Enabled" : "");
     });
     mnstatustest = named(mnmore->addAction("Test DEVICE"), "mnstatustest");
@@ -741,13 +741,13 @@ void Frm_Main::bindStatus() {
 template <typename F> void Frm_Main::withDisplay(F&& f) {
     LivePlotData data = runPlotData(run_);
     BlockArrays block = runBlockArrays(run_);
-    LiveDisplayContext c{Picact->surface(), Picreal->surface(), data, block, run_.sampleIndex};
+    LiveDisplayContext c{Picact->surface(), Picreal->surface(), data, block, run_.sampleIndex()};
     f(c);
     syncPickers();
 }
 
 void Frm_Main::wireRun() {
-    RunHooks& h = run_.hooks;
+    RunHooks h;
     h.setTimer = [this](bool on) {
         if (on)
             Timeradq->start();
@@ -795,7 +795,8 @@ void Frm_Main::wireRun() {
     };
     h.drawNewSamples = [this] {
         BlockArrays block = runBlockArrays(run_);
-        display_.signal.drawNewSamples(Picreal->surface(), block, run_.sampleIndex, run_.tickCount);
+        display_.signal.drawNewSamples(Picreal->surface(), block, run_.sampleIndex(),
+                                       run_.tickCount());
     };
     h.toggleTraceColour = [this] {
         display_.signal.traceColourFlag = !display_.signal.traceColourFlag;
@@ -820,9 +821,11 @@ void Frm_Main::wireRun() {
     };
     h.showHistogramButton = [this](bool shown) { Cmd_histoplot->setVisible(shown); };
 
-    run_.panels.onPanelChanged = [this] { syncPanels(); };
-    run_.calibration.onControlsChanged = [this] { syncCalibration(); };
-    run_.calibration.setCalibrationControlBox = [] {};
+    run_.setHooks(std::move(h));
+
+    run_.panels().onPanelChanged = [this] { syncPanels(); };
+    run_.calibration().onControlsChanged = [this] { syncCalibration(); };
+    run_.calibration().setCalibrationControlBox = [] {};
 }
 
 void Frm_Main::wireStartup() {
@@ -846,7 +849,7 @@ void Frm_Main::wireStartup() {
     h.connect = [this] { connectNow(startup_.runSwitch); };
     h.showMain = [this] { show(); };
     h.play = [this](const std::string&) {
-        run_.runSwitch = true;
+        run_.setRunSwitch(true);
         CmdPlay_Click();
         if (closeWhenUnattendedRunEnds && s_.Acq_State == 0) {
             // Nobody is there to see why; say it and end.
@@ -869,7 +872,7 @@ void Frm_Main::wireStartup() {
 
 bool Frm_Main::load(const std::string& commandLine) {
     bool ok = startup_.load(commandLine);
-    run_.runSwitch = startup_.runSwitch;
+    run_.setRunSwitch(startup_.runSwitch);
     return ok;
 }
 
@@ -885,7 +888,9 @@ void Frm_Main::fillTools() {
     cmb_organism->clear();
     for (const std::string& o : organismChoices())
         cmb_organism->addItem(q(o));
-    run_.controls.txt_snr_umbral = snrBoxText(s_.setup.SNRx10());
+    RunControls controls = run_.controls();
+    controls.txt_snr_umbral = snrBoxText(s_.setup.SNRx10());
+    run_.setControls(controls);
     run_.FillControls();
     syncRunControls();
     syncPanels();
@@ -902,7 +907,7 @@ void Frm_Main::fillSettings() {
 }
 
 void Frm_Main::reportConfigLoaded(bool userDefined) {
-    run_.switches.userBinSize = userDefined;
+    run_.setUserBinSize(userDefined);
     mn_userbin->setChecked(userDefined);
     combo_minutes->setCurrentText(QString::number(s_.report.Bin));
 }
@@ -972,7 +977,7 @@ void Frm_Main::syncPickers() {
 
 void Frm_Main::syncRunControls() {
     syncing_ = true;
-    const RunControls& c = run_.controls;
+    const RunControls& c = run_.controls();
     {
         QSignalBlocker b(cmb_organism);
         // The box text of a stored organism may differ from its list entry
@@ -1001,7 +1006,7 @@ void Frm_Main::syncRunControls() {
 
 void Frm_Main::syncPanels() {
     syncing_ = true;
-    const TemperatureLight& p = run_.panels;
+    const TemperatureLight& p = run_.panels();
     cmd_luz->setText(q(p.look.cmd_luz));
     setIndicator(shape_light, p.look.shape_light);
     cmd_frio->setText(q(p.look.cmd_frio));
@@ -1049,7 +1054,7 @@ void Frm_Main::showPanels() {
 }
 
 void Frm_Main::syncCalibration() {
-    const CalibrationControls& c = run_.calibration.controls;
+    const CalibrationControls& c = run_.calibration().controls;
     cmd_calibra->setVisible(c.cmd_calibra);
     Cmd_autozero->setVisible(c.Cmd_autozero);
     Cmd_readblank->setVisible(c.Cmd_readblank);
@@ -1058,8 +1063,8 @@ void Frm_Main::syncCalibration() {
     lbl_calstate->setVisible(!c.cmd_calibra && !c.Cmd_autozero && !c.Cmd_readblank);
     mnautocal->setEnabled(c.autoCalibrationEnabled);
     mnautozero->setEnabled(c.autoZeroEnabled);
-    mnautocal->setChecked(run_.switches.autoCalibration);
-    mnautozero->setChecked(run_.switches.autoZero);
+    mnautocal->setChecked(run_.switches().autoCalibration);
+    mnautozero->setChecked(run_.switches().autoZero);
     mncal_on->setChecked(c.manualOn);
     mncal_off->setChecked(c.manualOff);
 }
@@ -1072,14 +1077,14 @@ void Frm_Main::syncAcquisitionButtons() {
 }
 
 bool Frm_Main::askBeforeEndingRun() const {
-    return run_.acquisitionRunning() && !run_.runSwitch && !headless;
+    return run_.acquisitionRunning() && !run_.runSwitch() && !headless;
 }
 
 void Frm_Main::panelBoxLeft(QLineEdit* e) {
     if (syncing_ || inBoxCheck_) return;
     inBoxCheck_ = true; // a refused value's message takes the focus
     std::string text = e->text().toStdString();
-    TemperatureLight& p = run_.panels;
+    TemperatureLight& p = run_.panels();
     if (e == txt_lon)
         p.txt_lon_LostFocus(text);
     else if (e == txt_loff)
@@ -1100,15 +1105,16 @@ void Frm_Main::panelBoxLeft(QLineEdit* e) {
 
 void Frm_Main::applyDetectionSummary(const DetectionSummary& d) {
     txt_detection->setText(q(d.detection));
-    RunControls& c = run_.controls;
+    RunControls c = run_.controls();
     c.txt_snr_umbral = d.snr;
-    run_.snr = leadingNumber(commaAsPoint(d.snr));
+    run_.setSnr(leadingNumber(commaAsPoint(d.snr)));
     if (d.organism >= 0 && d.organism < static_cast<int>(organismChoices().size())) {
         // Selected as the setup window left it, without the list's preset
         // overwriting the SNR just handed over.
         c.cmb_organism = d.organism;
         c.organismText = organismChoices()[static_cast<size_t>(d.organism)];
     }
+    run_.setControls(c);
     syncRunControls();
 }
 
@@ -1117,7 +1123,7 @@ void Frm_Main::setNotes(const std::string& notes) {
 }
 
 void Frm_Main::showTool(MainTool tool, bool shown) {
-    TemperatureLight& p = run_.panels;
+    TemperatureLight& p = run_.panels();
     switch (tool) {
     case MainTool::Calibration:
         frm_mn1->setVisible(shown);
@@ -1146,7 +1152,7 @@ void Frm_Main::connectNow(bool runSwitch) {
 
 void Frm_Main::cmd_connect_Click() {
     if (s_.Acq_State != 0) return;
-    connectNow(run_.runSwitch);
+    connectNow(run_.runSwitch());
 }
 
 void Frm_Main::Cmd_disconnect_Click() {
@@ -1238,17 +1244,17 @@ void Frm_Main::closeEvent(QCloseEvent* e) {
 
 void Frm_Main::Timeradq_Timer() {
     run_.AcquisitionTick();
-    if (!run_.runSwitch) startup_.forgetRunSwitch();
+    if (!run_.runSwitch()) startup_.forgetRunSwitch();
     // The run may have ended in the tick (lapse, blank session).
     if (s_.Acq_State == 0) syncAcquisitionButtons();
-    if (run_.finished && s_.Acq_State == 0 && !Timeradq->isActive()) {
+    if (run_.finished() && s_.Acq_State == 0 && !Timeradq->isActive()) {
         if (closeWhenUnattendedRunEnds) lapseEndedUnattended();
     }
 }
 
 void Frm_Main::lapseEndedUnattended() {
     closeWhenUnattendedRunEnds = false;
-    std::printf("trelvane: acquisition \"%s\" finished; data in %s\n", run_.acqName.c_str(),
+    std::printf("trelvane: acquisition \"%s\" finished; data in %s\n", run_.acqName().c_str(),
                 run_.acquisitionPath().c_str());
     std::fflush(stdout);
     QTimer::singleShot(0, this, [this] { close(); });

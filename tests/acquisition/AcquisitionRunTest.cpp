@@ -9,6 +9,7 @@
 #include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
 #include "support/Fakes.h"
+#include "support/RunConfig.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,22 +35,24 @@ struct Rig {
         s.setup.Name = "Proj";
         applyBuiltinPlate(s.plate, "w96f");
         run = std::make_unique<AcquisitionRun>(s, fake.ports);
-        run->switches.autoCalibration = false;
-        run->switches.autoZero = false;
-        run->freeDiskMB = [](const std::string&) { return 100000LL; };
+        run->setAutoCalibration(false);
+        run->setAutoZero(false);
+        run->setFreeDiskMB([](const std::string&) { return 100000LL; });
         // Every sample is missing here: these tests are about the run's
         // bookkeeping, so its blocks are stored whatever share is held (the
         // share is tested against the simulated instrument).
-        run->mostHeldShare = 1.0;
-        run->printUnattended = nullptr;
+        run->setMostHeldShare(1.0);
+        run->setPrintUnattended(nullptr);
         auto record = [this](const std::string& what) {
             return [this, what] { calls.push_back(what); };
         };
-        run->hooks.openSetup = record("openSetup");
-        run->hooks.showReport = [this](bool a) { calls.push_back(a ? "autoreport" : "report"); };
-        run->hooks.showMainWindow = record("showMainWindow");
-        run->hooks.refreshActivePlot = record("plot");
-        run->hooks.setTimer = [this](bool on) { calls.push_back(on ? "timer on" : "timer off"); };
+        RunHooks h;
+        h.openSetup = record("openSetup");
+        h.showReport = [this](bool a) { calls.push_back(a ? "autoreport" : "report"); };
+        h.showMainWindow = record("showMainWindow");
+        h.refreshActivePlot = record("plot");
+        h.setTimer = [this](bool on) { calls.push_back(on ? "timer on" : "timer off"); };
+        run->setHooks(std::move(h));
     }
     bool play(const std::string& name = "Exp") {
         fake.prompter.type(name);
@@ -78,9 +81,10 @@ TEST(RunPlay, NamePromptAndTitle) {
                                    "> Auto Calibration is OFF: Remember to read Blank.\r\n");
     EXPECT_EQ(asked.title, "New Acquisition");
     EXPECT_EQ(asked.preset, "Proj_1");
-    r.run->switches.autoCalibration = r.run->switches.autoZero = true;
+    r.run->setAutoCalibration(true);
+    r.run->setAutoZero(true);
     EXPECT_EQ(r.run->namePrompt(), base);
-    r.run->switches.autoZero = false;
+    r.run->setAutoZero(false);
     EXPECT_NE(r.run->namePrompt(), base);
 }
 
@@ -120,15 +124,15 @@ TEST(RunPlay, RefusalsLeaveEverythingIdle) {
     }
     {
         Rig r; // the run switch names the acquisition and asks nothing
-        r.run->runSwitch = true;
+        r.run->setRunSwitch(true);
         r.s.setup.Aq_lapse = 10000;
-        r.run->freeDiskMB = [](const std::string&) { return 10LL; };
+        r.run->setFreeDiskMB([](const std::string&) { return 10LL; });
         EXPECT_TRUE(r.run->Play());
         EXPECT_TRUE(r.fake.prompter.prompts.empty());
         EXPECT_TRUE(r.fake.prompter.messages.empty());
         EXPECT_EQ(readAcquisitionName(r.run->acquisitionPath()), "Autorun project");
         r.run->Stop();
-        EXPECT_FALSE(r.run->runSwitch);
+        EXPECT_FALSE(r.run->runSwitch());
     }
 }
 
@@ -156,7 +160,7 @@ TEST(RunPlay, DiskQuestionOnlyAboveThirtyMinutesWithRealTimeSaving) {
     {
         Rig r;
         r.s.setup.Aq_lapse = 30;
-        r.run->freeDiskMB = [](const std::string&) { return 1LL; };
+        r.run->setFreeDiskMB([](const std::string&) { return 1LL; });
         EXPECT_TRUE(r.play());
         EXPECT_TRUE(r.fake.prompter.messages.empty());
     }
@@ -164,7 +168,7 @@ TEST(RunPlay, DiskQuestionOnlyAboveThirtyMinutesWithRealTimeSaving) {
         Rig r;
         r.s.setup.Aq_lapse = 31;
         r.s.setup.Save_real = 0;
-        r.run->freeDiskMB = [](const std::string&) { return 1LL; };
+        r.run->setFreeDiskMB([](const std::string&) { return 1LL; });
         EXPECT_TRUE(r.play());
         EXPECT_TRUE(r.fake.prompter.messages.empty());
     }
@@ -172,10 +176,10 @@ TEST(RunPlay, DiskQuestionOnlyAboveThirtyMinutesWithRealTimeSaving) {
         Rig r; // No: the setup window opens, nothing starts
         r.s.setup.Aq_lapse = 10000;
         std::string asked;
-        r.run->freeDiskMB = [&](const std::string& path) {
+        r.run->setFreeDiskMB([&](const std::string& path) {
             asked = path;
             return 5000LL;
-        };
+        });
         r.fake.prompter.answer(Answer::No);
         EXPECT_FALSE(r.play());
         EXPECT_EQ(asked, r.s.Project_Folder);
@@ -190,9 +194,10 @@ TEST(RunPlay, DiskQuestionOnlyAboveThirtyMinutesWithRealTimeSaving) {
 TEST(RunPlay, StartsRecordingIntoAFolderOfTheMinute) {
     Rig r;
     r.fake.clock.set(2024, 3, 15, 9, 30, 12);
-    r.run->hooks.commentsText = [] { return std::string("two\r\nlines"); };
+    withHooks(*r.run,
+              [&](RunHooks& h) { h.commentsText = [] { return std::string("two\r\nlines"); }; });
     EXPECT_TRUE(r.play("My \"exp\""));
-    EXPECT_EQ(r.run->acqFolder, "20240315_0930");
+    EXPECT_EQ(r.run->acqFolder(), "20240315_0930");
     EXPECT_EQ(r.s.Acq_State, 1);
     EXPECT_TRUE(r.s.recording);
     EXPECT_TRUE(r.run->timerRunning());
@@ -213,7 +218,7 @@ TEST(RunTick, TheLapseEndsOnlyAtABlockBoundary) {
         ++ticks;
     }
     EXPECT_EQ(ticks, 100);
-    EXPECT_TRUE(r.run->finished);
+    EXPECT_TRUE(r.run->finished());
     EXPECT_EQ(r.s.Acq_State, 0);
     EXPECT_EQ(r.countsRecords(), 5);
     EXPECT_EQ(r.count("report"), 1);
@@ -226,7 +231,7 @@ TEST(RunTick, UserBinSizeSetsAutoreportAndShowsTheMainWindow) {
     Rig r;
     r.s.setup.RT_Buffer = 10;
     r.s.setup.Aq_lapse = 1;
-    r.run->switches.userBinSize = true;
+    r.run->setUserBinSize(true);
     ASSERT_TRUE(r.play());
     while (r.run->timerRunning())
         r.tick(1000);
@@ -287,14 +292,15 @@ TEST(RunTick, TwelfthBlockGoesToTheNextFileAndNumberingSurvivesAFailedBlock) {
     Rig r;
     r.s.setup.RT_Buffer = 8;
     int failCounts = 0;
-    r.run->files.counts = [&](const std::string& folder, int32_t m,
-                              const ChannelArray<int16_t>& c) {
-        if (failCounts > 0) {
-            --failCounts;
-            return false;
-        }
-        return AppendCounts(folder, m, c);
-    };
+    withFileWriters(*r.run, [&](RunFileWriters& w) {
+        w.counts = [&](const std::string& folder, int32_t m, const ChannelArray<int16_t>& c) {
+            if (failCounts > 0) {
+                --failCounts;
+                return false;
+            }
+            return AppendCounts(folder, m, c);
+        };
+    });
     ASSERT_TRUE(r.play());
     const std::string folder = r.run->acquisitionPath();
     for (int i = 0; i < 8 * 5; ++i)
@@ -324,9 +330,11 @@ TEST(RunTick, ARawWriteFailureStopsRawSavingAndTheCountsGoOn) {
     Rig r;
     r.s.setup.RT_Buffer = 8;
     bool failRaw = false;
-    r.run->files.raw = [&](const std::string& folder, int n, const SignalBlock& b) {
-        return !failRaw && AppendRawBlock(folder, n, b);
-    };
+    withFileWriters(*r.run, [&](RunFileWriters& w) {
+        w.raw = [&](const std::string& folder, int n, const SignalBlock& b) {
+            return !failRaw && AppendRawBlock(folder, n, b);
+        };
+    });
     ASSERT_TRUE(r.play());
     for (int i = 0; i < 16; ++i)
         r.tick(100);
@@ -338,24 +346,23 @@ TEST(RunTick, ARawWriteFailureStopsRawSavingAndTheCountsGoOn) {
         r.tick(100);
     EXPECT_EQ(r.countsRecords(), 4);
     EXPECT_EQ(rawBlockCount(joinPath(r.run->acquisitionPath(), "0.bin"), 8), 2);
-    EXPECT_TRUE(r.run->rawSavingStopped);
+    EXPECT_TRUE(r.run->rawSavingStopped());
 }
 
 TEST(RunTick, ADarkBeamWithRareSpikesCostsNeitherTheBlockNorOtherBeams) {
     Rig r;
     r.s.setup.RT_Buffer = 500;
-    r.run->switches.autoZero = true;
+    r.run->setAutoZero(true);
     const int dark = r.s.plate.wellChannel(0, 0);
     const int lit = r.s.plate.wellChannel(5, 0);
     ASSERT_GE(dark, 0);
     ASSERT_GE(lit, 0);
     // The dark beam's clipping curve runs far past the 16-bit range.
-    r.run->onSampleStored = [&](int i) {
-        auto& raw = r.run->realtime.rawBlock;
+    r.run->setOnSampleStored([&](int i, SignalBlock& raw) {
         raw.at(dark, i) = static_cast<int16_t>(i % 97 == 5 ? 4095 : 0);
         // A lit beam with a little noise and a deep dip every 97 samples.
         raw.at(lit, i) = static_cast<int16_t>(i % 97 < 3 ? 1000 : 1700 + (i % 2 ? 5 : -5));
-    };
+    });
     ASSERT_TRUE(r.play());
     for (int i = 0; i < 1000; ++i)
         r.tick(70);
@@ -371,23 +378,25 @@ TEST(RunTick, IsNeverReEntered) {
     Rig r;
     ASSERT_TRUE(r.play());
     int inner = 0;
-    r.run->hooks.drawNewSamples = [&] {
-        ++inner;
-        r.run->AcquisitionTick(); // a timer event while window events run
-    };
+    withHooks(*r.run, [&](RunHooks& h) {
+        h.drawNewSamples = [&] {
+            ++inner;
+            r.run->AcquisitionTick(); // a timer event while window events run
+        };
+    });
     r.tick(70);
     EXPECT_EQ(inner, 1);
-    EXPECT_EQ(r.run->tickCount, 1);
-    EXPECT_EQ(r.run->sampleIndex, 1);
+    EXPECT_EQ(r.run->tickCount(), 1);
+    EXPECT_EQ(r.run->sampleIndex(), 1);
 }
 
 TEST(RunTick, SignalViewHooksAndWindowCounter) {
     Rig r;
     r.s.setup.DSP_Interval = 5;
     int draws = 0, toggles = 0, refreshes = 0;
-    r.run->hooks.drawNewSamples = [&] { ++draws; };
-    r.run->hooks.toggleTraceColour = [&] { ++toggles; };
-    r.run->hooks.refreshSignalAfterStart = [&] { ++refreshes; };
+    withHooks(*r.run, [&](RunHooks& h) { h.drawNewSamples = [&] { ++draws; }; });
+    withHooks(*r.run, [&](RunHooks& h) { h.toggleTraceColour = [&] { ++toggles; }; });
+    withHooks(*r.run, [&](RunHooks& h) { h.refreshSignalAfterStart = [&] { ++refreshes; }; });
     ASSERT_TRUE(r.play());
     for (int i = 0; i < 24; ++i)
         r.tick(70);
@@ -411,15 +420,15 @@ TEST(RunPause, WithoutTheTimeCounterTheLapseStillEndsAtAnyTick) {
     EXPECT_EQ(r.fake.status.current["statusLine"], "Time Counter = ON");
     EXPECT_EQ(r.fake.status.current["statusCaption"], "<< PAUSED >>");
     EXPECT_TRUE(r.fake.status.visible["statusFrame"]);
-    const int sample = r.run->sampleIndex;
+    const int sample = r.run->sampleIndex();
     int ticks = 0;
     while (r.run->timerRunning() && ticks < 100) {
         r.tick(1000);
         ++ticks;
     }
     EXPECT_EQ(ticks, 51); // minute 1 reached mid-block, while paused
-    EXPECT_EQ(r.run->sampleIndex, sample);
-    EXPECT_TRUE(r.run->finished);
+    EXPECT_EQ(r.run->sampleIndex(), sample);
+    EXPECT_TRUE(r.run->finished());
     EXPECT_EQ(r.s.Acq_State, 0);
     EXPECT_EQ(r.countsRecords(), 0);
 }
@@ -440,7 +449,7 @@ TEST(RunPause, WithTheTimeCounterStoppedThePauseDoesNotCount) {
     EXPECT_EQ(r.s.Acq_State, 1);
     EXPECT_TRUE(r.run->timerRunning());
     EXPECT_FALSE(r.fake.status.visible["statusFrame"]);
-    EXPECT_EQ(r.run->ticksSinceStart, 0);
+    EXPECT_EQ(r.run->ticksSinceStart(), 0);
     int ticks = 0;
     while (r.run->timerRunning() && ticks < 1000) {
         r.tick(1000);
@@ -456,34 +465,42 @@ TEST(RunPause, WithTheTimeCounterStoppedThePauseDoesNotCount) {
 TEST(RunStop, HooksAndOutputs) {
     Rig r;
     std::vector<std::string> seen;
-    r.run->hooks.enableCmdPlay = [&](bool on) { seen.push_back(on ? "play+" : "play-"); };
-    r.run->hooks.enableCmdPause = [&](bool on) { seen.push_back(on ? "pause+" : "pause-"); };
-    r.run->hooks.lockComments = [&](bool on) { seen.push_back(on ? "lock" : "unlock"); };
-    r.run->hooks.lockOrganism = [&](bool on) { seen.push_back(on ? "org-lock" : "org-unlock"); };
+    withHooks(*r.run, [&](RunHooks& h) {
+        h.enableCmdPlay = [&](bool on) { seen.push_back(on ? "play+" : "play-"); };
+    });
+    withHooks(*r.run, [&](RunHooks& h) {
+        h.enableCmdPause = [&](bool on) { seen.push_back(on ? "pause+" : "pause-"); };
+    });
+    withHooks(*r.run, [&](RunHooks& h) {
+        h.lockComments = [&](bool on) { seen.push_back(on ? "lock" : "unlock"); };
+    });
+    withHooks(*r.run, [&](RunHooks& h) {
+        h.lockOrganism = [&](bool on) { seen.push_back(on ? "org-lock" : "org-unlock"); };
+    });
     ASSERT_TRUE(r.play());
     EXPECT_EQ(seen, (std::vector<std::string>{"lock", "play-", "pause+", "org-lock"}));
     seen.clear();
-    r.run->panels.out.lightOn = r.run->panels.out.tempOn = r.run->panels.out.heating = true;
+    r.run->panels().out.lightOn = r.run->panels().out.tempOn = r.run->panels().out.heating = true;
     r.run->Stop();
     EXPECT_EQ(seen, (std::vector<std::string>{"pause-", "play+", "unlock", "org-unlock"}));
-    EXPECT_FALSE(r.run->panels.out.lightOn);
-    EXPECT_FALSE(r.run->panels.out.tempOn);
-    EXPECT_TRUE(r.run->panels.out.heating);
+    EXPECT_FALSE(r.run->panels().out.lightOn);
+    EXPECT_FALSE(r.run->panels().out.tempOn);
+    EXPECT_TRUE(r.run->panels().out.heating);
     EXPECT_FALSE(r.fake.status.visible["lblcalibrando"]);
 }
 
 TEST(RunTick, BodyBendsGroupsCycle) {
     Rig r;
     applyBuiltinPlate(r.s.plate, "w96u");
-    r.run->controls.plateFormatLabel = "w96u";
+    withControls(*r.run, [](RunControls& c) { c.plateFormatLabel = "w96u"; });
     r.run->chk_bodybends_Click(true);
     r.s.setup.RT_Buffer = 8;
     ASSERT_TRUE(r.play());
-    std::vector<int> groups{static_cast<int>(r.run->bodyBendsGroup)};
+    std::vector<int> groups{static_cast<int>(r.run->bodyBendsGroup())};
     for (int block = 0; block < 3; ++block) {
         for (int i = 0; i < 8; ++i)
             r.tick(100);
-        groups.push_back(r.run->bodyBendsGroup);
+        groups.push_back(r.run->bodyBendsGroup());
     }
     EXPECT_EQ(groups, (std::vector<int>{0, 64, 0, 64}));
     const std::string folder = r.run->acquisitionPath();
@@ -499,43 +516,44 @@ TEST(RunElapsed, Text) {
 TEST(RunControls, OrganismPresetsAndTheSnrBox) {
     Rig r;
     r.run->cmb_organism_Click(1);
-    EXPECT_EQ(r.run->controls.txt_snr_umbral, "2.1");
-    EXPECT_DOUBLE_EQ(r.run->snr, 2.1);
-    EXPECT_EQ(r.run->controls.snrLabel, ">>>>");
-    EXPECT_FALSE(r.run->controls.snrBoxVisible);
+    EXPECT_EQ(r.run->controls().txt_snr_umbral, "2.1");
+    EXPECT_DOUBLE_EQ(r.run->snr(), 2.1);
+    EXPECT_EQ(r.run->controls().snrLabel, ">>>>");
+    EXPECT_FALSE(r.run->controls().snrBoxVisible);
     EXPECT_EQ(r.s.setup.Organism(), 1);
     r.run->cmb_organism_Click(2);
-    EXPECT_EQ(r.run->controls.snrLabel, "> Zero SNR:");
-    EXPECT_TRUE(r.run->controls.snrBoxVisible);
-    r.run->controls.txt_snr_umbral = "1.2"; // 1.4 or less becomes 1.8
+    EXPECT_EQ(r.run->controls().snrLabel, "> Zero SNR:");
+    EXPECT_TRUE(r.run->controls().snrBoxVisible);
+    withControls(*r.run,
+                 [](RunControls& c) { c.txt_snr_umbral = "1.2"; }); // 1.4 or less becomes 1.8
     r.run->cmb_organism_Click(2);
-    EXPECT_DOUBLE_EQ(r.run->snr, 1.8);
-    EXPECT_EQ(r.run->controls.txt_snr_umbral, "1.8");
-    r.run->snr = 3.3;
+    EXPECT_DOUBLE_EQ(r.run->snr(), 1.8);
+    EXPECT_EQ(r.run->controls().txt_snr_umbral, "1.8");
+    r.run->setSnr(3.3);
     r.run->cmb_organism_Click(3); // Drosophila changes nothing
-    EXPECT_DOUBLE_EQ(r.run->snr, 3.3);
+    EXPECT_DOUBLE_EQ(r.run->snr(), 3.3);
 
     r.run->cmb_organism_Click(0);
     r.run->txt_snr_umbral_LostFocus("2,55");
     EXPECT_EQ(r.s.setup.SNRx10(), 26);
-    EXPECT_EQ(r.run->controls.txt_snr_umbral, "2.5"); // one decimal of the binary 2.55
-    EXPECT_EQ(r.run->controls.cmb_organism, 2);
-    EXPECT_EQ(r.run->controls.organismText, "Echinococcus");
+    EXPECT_EQ(r.run->controls().txt_snr_umbral, "2.5"); // one decimal of the binary 2.55
+    EXPECT_EQ(r.run->controls().cmb_organism, 2);
+    EXPECT_EQ(r.run->controls().organismText, "Echinococcus");
     EXPECT_TRUE(r.fake.prompter.messages.empty());
     for (const char* bad : {"1", "5.1", "abc", ""}) {
         r.run->txt_snr_umbral_LostFocus(bad);
         EXPECT_EQ(r.fake.prompter.messages.back().text, "Invalid value: 1.1 to 5.0") << bad;
-        EXPECT_EQ(r.run->controls.txt_snr_umbral, "1.8");
+        EXPECT_EQ(r.run->controls().txt_snr_umbral, "1.8");
         EXPECT_EQ(r.s.setup.SNRx10(), 18);
     }
     r.run->txt_snr_umbral_LostFocus("5");
     EXPECT_EQ(r.s.setup.SNRx10(), 50);
 
     r.run->lbl_snr_Click();
-    EXPECT_FALSE(r.run->controls.snrBoxVisible);
-    EXPECT_EQ(r.run->controls.snrLabel, ">>>>");
+    EXPECT_FALSE(r.run->controls().snrBoxVisible);
+    EXPECT_EQ(r.run->controls().snrLabel, ">>>>");
     r.run->lbl_snr_Click();
-    EXPECT_TRUE(r.run->controls.snrBoxVisible);
+    EXPECT_TRUE(r.run->controls().snrBoxVisible);
 }
 
 TEST(RunControls, StartUpFillTakesTheProjectsOrganismAndSnr) {
@@ -545,35 +563,38 @@ TEST(RunControls, StartUpFillTakesTheProjectsOrganismAndSnr) {
     r.s.setup.Enab_Cal() = 0;
     r.s.setup.Enab_Zero() = 1;
     r.run->FillControls();
-    EXPECT_EQ(r.run->controls.txt_snr_umbral, "2.5");
-    EXPECT_DOUBLE_EQ(r.run->snr, 2.5);
-    EXPECT_FALSE(r.run->switches.autoCalibration);
-    EXPECT_TRUE(r.run->switches.autoZero);
-    EXPECT_TRUE(r.run->calibration.controls.cmd_calibra);
-    EXPECT_FALSE(r.run->calibration.controls.Cmd_autozero);
+    EXPECT_EQ(r.run->controls().txt_snr_umbral, "2.5");
+    EXPECT_DOUBLE_EQ(r.run->snr(), 2.5);
+    EXPECT_FALSE(r.run->switches().autoCalibration);
+    EXPECT_TRUE(r.run->switches().autoZero);
+    EXPECT_TRUE(r.run->calibration().controls.cmd_calibra);
+    EXPECT_FALSE(r.run->calibration().controls.Cmd_autozero);
     r.s.setup.Organism() = 0; // the preset puts 1.8 whatever was stored
     r.run->FillControls();
-    EXPECT_DOUBLE_EQ(r.run->snr, 1.8);
+    EXPECT_DOUBLE_EQ(r.run->snr(), 1.8);
     r.s.setup.Organism() = 5;
     r.s.setup.SNRx10() = 0;
     r.run->FillControls();
-    EXPECT_EQ(r.run->controls.organismText, "size 0.1-1mm");
-    EXPECT_EQ(r.run->controls.txt_snr_umbral, "1.8");
+    EXPECT_EQ(r.run->controls().organismText, "size 0.1-1mm");
+    EXPECT_EQ(r.run->controls().txt_snr_umbral, "1.8");
 }
 
 TEST(RunControls, BodyBendsOnlyOnW96u) {
     Rig r;
     bool histogramButton = false;
-    r.run->hooks.showHistogramButton = [&](bool on) { histogramButton = on; };
-    r.run->controls.plateFormatLabel = "w96f";
-    r.run->controls.bodyBendsVisible = true;
+    withHooks(*r.run,
+              [&](RunHooks& h) { h.showHistogramButton = [&](bool on) { histogramButton = on; }; });
+    withControls(*r.run, [](RunControls& c) {
+        c.plateFormatLabel = "w96f";
+        c.bodyBendsVisible = true;
+    });
     r.run->chk_bodybends_Click(true);
     EXPECT_FALSE(r.s.BodyBends_Mode);
-    EXPECT_FALSE(r.run->controls.chk_bodybends);
-    EXPECT_FALSE(r.run->controls.bodyBendsVisible);
+    EXPECT_FALSE(r.run->controls().chk_bodybends);
+    EXPECT_FALSE(r.run->controls().bodyBendsVisible);
     EXPECT_TRUE(r.fake.prompter.messages.empty());
 
-    r.run->controls.plateFormatLabel = "w96u";
+    withControls(*r.run, [](RunControls& c) { c.plateFormatLabel = "w96u"; });
     r.run->chk_bodybends_Click(true);
     EXPECT_TRUE(r.s.BodyBends_Mode);
     EXPECT_TRUE(histogramButton);
@@ -587,9 +608,9 @@ TEST(RunControls, BodyBendsOnlyOnW96u) {
     r.s.setup.Plate_format = "w96u";
     r.s.setup.RT_Buffer = 50;
     r.run->ActivationRefresh();
-    EXPECT_TRUE(r.run->controls.bodyBendsEnabled);
-    EXPECT_FALSE(r.run->controls.bodyBendsVisible);
-    EXPECT_EQ(r.run->realtime.rawBlock.sampleCount(), 51);
+    EXPECT_TRUE(r.run->controls().bodyBendsEnabled);
+    EXPECT_FALSE(r.run->controls().bodyBendsVisible);
+    EXPECT_EQ(r.run->realtime().rawBlock.sampleCount(), 51);
 }
 
 } // namespace

@@ -107,15 +107,15 @@ struct Switches {
     int controlBox = 0;
     Switches() {
         s.config.Serial_COM = 0;
-        run.calibration.setCalibrationControlBox = [this] { ++controlBox; };
+        run.calibration().setCalibrationControlBox = [this] { ++controlBox; };
     }
 };
 
 TEST(CalibrationSwitches, AutoSwitchesShowTheFastButtonsWhileOff) {
     Switches w;
-    Calibration& c = w.run.calibration;
+    Calibration& c = w.run.calibration();
     c.AutoCalibration_Click(false);
-    EXPECT_FALSE(w.run.switches.autoCalibration);
+    EXPECT_FALSE(w.run.switches().autoCalibration);
     EXPECT_EQ(w.s.setup.Enab_Cal(), 0);
     EXPECT_TRUE(c.controls.cmd_calibra);
     c.AutoZero_Click(false);
@@ -128,7 +128,7 @@ TEST(CalibrationSwitches, AutoSwitchesShowTheFastButtonsWhileOff) {
 
 TEST(CalibrationSwitches, ManualCalibrationOnAndOff) {
     Switches w;
-    Calibration& c = w.run.calibration;
+    Calibration& c = w.run.calibration();
     c.AutoCalibration_Click(false);
     c.ManualCalibrationOn();
     EXPECT_TRUE(c.controls.Cmd_readblank);
@@ -138,8 +138,8 @@ TEST(CalibrationSwitches, ManualCalibrationOnAndOff) {
     EXPECT_TRUE(w.s.Manual_Calibration);
     c.ManualCalibrationOff();
     EXPECT_FALSE(c.controls.Cmd_readblank);
-    EXPECT_TRUE(w.run.switches.autoCalibration);
-    EXPECT_TRUE(w.run.switches.autoZero);
+    EXPECT_TRUE(w.run.switches().autoCalibration);
+    EXPECT_TRUE(w.run.switches().autoZero);
     EXPECT_FALSE(c.controls.autoCalibrationEnabled);
     EXPECT_FALSE(c.controls.autoZeroEnabled);
     EXPECT_FALSE(c.controls.cmd_calibra);
@@ -151,30 +151,60 @@ TEST(CalibrationSwitches, ManualCalibrationOnAndOff) {
 TEST(CalibrationProcedures, OfflineCalibrateRefusesAndIdleZeroEndsAfterOneSample) {
     Switches w;
     w.s.Offline_Mode = true;
-    EXPECT_FALSE(w.run.calibration.Calibrate());
+    EXPECT_FALSE(w.run.calibration().Calibrate());
     EXPECT_EQ(w.fake.prompter.texts(),
               std::vector<std::string>{"Operation not possible in OFFLINE mode"});
 
     w.s.channels.Channel_Threshold.fill(42);
-    w.run.calibration.Zero(); // idle: ends after its first sample
+    w.run.calibration().Zero(); // idle: ends after its first sample
     EXPECT_EQ(w.s.channels.Channel_Threshold[0], 42);
     EXPECT_EQ(w.fake.status.on("statusLine"),
               (std::vector<std::string>{"AutoZero Calculation .... <000>", "AutoZero... <0>"}));
     EXPECT_EQ(w.fake.status.progress["progress"].second, 30);
 }
 
+// The calibration over a context of its own: a raw block to prepare, the
+// switches and the SNR; nothing else of a run.
+struct BlockContext : CalibrationContext {
+    RealtimeProcessor rt;
+    RunSwitches sw;
+    RunHooks h;
+    double snrValue = 1.8;
+    std::string name;
+    RealtimeProcessor& processor() override { return rt; }
+    const RunSwitches& switches() const override { return sw; }
+    void setAutoCalibration(bool on) override { sw.autoCalibration = on; }
+    void setAutoZero(bool on) override { sw.autoZero = on; }
+    double snr() const override { return snrValue; }
+    void setSnr(double v) override { snrValue = v; }
+    const RunHooks& hooks() const override { return h; }
+    int32_t tickCount() const override { return 0; }
+    const std::string& acqName() const override { return name; }
+    void setAcquisitionFolder(const std::string&) override {}
+    void restartBlock() override {}
+    void restartClock() override {}
+    void blankRestart(bool) override {}
+    void recordingRestart() override {}
+    void setTimer(bool) override {}
+    void showStatusFrame(const std::string&) override {}
+    void hideStatusFrame() override {}
+    void stop() override {}
+};
+
 TEST(CalibrationProcedures, ZeroUsesRowsElevenOnOfItsBurst) {
     Switches w;
     w.s.Offline_Mode = true; // nothing read: the block rows are the burst
     w.s.Acq_State = 1;
-    w.run.switches.autoCalibration = false; // 100 samples
-    w.run.snr = 2.0;
-    SignalBlock& raw = w.run.realtime.rawBlock;
+    BlockContext run;
+    run.sw.autoCalibration = false; // 100 samples
+    run.snrValue = 2.0;
+    Calibration calibration(w.s, w.fake.ports, run);
+    SignalBlock& raw = run.rt.rawBlock;
     for (int i = 0; i < raw.sampleCount(); ++i) {
         raw.at(0, i) = static_cast<int16_t>(1000 + (i % 2) * 100); // zig-zag 1000/1100
         raw.at(1, i) = static_cast<int16_t>(i <= 10 ? 4000 : 500); // rows 0..10 ignored
     }
-    w.run.calibration.Zero();
+    calibration.Zero();
     // Beam 0: envelope 100 wide around a mean of 1050 (rows 11..98).
     const double mean = std::nearbyint((44 * 1100.0 + 44 * 1000.0) / 88);
     EXPECT_DOUBLE_EQ(w.s.channels.Channel_Threshold[0], 100 / mean * 100 * 2.0 + 1);

@@ -5,7 +5,6 @@
 #include "TestPaths.h"
 #include "app/Frm_Init.h"
 
-#include "support/GuiApplication.h"
 #include "app/TrelvaneApp.h"
 #include "common/Files.h"
 #include "device/ModCOMM.h"
@@ -20,6 +19,7 @@
 #include "store/DemoProject.h"
 #include "store/ProjectFile.h"
 #include "support/Fakes.h"
+#include "support/GuiApplication.h"
 #include "support/SimPorts.h"
 #include "support/TempDir.h"
 
@@ -82,7 +82,7 @@ struct ProgramFixture : ::testing::Test {
         app->onEnd = [this](int code) { endCodes.push_back(code); };
         app->openOffline = [this] { ++offlineOpened; };
         EXPECT_TRUE(app->start(commandLine));
-        main().run().freeDiskMB = [](const std::string&) { return 100000LL; };
+        main().run().setFreeDiskMB([](const std::string&) { return 100000LL; });
         return *app;
     }
     Frm_Main& main() { return app->main(); }
@@ -290,7 +290,7 @@ TEST_F(ProgramFixture, AnAcquisitionStartsPausesAndStops) {
     EXPECT_EQ(readAcquisitionComments(folder), "first plate");
 
     // The timer samples the instrument.
-    ASSERT_TRUE(waitFor([&] { return m.run().tickCount >= 5; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return m.run().tickCount() >= 5; }, 5000));
 
     // Pause, stopping the time counter.
     fp.prompter.answer(Answer::Yes);
@@ -298,15 +298,15 @@ TEST_F(ProgramFixture, AnAcquisitionStartsPausesAndStops) {
     EXPECT_TRUE(fp.prompter.saw("Pause Time Counter?"));
     EXPECT_EQ(s.Acq_State, 2);
     EXPECT_FALSE(m.timerAdq()->isActive());
-    const int32_t ticksWhilePaused = m.run().tickCount;
+    const int32_t ticksWhilePaused = m.run().tickCount();
     QTest::qWait(150);
-    EXPECT_EQ(m.run().tickCount, ticksWhilePaused);
+    EXPECT_EQ(m.run().tickCount(), ticksWhilePaused);
 
     // Resume.
     QTest::mouseClick(m.CmdPause, Qt::LeftButton);
     EXPECT_EQ(s.Acq_State, 1);
     EXPECT_TRUE(m.timerAdq()->isActive());
-    ASSERT_TRUE(waitFor([&] { return m.run().tickCount > ticksWhilePaused + 2; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return m.run().tickCount() > ticksWhilePaused + 2; }, 5000));
 
     // Connecting or disconnecting cannot happen under a run.
     EXPECT_FALSE(m.cmd_connect->isEnabled());
@@ -331,9 +331,9 @@ TEST_F(ProgramFixture, AnAcquisitionStartsPausesAndStops) {
     EXPECT_TRUE(m.Cmdoffline->isEnabled());
     EXPECT_FALSE(m.txt_description->isReadOnly());
     EXPECT_TRUE(m.cmb_organism->isEnabled());
-    const int32_t ticksAtStop = m.run().tickCount;
+    const int32_t ticksAtStop = m.run().tickCount();
     QTest::qWait(120);
-    EXPECT_EQ(m.run().tickCount, ticksAtStop);
+    EXPECT_EQ(m.run().tickCount(), ticksAtStop);
     EXPECT_TRUE(CommIsOpen(1)); // the instrument stays connected
 }
 
@@ -393,7 +393,8 @@ TEST_F(ProgramFixture, ResizingDuringAnAcquisitionKeepsTheViewAndItsPage) {
 TEST_F(ProgramFixture, ActivationWhileIdleClearsCountsAndZoom) {
     start();
     Frm_Main& m = main();
-    m.run().realtime.totals[5] = 300;
+    // A count left by an earlier acquisition.
+    const_cast<RealtimeProcessor&>(m.run().realtime()).totals[5] = 300;
     m.display().signal.zoomReference[5] = 1700;
     s.setup.Aq_lapse = 45; // changed elsewhere meanwhile
     ASSERT_FALSE(m.isVisible());
@@ -468,7 +469,7 @@ TEST_F(ProgramFixture, RunSwitchConnectsAndRecordsWithoutQuestions) {
     ASSERT_TRUE(waitFor([&] { return s.Acq_State == 1; }, 20000));
     EXPECT_TRUE(main().isVisible());
     EXPECT_FALSE(launcher().isVisible());
-    EXPECT_EQ(main().run().acqName, "Autorun project");
+    EXPECT_EQ(main().run().acqName(), "Autorun project");
     EXPECT_TRUE(fp.prompter.prompts.empty());
     EXPECT_TRUE(fp.prompter.messages.empty());
     EXPECT_EQ(readAcquisitionName(main().run().acquisitionPath()), "Autorun project");
@@ -551,8 +552,9 @@ TEST_F(ProgramFixture, MaintenanceToolsOpenFromTheMenus) {
     start();
     Frm_Main& m = main();
     m.mn_factory->trigger(); // not connected yet
-    EXPECT_EQ(fp.prompter.texts(),
-              std::vector<std::string>{"Only possible to access in: ONLINE mode and STOP experiment"});
+    EXPECT_EQ(
+        fp.prompter.texts(),
+        std::vector<std::string>{"Only possible to access in: ONLINE mode and STOP experiment"});
     launcher().choose(2);
     ASSERT_TRUE(s.Device_Connected);
 

@@ -3,7 +3,6 @@
 // instrument: playback on Timer_play with its ".bmp" frames, stop, "Export
 // Data" writing the same table as the headless export, and "Analyze" over
 // the channel signal view.
-#include "support/GuiApplication.h"
 #include "TestPaths.h"
 #include "app/Frm_Init.h"
 #include "app/TrelvaneApp.h"
@@ -11,6 +10,7 @@
 #include "integration/RunFixture.h"
 #include "offline/Frm_offline.h"
 #include "store/ProjectFile.h"
+#include "support/GuiApplication.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -51,7 +51,7 @@ struct TrackWindow : ::testing::Test {
         rec->fake.clock.set(2024, 3, 15, 9, 30, 0);
         ASSERT_TRUE(rec->play("Larvae"));
         rec->ticksUntilStopped(5000);
-        ASSERT_TRUE(rec->run->finished);
+        ASSERT_TRUE(rec->run->finished());
         rec->fake.prompter.clear();
         rec->fake.pump.every = [] { QCoreApplication::processEvents(); };
         app = std::make_unique<TrelvaneApp>(rec->s, rec->fake.ports);

@@ -27,27 +27,27 @@ TEST(AcquisitionRecording, ThirtyMinutesOfW96fWithDefaultSettingsReadBack) {
     std::vector<SignalBlock> beforeAnalysis;
     std::vector<int> sensorTenths;
     const int rt = f.s.setup.RT_Buffer;
-    f.run->onSampleStored = [&](int sample) {
+    f.run->setOnSampleStored([&](int sample, SignalBlock& raw) {
         if (sample == 0) sent.emplace_back(rt + 1);
         for (int b = 0; b < kChannels; ++b)
-            sent.back().at(b, sample) = f.run->realtime.rawBlock.at(b, sample);
-    };
-    f.run->onBlockAnalysis = [&] {
-        beforeAnalysis.push_back(f.run->realtime.rawBlock);
+            sent.back().at(b, sample) = raw.at(b, sample);
+    });
+    f.run->setOnBlockAnalysis([&] {
+        beforeAnalysis.push_back(f.run->realtime().rawBlock);
         int raw = 0;
         f.sim->withModel([&](sim::SimModel& m) { raw = m.temperatureReading(); });
         sensorTenths.push_back(temperatureTenths(raw * f.s.Temp_Slope + f.s.Temp_Offset));
-    };
+    });
 
     ASSERT_TRUE(f.play("Thirty minutes"));
     EXPECT_EQ(f.s.Acq_State, 1);
     const long ticks = f.ticksUntilStopped(40000);
     EXPECT_EQ(f.s.Acq_State, 0);
-    EXPECT_TRUE(f.run->finished);
+    EXPECT_TRUE(f.run->finished());
     EXPECT_TRUE(f.fake.prompter.saw("Acquisition finished"));
     // The lapse ends only at a block boundary: a whole number of blocks.
     EXPECT_EQ(ticks % rt, 0);
-    EXPECT_GE(f.run->elapsedMinutes, 30);
+    EXPECT_GE(f.run->elapsedMinutes(), 30);
 
     const std::string folder = f.acqPath();
     EXPECT_EQ(readAcquisitionName(folder), "Thirty minutes");
@@ -110,7 +110,7 @@ TEST(AcquisitionRecording, ThirtyMinutesOfW96fWithDefaultSettingsReadBack) {
             SignalBlock again = before;
             for (int b = 0; b < kChannels; ++b)
                 if (f.s.plate.Channel_Well[b] >= 0)
-                    DetectActivity(again, b, f.run->snr, f.s.setup.DSP_Method, 0, "", 0);
+                    DetectActivity(again, b, f.run->snr(), f.s.setup.DSP_Method, 0, "", 0);
             for (int b = 0; b < kChannels; ++b)
                 for (int i = 0; i < rt; ++i)
                     ASSERT_EQ(stored.at(b, i), again.at(b, i));

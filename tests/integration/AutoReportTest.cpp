@@ -28,10 +28,12 @@ struct AutoReportRun {
         h.hide = [this] { windowCalls.push_back("hide"); };
         window = std::make_unique<ReportWindowModel>(f.s, f.fake.ports, h);
         window->create(userBinSize);
-        f.run->switches.userBinSize = userBinSize;
-        f.run->hooks.showReport = [this](bool autoreport) {
-            window->showMyReport(f.acqPath(), "2", autoreport);
-        };
+        f.run->setUserBinSize(userBinSize);
+        withHooks(*f.run, [&](RunHooks& h) {
+            h.showReport = [this](bool autoreport) {
+                window->showMyReport(f.acqPath(), "2", autoreport);
+            };
+        });
     }
     static sim::SimOptions fastSim() {
         sim::SimOptions o = RunFixture::defaultSim();

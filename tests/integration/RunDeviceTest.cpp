@@ -35,8 +35,8 @@ double levelAt(sim::SimInstrument& sim, int beam, int power, int gain) {
 
 TEST(RunCalibration, ConvergesAndCalvalueHoldsWhatTheInstrumentHolds) {
     RunFixture f(SimPorts::quiet());
-    f.run->switches.autoCalibration = true;
-    f.run->switches.autoZero = true;
+    f.run->setAutoCalibration(true);
+    f.run->setAutoZero(true);
     ASSERT_TRUE(f.play());
     EXPECT_EQ(f.s.Acq_State, 1);
     EXPECT_EQ(f.fake.status.on("statusLine").back(), "AutoZero... <29>");
@@ -83,11 +83,11 @@ TEST(RunCalibration, ConvergesAndCalvalueHoldsWhatTheInstrumentHolds) {
 
 TEST(RunCalibration, ZeroSetsThresholdsFromTheBurstItSampled) {
     RunFixture f;
-    f.run->switches.autoCalibration = false;
-    f.run->switches.autoZero = true; // 100 samples
-    f.run->snr = 2.0;
+    f.run->setAutoCalibration(false);
+    f.run->setAutoZero(true); // 100 samples
+    f.run->setSnr(2.0);
     ASSERT_TRUE(f.play());
-    const SignalBlock& x = f.run->realtime.rawBlock;
+    const SignalBlock& x = f.run->realtime().rawBlock;
     int noisy = 0;
     for (int b = 0; b < kChannels; ++b) {
         long long upper = x.at(b, 10), lower = x.at(b, 10), sumDiff = 0, sumSig = 0, n = 0;
@@ -110,12 +110,12 @@ TEST(RunCalibration, ZeroSetsThresholdsFromTheBurstItSampled) {
 
 TEST(RunCalibration, ABeamDrivenHighIsBroughtBackIntoTheBandAtTheBlockEnd) {
     RunFixture f(SimPorts::quiet());
-    f.run->switches.autoCalibration = false; // no start calibration: one beam is set by hand
-    f.run->switches.autoZero = true;
+    f.run->setAutoCalibration(false); // no start calibration: one beam is set by hand
+    f.run->setAutoZero(true);
     f.s.setup.RT_Buffer = 20;
     f.s.setup.DSP_Interval = 5; // block statistics from the sixth sample on
     ASSERT_TRUE(f.play());
-    f.run->switches.autoCalibration = true;
+    f.run->setAutoCalibration(true);
     // An in-well beam at power 4, gain 3 whose receiver then doubles its
     // level (about 3500, far above 1944); every other beam stays dark.
     int beam = 0;
@@ -168,8 +168,8 @@ TEST(RunCalibration, FailedWritesOfTheStartCalibration) {
         // The first write of the initial settings is never acknowledged: the
         // messages, and the acquisition starts with what the instrument holds.
         RunFixture f(SimPorts::quiet());
-        f.run->switches.autoCalibration = true;
-        f.run->switches.autoZero = false;
+        f.run->setAutoCalibration(true);
+        f.run->setAutoZero(false);
         f.sim->updateFaults([](sim::SimFaults& x) { x.wrongAckNext = 36; });
         EXPECT_TRUE(f.play());
         EXPECT_EQ(f.fake.prompter.texts(),
@@ -182,8 +182,8 @@ TEST(RunCalibration, FailedWritesOfTheStartCalibration) {
     {
         // A write of the first adjustment pass fails: the acquisition stops.
         RunFixture f(SimPorts::quiet());
-        f.run->switches.autoCalibration = true;
-        f.run->switches.autoZero = true;
+        f.run->setAutoCalibration(true);
+        f.run->setAutoZero(true);
         bool armed = false;
         f.fake.clock.onSleep = [&](int ms) {
             if (ms != 50 || armed) return; // the warm-up before the first pass
@@ -202,20 +202,23 @@ TEST(RunCalibration, FailedWritesOfTheStartCalibration) {
 
 TEST(RunOutputs, ABlockEndReadsTheTemperatureSendsTheOutputsThenWritesTheRecords) {
     RunFixture f;
-    f.run->switches.autoCalibration = false;
-    f.run->switches.autoZero = true;
+    f.run->setAutoCalibration(false);
+    f.run->setAutoZero(true);
     f.s.setup.RT_Buffer = 20;
     std::vector<int> opcodesAtWrite; // what the instrument had received then
-    f.run->files.counts = [&](const std::string& folder, int32_t minute,
-                              const ChannelArray<int16_t>& counts) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // frames on the line arrive
-        for (const auto& fr : f.sim->frames())
-            opcodesAtWrite.push_back(fr[2]);
-        return AppendCounts(folder, minute, counts);
-    };
+    withFileWriters(*f.run, [&](RunFileWriters& w) {
+        w.counts = [&](const std::string& folder, int32_t minute,
+                       const ChannelArray<int16_t>& counts) {
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(100)); // frames on the line arrive
+            for (const auto& fr : f.sim->frames())
+                opcodesAtWrite.push_back(fr[2]);
+            return AppendCounts(folder, minute, counts);
+        };
+    });
     std::vector<std::string> printed;
-    f.run->printUnattended = [&](const std::string& text) { printed.push_back(text); };
-    f.run->runSwitch = true;
+    f.run->setPrintUnattended([&](const std::string& text) { printed.push_back(text); });
+    f.run->setRunSwitch(true);
     ASSERT_TRUE(f.play());
     for (int i = 0; i < 19; ++i)
         f.tick();
@@ -233,11 +236,11 @@ TEST(RunOutputs, ABlockEndReadsTheTemperatureSendsTheOutputsThenWritesTheRecords
 
 TEST(RunCalibration, ReadBlankWhileIdleSamplesUntilTheCounterAndStops) {
     RunFixture f;
-    f.run->switches.autoCalibration = false;
-    f.run->switches.autoZero = false;
+    f.run->setAutoCalibration(false);
+    f.run->setAutoZero(false);
     f.s.setup.Threshold_Counter = 60;
     f.fake.clock.set(2024, 5, 2, 14, 7);
-    f.run->calibration.Cmd_readblank_Click();
+    f.run->calibration().Cmd_readblank_Click();
     EXPECT_EQ(f.s.Acq_State, 1);
     EXPECT_FALSE(f.s.recording);
     EXPECT_TRUE(f.s.Blank_Mode);
@@ -251,7 +254,7 @@ TEST(RunCalibration, ReadBlankWhileIdleSamplesUntilTheCounterAndStops) {
     int measured = 0;
     for (int b = 0; b < kChannels; ++b) {
         if (f.s.plate.Channel_Well[b] < 0) continue;
-        const auto& rt = f.run->realtime;
+        const auto& rt = f.run->realtime();
         ASSERT_LT(rt.blankMin[b], rt.blankMax[b]) << b;
         EXPECT_DOUBLE_EQ(f.s.channels.Channel_Threshold[b],
                          RealtimeProcessor::blankThreshold(rt.blankMin[b], rt.blankMax[b]));
@@ -267,21 +270,21 @@ TEST(RunCalibration, ReadBlankWhileIdleSamplesUntilTheCounterAndStops) {
 
 TEST(RunCalibration, ReadBlankWithAutoZeroOnNeverCompletes) {
     RunFixture f;
-    f.run->switches.autoZero = true;
+    f.run->setAutoZero(true);
     f.s.setup.Threshold_Counter = 20;
-    f.run->calibration.Cmd_readblank_Click();
+    f.run->calibration().Cmd_readblank_Click();
     EXPECT_EQ(f.ticksUntilStopped(200), 200);
     EXPECT_TRUE(f.s.Blank_Mode);
     f.run->Stop();
     EXPECT_EQ(f.s.Acq_State, 0);
     EXPECT_FALSE(f.run->timerRunning());
-    EXPECT_FALSE(f.run->realtime.blankRunning);
+    EXPECT_FALSE(f.run->realtime().blankRunning);
 }
 
 TEST(RunCalibration, ReadBlankDuringARecordingMovesTheRunToAFreshFolder) {
     RunFixture f;
-    f.run->switches.autoCalibration = false;
-    f.run->switches.autoZero = false;
+    f.run->setAutoCalibration(false);
+    f.run->setAutoZero(false);
     f.s.setup.RT_Buffer = 20;
     f.s.setup.DSP_Interval = 5;
     f.s.setup.Threshold_Counter = 30;
@@ -289,17 +292,19 @@ TEST(RunCalibration, ReadBlankDuringARecordingMovesTheRunToAFreshFolder) {
     // Every sample taken while the blank runs (or recording is off) is
     // marked; a counts record of a block holding one of them is a fault.
     std::vector<bool> blankSample(21, false);
-    f.run->onSampleStored = [&](int i) {
-        blankSample[static_cast<size_t>(i)] = f.run->realtime.blankRunning || !f.s.recording;
-    };
+    f.run->setOnSampleStored([&](int i, SignalBlock&) {
+        blankSample[static_cast<size_t>(i)] = f.run->realtime().blankRunning || !f.s.recording;
+    });
     int blankBlocksStored = 0;
-    f.run->files.counts = [&](const std::string& folder, int32_t minute,
-                              const ChannelArray<int16_t>& counts) {
-        if (std::find(blankSample.begin(), blankSample.begin() + 20, true) !=
-            blankSample.begin() + 20)
-            ++blankBlocksStored;
-        return AppendCounts(folder, minute, counts);
-    };
+    withFileWriters(*f.run, [&](RunFileWriters& w) {
+        w.counts = [&](const std::string& folder, int32_t minute,
+                       const ChannelArray<int16_t>& counts) {
+            if (std::find(blankSample.begin(), blankSample.begin() + 20, true) !=
+                blankSample.begin() + 20)
+                ++blankBlocksStored;
+            return AppendCounts(folder, minute, counts);
+        };
+    });
     ASSERT_TRUE(f.play());
     const std::string first = f.acqPath();
     for (int i = 0; i < 50; ++i) // two blocks and a half
@@ -307,9 +312,9 @@ TEST(RunCalibration, ReadBlankDuringARecordingMovesTheRunToAFreshFolder) {
     ASSERT_EQ(countsRecordCount(countsFilePath(first)), 2);
 
     // Pressed in the minute the acquisition started: its folder is taken.
-    f.run->calibration.Cmd_readblank_Click();
+    f.run->calibration().Cmd_readblank_Click();
     EXPECT_FALSE(f.s.recording);
-    EXPECT_EQ(f.run->acqFolder, "20240502_1408");
+    EXPECT_EQ(f.run->acqFolder(), "20240502_1408");
     const std::string second = f.acqPath();
     EXPECT_TRUE(fileExists(joinPath(second, "setup.dat")));
     long ticks = 0;
@@ -323,7 +328,7 @@ TEST(RunCalibration, ReadBlankDuringARecordingMovesTheRunToAFreshFolder) {
     EXPECT_TRUE(f.run->timerRunning());
     EXPECT_EQ(f.s.Acq_State, 1);
     EXPECT_TRUE(f.s.recording);
-    EXPECT_EQ(f.run->sampleIndex, 0);
+    EXPECT_EQ(f.run->sampleIndex(), 0);
     for (int i = 0; i < 40; ++i)
         f.tick();
     EXPECT_EQ(countsRecordCount(countsFilePath(second)), 2);
@@ -336,7 +341,7 @@ TEST(RunCalibration, ReadBlankDuringARecordingMovesTheRunToAFreshFolder) {
     int measured = 0;
     for (int b = 0; b < kChannels; ++b) {
         if (f.s.plate.Channel_Well[b] < 0) continue;
-        const auto& rt = f.run->realtime;
+        const auto& rt = f.run->realtime();
         ASSERT_DOUBLE_EQ(f.s.channels.Channel_Threshold[b],
                          RealtimeProcessor::blankThreshold(rt.blankMin[b], rt.blankMax[b]));
         EXPECT_DOUBLE_EQ(back.channels.Channel_Threshold[b], f.s.channels.Channel_Threshold[b]);
@@ -350,10 +355,10 @@ TEST(RunCalibration, ReadBlankDuringARecordingWithAutoZeroOnKeepsRecording) {
     // The blank would never end: stopping the recording for it would lose
     // the rest of the acquisition.
     RunFixture g;
-    g.run->switches.autoCalibration = false;
-    g.run->switches.autoZero = true;
+    g.run->setAutoCalibration(false);
+    g.run->setAutoZero(true);
     ASSERT_TRUE(g.play());
-    g.run->calibration.Cmd_readblank_Click();
+    g.run->calibration().Cmd_readblank_Click();
     EXPECT_TRUE(g.s.recording);
     EXPECT_FALSE(g.s.Blank_Mode);
     EXPECT_EQ(g.fake.prompter.texts().back(),
@@ -363,8 +368,8 @@ TEST(RunCalibration, ReadBlankDuringARecordingWithAutoZeroOnKeepsRecording) {
 
 struct ComErrors : RunFixture {
     ComErrors() {
-        run->switches.autoCalibration = false;
-        run->switches.autoZero = false;
+        run->setAutoCalibration(false);
+        run->setAutoZero(false);
         EXPECT_TRUE(play());
         for (int i = 0; i < 5; ++i)
             tick();
@@ -376,17 +381,17 @@ struct ComErrors : RunFixture {
 
 TEST(RunComErrors, TwentyBadTicksShowNothingTheThirtyFirstRestarts) {
     ComErrors f;
-    f.run->switches.autoRestart = true;
+    f.run->setAutoRestart(true);
     for (int i = 1; i <= 20; ++i) {
-        const int before = f.run->sampleIndex;
+        const int before = f.run->sampleIndex();
         f.tick();
         // The invalid groups hold the previous sample.
         for (int b : {0, 130, 300})
-            ASSERT_EQ(f.run->realtime.rawBlock.at(b, before),
-                      f.run->realtime.rawBlock.at(b, before - 1));
+            ASSERT_EQ(f.run->realtime().rawBlock.at(b, before),
+                      f.run->realtime().rawBlock.at(b, before - 1));
         EXPECT_NE(f.caption(), "<COM ERROR>") << i;
     }
-    EXPECT_EQ(f.run->comErrorTicks, 20);
+    EXPECT_EQ(f.run->comErrorTicks(), 20);
     f.tick(); // 21st
     EXPECT_EQ(f.caption(), "<COM ERROR>");
     EXPECT_TRUE(f.fake.status.visible["statusFrame"]);
@@ -411,20 +416,20 @@ TEST(RunComErrors, WithoutAutoRestartTheCounterStaysAtTwenty) {
         f.tick();
     EXPECT_EQ(f.caption(), "<COM ERROR>");
     EXPECT_EQ(f.line(), "VERIFY COM PORT!");
-    EXPECT_EQ(f.run->comErrorTicks, 20);
+    EXPECT_EQ(f.run->comErrorTicks(), 20);
     EXPECT_TRUE(f.fake.desktop.calls.empty());
     EXPECT_EQ(f.s.Acq_State, 1);
 }
 
 TEST(RunComErrors, OneGoodTickClearsTheCounter) {
     ComErrors f;
-    f.run->switches.autoRestart = true;
+    f.run->setAutoRestart(true);
     for (int i = 1; i <= 19; ++i)
         f.tick();
-    EXPECT_EQ(f.run->comErrorTicks, 19);
+    EXPECT_EQ(f.run->comErrorTicks(), 19);
     f.sim->updateFaults([](sim::SimFaults& x) { x.badHighNext = 0; });
     f.tick();
-    EXPECT_EQ(f.run->comErrorTicks, 0);
+    EXPECT_EQ(f.run->comErrorTicks(), 0);
     f.sim->updateFaults([](sim::SimFaults& x) { x.badHighNext = 1000000; });
     for (int i = 1; i <= 20; ++i)
         f.tick();
@@ -433,22 +438,22 @@ TEST(RunComErrors, OneGoodTickClearsTheCounter) {
     f.sim->updateFaults([](sim::SimFaults& x) { x.badHighNext = 1; });
     f.tick();
     f.tick();
-    EXPECT_EQ(f.run->comErrorTicks, 0);
+    EXPECT_EQ(f.run->comErrorTicks(), 0);
 }
 
 TEST(RunBodyBends, TwoGroupsPerBlockCycling) {
     RunFixture f(RunFixture::defaultSim(), "w96u");
-    f.run->switches.autoCalibration = false;
-    f.run->switches.autoZero = true;
+    f.run->setAutoCalibration(false);
+    f.run->setAutoZero(true);
     f.s.setup.RT_Buffer = 20;
-    f.run->controls.plateFormatLabel = "w96u";
+    withControls(*f.run, [](RunControls& c) { c.plateFormatLabel = "w96u"; });
     f.run->chk_bodybends_Click(true);
     ASSERT_TRUE(f.play());
     std::vector<std::set<int>> perBlock;
     for (int block = 0; block < 3; ++block) {
         std::set<int> groups;
         for (int i = 0; i < 20; ++i) {
-            const bool warm = f.run->sampleIndex <= 1;
+            const bool warm = f.run->sampleIndex() <= 1;
             f.sim->clearFrames();
             f.tick();
             if (warm) continue;
@@ -469,32 +474,32 @@ TEST(RunBodyBends, TwoGroupsPerBlockCycling) {
         EXPECT_EQ(h.bins[b][1], 0);
         EXPECT_EQ(h.bins[b][50], 0);
         for (int k = 0; k < kHistogramFileBins; ++k)
-            ASSERT_EQ(h.bins[b][k], f.run->bodyBendsHistogram[b][k]);
+            ASSERT_EQ(h.bins[b][k], f.run->bodyBendsHistogram()[b][k]);
     }
     f.run->Stop();
 }
 
 TEST(RunOutputs, APanelButtonDuringTheRunIsSentAtTheNextPulseTick) {
     RunFixture f;
-    f.run->switches.autoCalibration = false;
-    f.run->switches.autoZero = false;
+    f.run->setAutoCalibration(false);
+    f.run->setAutoZero(false);
     ASSERT_TRUE(f.play());
     for (int i = 0; i < 3; ++i)
         f.tick();
-    f.run->panels.cmd_luz_Click();
-    EXPECT_EQ(f.run->panels.look.shape_light, Indicator::Green);
-    EXPECT_EQ(f.run->panels.look.cmd_luz, "OFF");
-    while (f.run->sampleIndex < 24) {
+    f.run->panels().cmd_luz_Click();
+    EXPECT_EQ(f.run->panels().look.shape_light, Indicator::Green);
+    EXPECT_EQ(f.run->panels().look.cmd_luz, "OFF");
+    while (f.run->sampleIndex() < 24) {
         f.tick();
-        EXPECT_EQ(f.sim->outputState() & 4, 0) << f.run->sampleIndex;
+        EXPECT_EQ(f.sim->outputState() & 4, 0) << f.run->sampleIndex();
     }
     f.tick(); // sample position 25: the change goes out after the samples
-    EXPECT_EQ(f.run->panels.look.cmd_luz, "ON");
+    EXPECT_EQ(f.run->panels().look.cmd_luz, "ON");
     EXPECT_TRUE(eventually([&] { return (f.sim->outputState() & 4) != 0; }));
 
     // Stop mid-block: nothing recorded yet, light and element off.
-    f.run->panels.out.tempOn = true;
-    f.run->panels.ApplyOutputs();
+    f.run->panels().out.tempOn = true;
+    f.run->panels().ApplyOutputs();
     EXPECT_TRUE(eventually([&] { return f.sim->outputState() == 5; }));
     f.run->Stop();
     EXPECT_TRUE(eventually([&] { return f.sim->outputState() == 0; })) << f.sim->outputState();
@@ -506,11 +511,11 @@ TEST(RunOutputs, RegulationAtTheBlockEndDrivesTheElement) {
     sim::SimOptions o = RunFixture::defaultSim();
     o.model.startTemperature = 22.0;
     RunFixture f(o);
-    f.run->switches.autoCalibration = false;
-    f.run->switches.autoZero = false;
+    f.run->setAutoCalibration(false);
+    f.run->setAutoZero(false);
     f.s.setup.RT_Buffer = 20;
-    f.run->panels.Chk_tenabled_Click(true);
-    f.run->panels.boxes.txttemp = "30";
+    f.run->panels().Chk_tenabled_Click(true);
+    f.run->panels().boxes.txttemp = "30";
     ASSERT_TRUE(f.play());
     EXPECT_DOUBLE_EQ(f.s.Temp_SetPoint, 30.0);
     for (int i = 0; i < 20; ++i)

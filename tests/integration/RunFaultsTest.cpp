@@ -30,9 +30,9 @@ struct FaultRun : RunFixture {
         s.setup.RT_Buffer = 20;
         s.setup.Save_real = 1;
         s.setup.Aq_lapse = static_cast<int16_t>(lapseMinutes);
-        run->switches.autoCalibration = false;
-        run->runSwitch = true;
-        run->printUnattended = [this](const std::string& t) { printed.push_back(t); };
+        run->setAutoCalibration(false);
+        run->setRunSwitch(true);
+        run->setPrintUnattended([this](const std::string& t) { printed.push_back(t); });
     }
     int printedWith(const std::string& part) const {
         return static_cast<int>(std::count_if(printed.begin(), printed.end(), [&](auto& p) {
@@ -55,31 +55,34 @@ TEST(RunFaults, AFullDiskStopsRawSavingButNotCountsAndTheLapseStillEnds) {
     LogFile log;
     FaultRun f(1);
     int rawCalls = 0, countsCalls = 0;
-    f.run->files.raw = [&](const std::string& folder, int n, const SignalBlock& b) {
-        if (++rawCalls >= 3) {
-            errno = ENOSPC;
-            return false;
-        }
-        return AppendRawBlock(folder, n, b);
-    };
-    f.run->files.counts = [&](const std::string& folder, int32_t m,
-                              const ChannelArray<int16_t>& c) {
-        if (++countsCalls >= 11) {
-            errno = ENOSPC;
-            return false;
-        }
-        return AppendCounts(folder, m, c);
-    };
+    withFileWriters(*f.run, [&](RunFileWriters& w) {
+        w.raw = [&](const std::string& folder, int n, const SignalBlock& b) {
+            if (++rawCalls >= 3) {
+                errno = ENOSPC;
+                return false;
+            }
+            return AppendRawBlock(folder, n, b);
+        };
+    });
+    withFileWriters(*f.run, [&](RunFileWriters& w) {
+        w.counts = [&](const std::string& folder, int32_t m, const ChannelArray<int16_t>& c) {
+            if (++countsCalls >= 11) {
+                errno = ENOSPC;
+                return false;
+            }
+            return AppendCounts(folder, m, c);
+        };
+    });
     ASSERT_TRUE(f.play());
     const long ticks = f.ticksUntilStopped(5000);
     EXPECT_LT(ticks, 5000) << "the lapse never ended";
-    EXPECT_TRUE(f.run->finished);
+    EXPECT_TRUE(f.run->finished());
 
     EXPECT_EQ(rawCalls, 3); // raw saving stopped at its first failure
     EXPECT_EQ(countsRecordCount(countsFilePath(f.acqPath())), 10);
     EXPECT_EQ(f.rawBlocks(), 2);
-    EXPECT_EQ(f.run->blocksRecorded, 10);
-    EXPECT_EQ(f.run->blocksLost, f.run->blocksEnded - 10);
+    EXPECT_EQ(f.run->blocksRecorded(), 10);
+    EXPECT_EQ(f.run->blocksLost(), f.run->blocksEnded() - 10);
     EXPECT_EQ(f.printedWith("Raw data saving stopped at block 3: No space left on device"), 1);
     EXPECT_EQ(f.printedWith("Block 11 not saved: No space left on device"), 1);
     EXPECT_EQ(f.fake.status.current["statusCaption"], "<DISK ERROR>");
@@ -95,35 +98,35 @@ TEST(RunFaults, AFullDiskStopsRawSavingButNotCountsAndTheLapseStillEnds) {
 TEST(RunFaults, APulledLinkIsReopenedAndTheGapShowsInTheRecordTimes) {
     LogFile log;
     FaultRun f(30000);
-    f.run->reopenSeconds = 5;
+    f.run->setReopenSeconds(5);
     ASSERT_TRUE(f.play());
     for (int i = 0; i < 3 * 20; ++i)
         f.tick();
-    ASSERT_EQ(f.run->blocksRecorded, 3);
+    ASSERT_EQ(f.run->blocksRecorded(), 3);
 
     f.sims.stop(1);
     for (int i = 0; i < 1300; ++i) // 91 s of ticks without an instrument
         f.tick();
-    EXPECT_TRUE(f.run->linkDown);
-    EXPECT_GE(f.run->reopenAttempts, 10);
-    EXPECT_EQ(f.run->blocksRecorded, 3);
-    EXPECT_GE(f.run->blocksDropped, 60);
+    EXPECT_TRUE(f.run->linkDown());
+    EXPECT_GE(f.run->reopenAttempts(), 10);
+    EXPECT_EQ(f.run->blocksRecorded(), 3);
+    EXPECT_GE(f.run->blocksDropped(), 60);
 
     sim::SimOptions o = RunFixture::defaultSim();
     f.sim = &f.sims.start(1, o);
     long waited = 0;
-    while (f.run->linkDown && waited < 200) {
+    while (f.run->linkDown() && waited < 200) {
         f.tick();
         ++waited;
     }
-    ASSERT_FALSE(f.run->linkDown) << "the port was never reopened";
+    ASSERT_FALSE(f.run->linkDown()) << "the port was never reopened";
     EXPECT_LE(waited, 80); // within one reopening interval (5 s = 72 ticks)
     for (int i = 0; i < 3 * 20; ++i)
         f.tick();
-    EXPECT_GE(f.run->blocksRecorded, 5);
+    EXPECT_GE(f.run->blocksRecorded(), 5);
 
     const auto records = readCounts(countsFilePath(f.acqPath()));
-    ASSERT_EQ(static_cast<int>(records.size()), f.run->blocksRecorded);
+    ASSERT_EQ(static_cast<int>(records.size()), f.run->blocksRecorded());
     // Three blocks before the gap (all in minute 0), the next after it.
     EXPECT_EQ(records[2].minutes, 0);
     EXPECT_GE(records[3].minutes, 1);
@@ -142,10 +145,10 @@ TEST(RunFaults, APulledLinkIsReopenedAndTheGapShowsInTheRecordTimes) {
 // never as the value a missing reply computes to.
 TEST(RunFaults, ATemperatureWithoutReplyIsNotStored) {
     FaultRun f(30000);
-    f.run->onSampleStored = [&](int sample) {
-        if (sample == 19 && f.run->blocksEnded == 1) // the next reply is the block-end reading
+    f.run->setOnSampleStored([&](int sample, SignalBlock&) {
+        if (sample == 19 && f.run->blocksEnded() == 1) // the next reply is the block-end reading
             f.sim->updateFaults([](sim::SimFaults& x) { x.dropNext = 1; });
-    };
+    });
     ASSERT_TRUE(f.play());
     for (int i = 0; i < 3 * 20; ++i)
         f.tick();
@@ -171,12 +174,12 @@ TEST(RunFaults, ARestartInTheSameMinuteNeverSharesTheKilledRunsFiles) {
 
     // The new instance, in the same minute.
     AcquisitionRun again(f.s, f.fake.ports);
-    again.switches.autoCalibration = false;
-    again.runSwitch = true;
+    again.setAutoCalibration(false);
+    again.setRunSwitch(true);
     f.s.Acq_State = 0;
     ASSERT_TRUE(again.Play());
     EXPECT_NE(again.acquisitionPath(), first);
-    EXPECT_EQ(again.acqFolder, "20240315_0931");
+    EXPECT_EQ(again.acqFolder(), "20240315_0931");
     EXPECT_TRUE(log.has("20240315_0930 already holds a run (a restart in its minute); this run "
                         "records in 20240315_0931"));
     for (int i = 0; i < 2 * 20; ++i) {

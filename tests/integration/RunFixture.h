@@ -11,6 +11,7 @@
 #include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
 #include "support/Fakes.h"
+#include "support/RunConfig.h"
 #include "support/SimPorts.h"
 #include "support/TempDir.h"
 
@@ -61,10 +62,12 @@ struct RunFixture {
         fake.pump.every = [] { std::this_thread::sleep_for(std::chrono::microseconds(200)); };
 
         run = std::make_unique<AcquisitionRun>(s, fake.ports);
-        run->freeDiskMB = [](const std::string&) { return 100000LL; };
-        run->hooks.refreshActivePlot = [this] { events.push_back("plot"); };
-        run->hooks.showReport = [this](bool a) { events.push_back(a ? "autoreport" : "report"); };
-        run->hooks.quitProgram = [this] { events.push_back("quit"); };
+        run->setFreeDiskMB([](const std::string&) { return 100000LL; });
+        RunHooks h;
+        h.refreshActivePlot = [this] { events.push_back("plot"); };
+        h.showReport = [this](bool a) { events.push_back(a ? "autoreport" : "report"); };
+        h.quitProgram = [this] { events.push_back("quit"); };
+        run->setHooks(std::move(h));
         run->FillControls();
     }
     ~RunFixture() { CommClose(1); }

@@ -77,19 +77,19 @@ struct ChildRun {
     s.setup.Aq_lapse = 30000;
     applyBuiltinPlate(s.plate, "w96f");
     AcquisitionRun run(s, fake.ports);
-    run.switches.autoCalibration = false;
-    run.switches.autoZero = true;
-    run.runSwitch = true;
-    run.printUnattended = nullptr;
+    run.setAutoCalibration(false);
+    run.setAutoZero(true);
+    run.setRunSwitch(true);
+    run.setPrintUnattended(nullptr);
     if (!run.Play()) _exit(5);
     int reported = 0;
     long ticks = 0;
-    while (run.blocksRecorded < maxBlocks && ticks < 100000) {
+    while (run.blocksRecorded() < maxBlocks && ticks < 100000) {
         run.AcquisitionTick();
         fake.clock.advanceMs(100);
         ++ticks;
-        if (run.blocksRecorded != reported) {
-            reported = run.blocksRecorded;
+        if (run.blocksRecorded() != reported) {
+            reported = run.blocksRecorded();
             if (c.progressFd >= 0) (void)!::write(c.progressFd, &reported, sizeof reported);
         }
         if (c.onTick) c.onTick(run, ticks);

@@ -23,7 +23,7 @@ TEST(TrackRecording, EveryWellOfASimulatedSixWellRunHasAPath) {
     f.s.setup.Aq_lapse = 1; // two blocks of 35 s
     ASSERT_TRUE(f.play("Larvae"));
     f.ticksUntilStopped(5000);
-    ASSERT_TRUE(f.run->finished);
+    ASSERT_TRUE(f.run->finished());
 
     OfflineConfiguration config;
     loadOfflineConfiguration(f.acqPath(), f.dir.path(), config, f.fake.prompter);
