@@ -1,11 +1,10 @@
 #include "display/Frm_Main.h"
 
 #include "acquisition/DataFiles.h"
-#include "app/Frm_About.h"
-#include "app/QtPorts.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "device/ModCOMM.h"
+#include "display/QtStatusView.h"
 #include "display/SurfaceQt.h"
 #include "store/ConfigFile.h"
 #include "store/ReportConfigFile.h"
@@ -109,7 +108,6 @@ Frm_Main::Frm_Main(SharedState& state, Ports& ports, QWidget* parent)
     buildMenus();
     wireRun();
     wireStartup();
-    bindStatus();
     setMinimumSize(980, 660);
     resize(1280, 800);
 }
@@ -721,19 +719,17 @@ void Frm_Main::buildMenus() {
     connect(mnabout, &QAction::triggered, this, &Frm_Main::mnabout_Click);
 }
 
-void Frm_Main::bindStatus() {
-    auto* view = dynamic_cast<QtStatusView*>(&ports_.status);
-    if (!view) return;
-    view->bindText(status::StatusLine, lbl_autochannel);
-    view->bindText(status::StatusCaption, lbl_autotext);
-    view->bindVisible(status::StatusFrame, Frame_status);
-    view->bindProgress(status::Progress, picture_progress);
-    view->bindText(status::ElapsedTime, Txt_time);
-    view->bindText(status::Temperature, lbl_temperature);
-    view->bindProgress(status::TimeBar, picturetime);
-    view->bindText(status::AcquisitionName, txt_subproject);
-    view->bindText(status::BlankLabel, lblcalibrando);
-    view->bindVisible(status::BlankLabel, lblcalibrando);
+void Frm_Main::bindStatus(QtStatusView& view) {
+    view.bindText(status::StatusLine, lbl_autochannel);
+    view.bindText(status::StatusCaption, lbl_autotext);
+    view.bindVisible(status::StatusFrame, Frame_status);
+    view.bindProgress(status::Progress, picture_progress);
+    view.bindText(status::ElapsedTime, Txt_time);
+    view.bindText(status::Temperature, lbl_temperature);
+    view.bindProgress(status::TimeBar, picturetime);
+    view.bindText(status::AcquisitionName, txt_subproject);
+    view.bindText(status::BlankLabel, lblcalibrando);
+    view.bindVisible(status::BlankLabel, lblcalibrando);
 }
 
 // --- Core objects -------------------------------------------------------------
@@ -1206,8 +1202,7 @@ void Frm_Main::mncontent_Click() {
 }
 
 void Frm_Main::mnabout_Click() {
-    Frm_About about(this);
-    about.exec();
+    if (hooks.openAbout) hooks.openAbout();
 }
 
 bool Frm_Main::closing() {

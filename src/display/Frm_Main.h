@@ -15,7 +15,7 @@
 #include "common/Ports.h"
 #include "device/Connection.h"
 #include "display/LiveDisplay.h"
-#include "setup/SetupHooks.h"
+#include "display/MainHandover.h"
 #include "store/Module1.h"
 
 #include <QMainWindow>
@@ -74,6 +74,8 @@ struct MainHooks {
     std::function<void()> openWorkbench;
     // End the program with an exit code.
     std::function<void(int code)> endProgram;
+    // Help > About: the About window.
+    std::function<void()> openAbout;
 };
 
 class Frm_Main : public QMainWindow {
@@ -127,6 +129,9 @@ class Frm_Main : public QMainWindow {
     // none).
     QWidget* frontPanel() const;
 
+    // Sends the status targets of the acquisition to this window's controls.
+    void bindStatus(QtStatusView& view);
+
     // Activation refresh while idle (what becoming the active window does).
     void activationRefresh();
 
@@ -150,7 +155,6 @@ class Frm_Main : public QMainWindow {
     void buildMenus();
     void wireRun();
     void wireStartup();
-    void bindStatus();
 
     // Copies the core objects' view state into the controls.
     void syncPickers();
