@@ -99,23 +99,6 @@ std::string AcquisitionRun::acquisitionPath() const {
     return joinPath(state_.Project_Folder, acqFolder);
 }
 
-BlockArrays AcquisitionRun::blockArrays() const {
-    const size_t n = static_cast<size_t>(realtime.rawBlock.sampleCount()) * SignalBlock::kBeams;
-    return BlockArrays::channelMajor(std::span<const int16_t>(realtime.rawBlock.row(0), n),
-                                     std::span<const int16_t>(realtime.filteredBlock.row(0), n),
-                                     realtime.rtBuffer());
-}
-
-LivePlotData AcquisitionRun::plotData() const {
-    LivePlotData d{state_.channels, state_.plate,
-                   std::span<const int16_t>(realtime.totals.data(), realtime.totals.size())};
-    d.bodyBendsHistogram = std::span<const int32_t>(bodyBendsHistogram[0].data(),
-                                                    bodyBendsHistogram.size() * kHistogramFileBins);
-    d.histogramStride = kHistogramFileBins;
-    d.deltaT = blocksRecorded > 0 ? secondsSum / blocksRecorded : secondsSum;
-    return d;
-}
-
 std::string AcquisitionRun::elapsedText(double days) {
     if (days < 0) days = 0;
     const long long total = static_cast<long long>(std::floor(days * 86400 + 1e-4));

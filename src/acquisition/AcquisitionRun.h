@@ -24,10 +24,9 @@
 //   "<< PAUSED >>") and its line StatusLine (lbl_autochannel), with the
 //   progress strip Progress. Messages and the name input box go through
 //   ports.prompter.
-// * The drawings read the run's arrays: blockArrays() (rawBlock and
-//   filteredBlock for the signal view) and plotData() (totals, body-bends
-//   histograms, deltaT for the live plots), with sampleIndex as the write
-//   position and tickCount for the tick label.
+// * The drawings read the run's arrays (display builds its block arrays and
+//   plot data from them: runBlockArrays, runPlotData), with sampleIndex as
+//   the write position and tickCount for the tick label.
 // * Panels: `panels` (TemperatureLight) and `calibration` (Calibration) take
 //   the panel and calibration button events; the organism, SNR and
 //   body-bends controls are handled here (cmb_organism_Click ...).
@@ -42,8 +41,6 @@
 #include "acquisition/TemperatureLight.h"
 #include "common/Ports.h"
 #include "device/COM_Module.h"
-#include "display/LivePlots.h"
-#include "display/SignalView.h"
 #include "store/Module1.h"
 
 #include <array>
@@ -262,10 +259,13 @@ class AcquisitionRun {
 
     // Full path of the current acquisition folder ("" before Play).
     std::string acquisitionPath() const;
-    // The block arrays as the signal view reads them.
-    BlockArrays blockArrays() const;
-    // What the live plots draw (totals, histograms, deltaT).
-    LivePlotData plotData() const;
+    // The shared state the run works on, for reading.
+    const SharedState& sharedState() const { return state_; }
+    // Mean seconds per sample of the blocks recorded so far (the running sum
+    // before the first one).
+    double meanSecondsPerSample() const {
+        return blocksRecorded > 0 ? secondsSum / blocksRecorded : secondsSum;
+    }
     // "hh:mm:ss [Nd]" of a duration in days.
     static std::string elapsedText(double days);
     // What an unattended run prints at each block end: "00:02:05 [0d]

@@ -3,6 +3,7 @@
 #include "common/Files.h"
 #include "common/Numeric.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -100,6 +101,17 @@ std::string countsFilePath(const std::string& folder) {
 
 std::string rawFileName(int fileNumber) {
     return std::to_string(fileNumber) + ".bin";
+}
+
+int rawFileNumber(const std::string& name) {
+    constexpr size_t kMaxDigits = 7; // far beyond any recording, and within int
+    if (name.size() < 5 || name.size() > 4 + kMaxDigits) return -1;
+    if (name.compare(name.size() - 4, 4, ".bin") != 0) return -1;
+    const std::string digits = name.substr(0, name.size() - 4);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return -1;
+    if (digits.size() > 1 && digits[0] == '0') return -1;
+    return std::stoi(digits);
 }
 
 std::string histogramFileName(int fileNumber) {

@@ -33,8 +33,13 @@ using BodyBendTable = std::array<std::array<int32_t, kHistogramFileBins>, kSlots
 std::string countsFilePath(const std::string& folder);
 // "0.bin", "1.bin", ...
 std::string rawFileName(int fileNumber);
+// The number of a raw file name: plain decimal without leading zeros, then
+// ".bin"; -1 for any other name (counts.bin, histo0000.bin, 007.bin).
+int rawFileNumber(const std::string& name);
 // "histo0000.bin", "histo0001.bin", ...
 std::string histogramFileName(int fileNumber);
+// The names of the histogram files, for a folder listing.
+inline constexpr const char* kHistogramFilePattern = "histo*.bin";
 
 // Temperature in tenths of a degree, halves to even (24.25 -> 242, 24.75 -> 248).
 int16_t temperatureTenths(double celsius);

@@ -29,6 +29,10 @@ int16_t toInt16(double v) {
 
 } // namespace
 
+std::string temperatureCaption(const std::string& temperatureText) {
+    return "T=" + temperatureText + "*C";
+}
+
 TemperatureLight::TemperatureLight(SharedState& state, Ports& ports)
     : state_(state), ports_(ports) {}
 

@@ -30,6 +30,10 @@ struct OutputState {
     int value() const { return (lightOn ? 4 : 0) + (heating ? 2 : 0) + (tempOn ? 1 : 0); }
 };
 
+// "T=" + temperature text + "*C": the main window's temperature label, set
+// with every incremental drawing of the signal view and at every block end.
+std::string temperatureCaption(const std::string& temperatureText);
+
 enum class Indicator { White, Red, Green, Blue };
 
 // Captions and indicators of the panel buttons.

@@ -735,8 +735,8 @@ void Frm_Main::bindStatus(QtStatusView& view) {
 // --- Core objects -------------------------------------------------------------
 
 template <typename F> void Frm_Main::withDisplay(F&& f) {
-    LivePlotData data = run_.plotData();
-    BlockArrays block = run_.blockArrays();
+    LivePlotData data = runPlotData(run_);
+    BlockArrays block = runBlockArrays(run_);
     LiveDisplayContext c{Picact->surface(), Picreal->surface(), data, block, run_.sampleIndex};
     f(c);
     syncPickers();
@@ -790,14 +790,14 @@ void Frm_Main::wireRun() {
         });
     };
     h.drawNewSamples = [this] {
-        BlockArrays block = run_.blockArrays();
+        BlockArrays block = runBlockArrays(run_);
         display_.signal.drawNewSamples(Picreal->surface(), block, run_.sampleIndex, run_.tickCount);
     };
     h.toggleTraceColour = [this] {
         display_.signal.traceColourFlag = !display_.signal.traceColourFlag;
     };
     h.refreshActivePlot = [this] {
-        LivePlotData data = run_.plotData();
+        LivePlotData data = runPlotData(run_);
         display_.plots.refreshActivePlot(Picact->surface(), data);
         cmd_pgup->setVisible(display_.plots.pageButtonsVisible);
         cmd_pgdown->setVisible(display_.plots.pageButtonsVisible);

@@ -2,6 +2,26 @@
 
 namespace trv {
 
+BlockArrays runBlockArrays(const AcquisitionRun& run) {
+    const RealtimeProcessor& rt = run.realtime;
+    const size_t n = static_cast<size_t>(rt.rawBlock.sampleCount()) * SignalBlock::kBeams;
+    return BlockArrays::channelMajor(std::span<const int16_t>(rt.rawBlock.row(0), n),
+                                     std::span<const int16_t>(rt.filteredBlock.row(0), n),
+                                     rt.rtBuffer());
+}
+
+LivePlotData runPlotData(const AcquisitionRun& run) {
+    const SharedState& st = run.sharedState();
+    const RealtimeProcessor& rt = run.realtime;
+    LivePlotData d{st.channels, st.plate,
+                   std::span<const int16_t>(rt.totals.data(), rt.totals.size())};
+    const BodyBendTable& h = run.bodyBendsHistogram;
+    d.bodyBendsHistogram = std::span<const int32_t>(h[0].data(), h.size() * kHistogramFileBins);
+    d.histogramStride = kHistogramFileBins;
+    d.deltaT = run.meanSecondsPerSample();
+    return d;
+}
+
 void LiveDisplay::apply(PickResult r, const LiveDisplayContext& c) {
     if (r.selectionChanged)
         plots.selectedChannelChanged(signal.selectedChannel, c.data.channels, c.data.plate);

@@ -7,12 +7,21 @@
 // plots.pageButtonsVisible into its controls.
 #pragma once
 
+#include "acquisition/AcquisitionRun.h"
 #include "display/LivePlots.h"
 #include "display/SignalView.h"
 
 #include <string>
 
 namespace trv {
+
+// The run's block arrays as the signal view reads them (rawBlock and
+// filteredBlock, RT_Buffer + 1 samples per channel).
+BlockArrays runBlockArrays(const AcquisitionRun& run);
+// What the live plots draw of a run: its totals, its body-bends histograms and
+// the mean seconds per sample (deltaT), over the shared channel tables and
+// plate.
+LivePlotData runPlotData(const AcquisitionRun& run);
 
 // Everything one event may draw with: both surfaces, what the plots show,
 // and the run's block arrays with its write position (sampleIndex).
@@ -25,7 +34,7 @@ struct LiveDisplayContext {
 };
 
 class LiveDisplay {
-public:
+  public:
     LivePlots plots;
     SignalView signal;
 
@@ -53,7 +62,7 @@ public:
     // axes.
     void layoutChanged(const LiveDisplayContext& c);
 
-private:
+  private:
     void apply(PickResult r, const LiveDisplayContext& c);
 };
 

@@ -24,10 +24,6 @@ BlockArrays BlockArrays::channelMajor(std::span<const int16_t> raw,
     return b;
 }
 
-std::string temperatureCaption(const std::string& temperatureText) {
-    return "T=" + temperatureText + "*C";
-}
-
 // --- pickers --------------------------------------------------------------------
 
 namespace {

@@ -52,10 +52,6 @@ struct PickResult {
     bool redraw = false;           // a full redraw of the view is due
 };
 
-// "T=" + temperature text + "*C": the main window's temperature label, set
-// with every incremental drawing.
-std::string temperatureCaption(const std::string& temperatureText);
-
 class SignalView {
 public:
     static constexpr int kMaxZoom = 10;

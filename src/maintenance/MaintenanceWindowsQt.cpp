@@ -29,7 +29,7 @@ MaintenanceWindows::MaintenanceWindows(SharedState& state, Ports& ports, Frm_Mai
             Timer_test->stop();
     };
     test_.hooks.restoreActivityPlot = [this] {
-        LivePlotData data = main_.run().plotData();
+        LivePlotData data = runPlotData(main_.run());
         main_.display().plots.redraw(main_.Picact->surface(), data);
     };
 

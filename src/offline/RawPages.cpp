@@ -8,23 +8,6 @@
 
 namespace trv {
 
-namespace {
-
-// The number of a raw file name: plain decimal without leading zeros, then
-// ".bin"; -1 for any other name (counts.bin, histo0000.bin, 007.bin).
-int rawFileNumber(const std::string& name) {
-    constexpr size_t kMaxDigits = 7; // far beyond any recording, and within int
-    if (name.size() < 5 || name.size() > 4 + kMaxDigits) return -1;
-    if (name.compare(name.size() - 4, 4, ".bin") != 0) return -1;
-    const std::string digits = name.substr(0, name.size() - 4);
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return -1;
-    if (digits.size() > 1 && digits[0] == '0') return -1;
-    return std::stoi(digits);
-}
-
-} // namespace
-
 RawPageLayout RawPageLayout::ofFolder(const std::string& folder) {
     int highest = -1;
     for (const std::string& name : listFiles(folder, "*.bin"))

@@ -3,7 +3,6 @@
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "store/ChannelTablesFile.h"
-#include "store/StoreText.h"
 
 namespace trv {
 
@@ -12,9 +11,9 @@ namespace {
 // Handled events and 10 ms pauses between the backups and the writes.
 constexpr int kSettleSteps = 21;
 
-bool readable(const std::string& text) {
-    return text.size() <= kStoreFileMaxBytes && isStoreText(text);
-}
+// The group files, names first.
+constexpr ChannelTableFile kGroupFiles[] = {ChannelTableFile::Groups,
+                                            ChannelTableFile::ChannelGroups};
 
 } // namespace
 
@@ -25,21 +24,25 @@ std::string groupBackupStamp(const LocalDateTime& t) {
 
 bool saveGroupFiles(const std::string& folder, const ChannelTables& tables, Ports& ports) {
     const std::string stamp = groupBackupStamp(ports.clock.now());
-    for (const char* name : {"chgroup", "groups"}) {
-        const std::string file = joinPath(folder, std::string(name) + ".dat");
+    for (ChannelTableFile f : kGroupFiles) {
+        const std::string name = channelTableFileName(f);
+        const std::string file = joinPath(folder, name);
         if (!fileExists(file)) continue;
-        copyFile(file, joinPath(folder, std::string(name) + ".bak"));
-        copyFile(file, joinPath(folder, std::string(name) + stamp + ".bak"));
+        const std::string base = joinPath(folder, name.substr(0, name.size() - 4));
+        copyFile(file, base + ".bak");
+        copyFile(file, base + stamp + ".bak");
     }
     for (int i = 0; i < kSettleSteps; ++i) {
         ports.pump.processEvents();
         ports.clock.sleepMs(10);
     }
-    const std::string groups = channelTableText(tables, ChannelTableFile::Groups);
-    const std::string channelGroups = channelTableText(tables, ChannelTableFile::ChannelGroups);
-    if (!readable(groups) || !readable(channelGroups)) return false;
-    const bool namesWritten = writeFileAtomic(joinPath(folder, "groups.dat"), groups);
-    return namesWritten && writeFileAtomic(joinPath(folder, "chgroup.dat"), channelGroups);
+    for (ChannelTableFile f : kGroupFiles) {
+        if (!channelTableReadable(tables, f)) return false;
+    }
+    for (ChannelTableFile f : kGroupFiles) {
+        if (!writeChannelTable(tables, folder, f)) return false;
+    }
+    return true;
 }
 
 RegroupSession::RegroupSession(const OfflineConfiguration& config, Ports& ports, Surface& surface)

@@ -1,5 +1,6 @@
 #include "reports/Histogram.h"
 
+#include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "reports/Statistics.h"
@@ -137,7 +138,7 @@ void loadHistograms(const std::string& folder, HistogramTables& tables, ReportSt
                     const ActivitySeries& series, int lastBin, const ReportLayout& layout,
                     int binSize, Prompter& prompter) {
     tables = HistogramTables{};
-    const std::vector<std::string> files = listFiles(folder, "histo*.bin");
+    const std::vector<std::string> files = listFiles(folder, kHistogramFilePattern);
     if (files.empty()) {
         prompter.show("Error getting Histogram.bin data");
         return;

@@ -1,5 +1,6 @@
 #include "reports/ReportCommand.h"
 
+#include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "common/HeadlessPorts.h"
 
@@ -68,7 +69,7 @@ InputResult AnsweringPrompter::input(const std::string& prompt, const std::strin
 std::optional<std::string> runHeadlessReport(const HeadlessReport& job, std::ostream& err) {
     AnsweringPrompter prompter(err, job.basalMinutes, job.zeroBasal);
     if (job.request.options.format == OutputFormat::Histogram &&
-        listFiles(job.request.acquisitionPath, "histo*.bin").empty()) {
+        listFiles(job.request.acquisitionPath, kHistogramFilePattern).empty()) {
         prompter.show(kHistogramDataError);
         return std::nullopt;
     }

@@ -55,7 +55,7 @@ void ReportWindowModel::create(bool userBinSize) {
 }
 
 void ReportWindowModel::selectOutputFor(const std::string& folder) {
-    if (!listFiles(folder, "histo*.bin").empty()) {
+    if (!listFiles(folder, kHistogramFilePattern).empty()) {
         c.histogramVisible = true;
         c.options.outputFormat = static_cast<int>(OutputFormat::Histogram);
     } else {

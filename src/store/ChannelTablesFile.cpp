@@ -149,9 +149,19 @@ bool saveChannelTables(const ChannelTables& tables, const std::string& folder) {
     bool ok = true;
     for (ChannelTableFile f : {ChannelTableFile::Status, ChannelTableFile::Threshold,
                                ChannelTableFile::Groups, ChannelTableFile::ChannelGroups}) {
-        ok = writeFileAtomic(joinPath(folder, info(f).name), channelTableText(tables, f)) && ok;
+        ok = writeChannelTable(tables, folder, f) && ok;
     }
     return ok;
+}
+
+bool channelTableReadable(const ChannelTables& tables, ChannelTableFile file) {
+    const std::string text = channelTableText(tables, file);
+    return text.size() <= kStoreFileMaxBytes && isStoreText(text);
+}
+
+bool writeChannelTable(const ChannelTables& tables, const std::string& folder,
+                       ChannelTableFile file) {
+    return writeFileAtomic(joinPath(folder, info(file).name), channelTableText(tables, file));
 }
 
 } // namespace trv

@@ -46,4 +46,13 @@ std::string channelTableText(const ChannelTables& tables, ChannelTableFile file)
 // Writes the four files into a folder; false when any write failed.
 bool saveChannelTables(const ChannelTables& tables, const std::string& folder);
 
+// Whether the text of one table could be read back by readChannelTable (a
+// group name too long for the file or a character the store refuses makes
+// a text that would read as damaged).
+bool channelTableReadable(const ChannelTables& tables, ChannelTableFile file);
+// Replaces one table file in a folder (written beside it and renamed over
+// it); false when the write failed.
+bool writeChannelTable(const ChannelTables& tables, const std::string& folder,
+                       ChannelTableFile file);
+
 } // namespace trv

@@ -75,6 +75,7 @@ TEST(TemperatureRegulation, ASilentSensorReadsBelowTenAndSwitchesOff) {
     EXPECT_DOUBLE_EQ(p.s.Temp_Current, p.s.Temp_Offset - p.s.Temp_Slope);
     EXPECT_EQ(p.tl.temperatureText, "-0.2");
     EXPECT_FALSE(p.tl.out.tempOn);
+    EXPECT_EQ(temperatureCaption("24.5"), "T=24.5*C");
 }
 
 TEST(LightSchedule, StartStateFromTheDailyHours) {

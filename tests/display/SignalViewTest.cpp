@@ -295,8 +295,6 @@ TEST_F(SignalViewTest, StartAndRefreshKeepTheZoomLevel) {
     view.refreshAfterStart(surface, block(), 50);
     EXPECT_EQ(view.zoomLevel, 2);
     EXPECT_EQ(view.zoomReference[7], 1300);
-
-    EXPECT_EQ(temperatureCaption("24.5"), "T=24.5*C");
 }
 
 } // namespace

@@ -423,7 +423,7 @@ TEST_F(ProgramFixture, ActivationWhileIdleClearsCountsAndZoom) {
     s.setup.Aq_lapse = 45; // changed elsewhere meanwhile
     ASSERT_FALSE(m.isVisible());
     m.show(); // what the launcher and the setup window do when they hand over
-    const LivePlotData d = m.run().plotData();
+    const LivePlotData d = runPlotData(m.run());
     for (int c = 0; c < kChannels; ++c)
         ASSERT_EQ(d.total(c), 0) << c;
     EXPECT_EQ(m.display().signal.zoomReference[5], 0);
