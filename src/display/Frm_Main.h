@@ -151,7 +151,19 @@ class Frm_Main : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    // The window in parts, each with its controls and their connections.
     void build();
+    void buildHeader(QWidget* central);
+    void buildPlotArea(QWidget* central);
+    void buildSignalView(QWidget* central);
+    void buildToolColumn(QWidget* central);
+    QGroupBox* buildCalibrationFrame();
+    QGroupBox* buildToolsFrame();
+    void buildTemperaturePanel(QWidget* panelPlace);
+    void buildLightPanel(QWidget* panelPlace);
+    void buildBottomBand(QWidget* central);
+    void buildStatusFrame(QWidget* central);
+    void buildTimers();
     void buildMenus();
     void wireRun();
     void wireStartup();
