@@ -117,6 +117,13 @@ void frm_doseresponse::open(const std::string& acquisitionPath, const std::strin
     activateWindow();
 }
 
+void openDoseResponseWindow(QWidget& reportWindow, Ports& ports, const std::string& acquisitionPath,
+                            const std::string& programFolder, const std::string& basalChoice) {
+    auto* w = reportWindow.findChild<frm_doseresponse*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!w) w = new frm_doseresponse(ports, &reportWindow);
+    w->open(acquisitionPath, programFolder, basalChoice);
+}
+
 void frm_doseresponse::showTable() {
     const auto& rows = editor_.rows;
     grd_doses->setRowCount(static_cast<int>(rows.size()));

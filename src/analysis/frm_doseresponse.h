@@ -57,4 +57,9 @@ class frm_doseresponse : public QWidget {
     DoseResponseOutcome outcome_;
 };
 
+// The report window's "Dose-response...": the window over the report window
+// (the one opened before when there is one) for the acquisition.
+void openDoseResponseWindow(QWidget& reportWindow, Ports& ports, const std::string& acquisitionPath,
+                            const std::string& programFolder, const std::string& basalChoice);
+
 } // namespace trv

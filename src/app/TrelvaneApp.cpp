@@ -1,5 +1,7 @@
 #include "app/TrelvaneApp.h"
 
+#include "analysis/frm_doseresponse.h"
+#include "app/Frm_About.h"
 #include "app/Frm_Init.h"
 #include "app/QtPorts.h"
 #include "display/Frm_Main.h"
@@ -18,9 +20,12 @@ namespace trv {
 
 TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
     : s_(state), ports_(ports), launcher_(std::make_unique<Frm_Init>(state, ports)),
-      main_(std::make_unique<Frm_Main>(state, ports)) {
-    if (auto* view = dynamic_cast<QtStatusView*>(&ports.status))
-        view->bindText(status::NewsLine, launcher_->newsLine());
+      main_(std::make_unique<Frm_Main>(state, ports)),
+      statusView_(dynamic_cast<QtStatusView*>(&ports.status)) {
+    if (statusView_) {
+        statusView_->bindText(status::NewsLine, launcher_->newsLine());
+        main_->bindStatus(*statusView_);
+    }
 
     launcher_->onSetup = [this] { openSetup(); };
     launcher_->onRunLatest = [this] { runLatest(); };
@@ -60,6 +65,10 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
         if (offline_) offline_->hide();
     };
     h.endProgram = [this](int code) { end(code); };
+    h.openAbout = [this] {
+        Frm_About about(main_.get());
+        about.exec();
+    };
 
     // "Show my report", the end of a timed acquisition and "User Defined BIN
     // size": the report windows, on top of the main window.
@@ -72,6 +81,7 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
     rh.mainBinSize = [this](int bin) {
         main_->combo_minutes->setCurrentText(QString::number(bin));
     };
+    rh.openDoseResponse = openDoseResponseWindow;
     reports_ = std::make_unique<ReportWindows>(state, ports, std::move(rh), main_.get());
     h.openReport = [this](const std::string& folder, const std::string& binText, bool autoreport) {
         reports_->showMyReport(folder, binText, autoreport);
@@ -92,6 +102,7 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
         return true;
     };
     maintenance_ = std::make_unique<MaintenanceWindows>(state, ports, *main_, std::move(mh));
+    if (statusView_) maintenance_->bindStatus(*statusView_);
     h.openFactory = [this] { maintenance_->openFactory(); };
     h.startDeviceTest = [this] { maintenance_->startDeviceTest(); };
     h.stopDeviceTest = [this] { maintenance_->stopDeviceTest(); };
@@ -101,6 +112,7 @@ TrelvaneApp::TrelvaneApp(SharedState& state, Ports& ports)
 Frm_offline& TrelvaneApp::offline() {
     if (!offline_) {
         offline_ = std::make_unique<Frm_offline>(s_.Program_Folder, ports_);
+        if (statusView_) offline_->bindStatus(*statusView_);
         BrowserHooks& h = offline_->browser().hooks();
         h.showLauncher = [this] {
             offline_->hide();

@@ -23,6 +23,7 @@ class Frm_Main;
 class Frm_offline;
 class Frm_setup;
 class MaintenanceWindows;
+class QtStatusView;
 class ReportWindows;
 
 class TrelvaneApp : public QObject {
@@ -66,6 +67,9 @@ class TrelvaneApp : public QObject {
     Ports& ports_;
     std::unique_ptr<Frm_Init> launcher_;
     std::unique_ptr<Frm_Main> main_;
+    // The status port when the program runs over the Qt ports (null over
+    // fakes): the windows register their controls with it.
+    QtStatusView* statusView_;
     std::unique_ptr<Frm_setup> setup_;
     std::unique_ptr<ReportWindows> reports_;
     std::unique_ptr<MaintenanceWindows> maintenance_;

@@ -1,11 +1,10 @@
 #include "display/Frm_Main.h"
 
 #include "acquisition/DataFiles.h"
-#include "app/Frm_About.h"
-#include "app/QtPorts.h"
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "device/ModCOMM.h"
+#include "display/QtStatusView.h"
 #include "display/SurfaceQt.h"
 #include "store/ConfigFile.h"
 #include "store/ReportConfigFile.h"
@@ -109,7 +108,6 @@ Frm_Main::Frm_Main(SharedState& state, Ports& ports, QWidget* parent)
     buildMenus();
     wireRun();
     wireStartup();
-    bindStatus();
     setMinimumSize(980, 660);
     resize(1280, 800);
 }
@@ -124,7 +122,18 @@ void Frm_Main::build() {
     setCentralWidget(central);
     central->installEventFilter(this);
 
-    // Header band.
+    buildHeader(central);
+    buildPlotArea(central);
+    buildSignalView(central);
+    buildToolColumn(central);
+    buildBottomBand(central);
+    buildStatusFrame(central);
+    buildTimers();
+}
+
+// The header band: project, acquisition, format, time, notes, detection and
+// ">Edit".
+void Frm_Main::buildHeader(QWidget* central) {
     auto* header = named(new QWidget(central), "headerBand");
     auto* hg = new QGridLayout(header);
     hg->setContentsMargins(6, 4, 6, 2);
@@ -160,8 +169,12 @@ void Frm_Main::build() {
     QFont editFont = Cmdsetup->font();
     editFont.setBold(true);
     Cmdsetup->setFont(editFont);
+    connect(Cmdsetup, &QPushButton::clicked, this, &Frm_Main::Cmdsetup_Click);
+}
 
-    // Activity plot area.
+// The activity plot area: the plot buttons, the group box, the page buttons
+// and Picact.
+void Frm_Main::buildPlotArea(QWidget* central) {
     auto* plotArea = named(new QWidget(central), "plotArea");
     auto* pv = new QVBoxLayout(plotArea);
     pv->setContentsMargins(6, 2, 4, 2);
@@ -192,7 +205,40 @@ void Frm_Main::build() {
     Picact->setMinimumSize(200, 150);
     pv->addWidget(Picact, 1);
 
-    // Channel signal view.
+    connect(Cmd_barplot, &QPushButton::clicked, this, [this] {
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.showBarPlot(c.picact, c.data); });
+    });
+    connect(Cmd_gridplot, &QPushButton::clicked, this, [this] {
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.showHeatmap(c.picact, c.data); });
+    });
+    connect(Cmd_histoplot, &QPushButton::clicked, this, [this] {
+        withDisplay([this](const LiveDisplayContext& c) {
+            display_.plots.showHistogram(c.picact, c.data);
+        });
+    });
+    connect(cmd_pgup, &QPushButton::clicked, this, [this] {
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.pageUp(c.picact, c.data); });
+    });
+    connect(cmd_pgdown, &QPushButton::clicked, this, [this] {
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.pageDown(c.picact, c.data); });
+    });
+    connect(combogrup, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
+        std::string entry = combogrup->itemText(i).toStdString();
+        withDisplay([&](const LiveDisplayContext& c) { display_.groupChosen(entry, c); });
+    });
+    connect(Picact, &SurfaceWidget::resized, this, [this] {
+        withDisplay(
+            [this](const LiveDisplayContext& c) { display_.plots.redraw(c.picact, c.data); });
+    });
+}
+
+// The channel signal view: row, column and beam pickers, Picreal, zoom, the
+// channel steps and the group's members.
+void Frm_Main::buildSignalView(QWidget* central) {
     Framereal = named(new QGroupBox("Channel signal", central), "Framereal");
     auto* rv = new QGridLayout(Framereal);
     rv->setContentsMargins(4, 4, 4, 4);
@@ -251,11 +297,69 @@ void Frm_Main::build() {
     rv->setRowStretch(2, 5);
     rv->setRowStretch(6, 2);
 
-    // Tools column at the right edge.
+    connect(Combofila, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
+        std::string letter = Combofila->itemText(i).toStdString();
+        withDisplay([&](const LiveDisplayContext& c) { display_.rowChosen(letter, c); });
+    });
+    connect(Combocol, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
+        int column = Combocol->itemText(i).toInt();
+        withDisplay([&](const LiveDisplayContext& c) { display_.columnChosen(column, c); });
+    });
+    connect(txtsub, &QLineEdit::editingFinished, this, [this] {
+        if (syncing_) return;
+        std::string text = txtsub->text().toStdString();
+        withDisplay([&](const LiveDisplayContext& c) { display_.beamBoxLeft(text, c); });
+    });
+    connect(lstgrup, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        int row = lstgrup->row(item);
+        withDisplay([&](const LiveDisplayContext& c) { display_.memberChosen(row, c); });
+    });
+    connect(cmdbeam_minus, &QPushButton::clicked, this, [this] {
+        withDisplay([this](const LiveDisplayContext& c) { display_.previousMember(c); });
+    });
+    connect(cmdbeam_plus, &QPushButton::clicked, this, [this] {
+        withDisplay([this](const LiveDisplayContext& c) { display_.nextMember(c); });
+    });
+    connect(Cmdzoom_plus, &QPushButton::clicked, this, [this] {
+        withDisplay([this](const LiveDisplayContext& c) {
+            display_.signal.zoomIn(c.picreal, c.block, c.sampleIndex);
+        });
+    });
+    connect(Cmdzoom_minus, &QPushButton::clicked, this, [this] {
+        withDisplay([this](const LiveDisplayContext& c) {
+            display_.signal.zoomOut(c.picreal, c.block, c.sampleIndex);
+        });
+    });
+    connect(Picreal, &SurfaceWidget::resized, this, [this] {
+        withDisplay([this](const LiveDisplayContext& c) {
+            display_.signal.drawAxes(c.picreal, c.block.RT_Buffer);
+            if (s_.Acq_State != 0)
+                display_.signal.redrawChannelSignal(c.picreal, c.block, c.sampleIndex);
+        });
+    });
+}
+
+// The tools column at the right edge: calibration, tools, and the place the
+// temperature and light panels share.
+void Frm_Main::buildToolColumn(QWidget* central) {
     auto* tools = named(new QWidget(central), "toolColumn");
     auto* tv = new QVBoxLayout(tools);
     tv->setContentsMargins(2, 2, 6, 2);
     tv->setSpacing(4);
+    tv->addWidget(buildCalibrationFrame());
+    tv->addWidget(buildToolsFrame());
+
+    auto* panelPlace = named(new QWidget, "panelPlace");
+    panelPlace->installEventFilter(this);
+    panelPlace->setMinimumHeight(150);
+    tv->addWidget(panelPlace, 1);
+
+    buildTemperaturePanel(panelPlace);
+    buildLightPanel(panelPlace);
+}
+
+// The calibration frame (frm_mn1).
+QGroupBox* Frm_Main::buildCalibrationFrame() {
     frm_mn1 = named(new QGroupBox("Calibration"), "frm_mn1");
     auto* cv = new QVBoxLayout(frm_mn1);
     cv->setContentsMargins(4, 4, 4, 4);
@@ -270,8 +374,25 @@ void Frm_Main::build() {
     cv->addWidget(Cmd_readblank);
     cv->addWidget(cmd_calibra);
     cv->addWidget(Cmd_autozero);
-    tv->addWidget(frm_mn1);
 
+    connect(cmd_calibra, &QPushButton::clicked, this, [this] {
+        run_.calibration().cmd_calibra_Click(txt_snr_umbral->text().toStdString());
+        syncCalibration();
+    });
+    connect(Cmd_autozero, &QPushButton::clicked, this, [this] {
+        run_.calibration().Cmd_autozero_Click(txt_snr_umbral->text().toStdString());
+        syncCalibration();
+    });
+    connect(Cmd_readblank, &QPushButton::clicked, this, [this] {
+        run_.calibration().Cmd_readblank_Click();
+        syncCalibration();
+        syncAcquisitionButtons();
+    });
+    return frm_mn1;
+}
+
+// The tools frame: bin size, organism, SNR threshold, body-bends mode.
+QGroupBox* Frm_Main::buildToolsFrame() {
     Frame_tools = named(new QGroupBox("Tools"), "Frame_tools");
     auto* tg = new QGridLayout(Frame_tools);
     tg->setContentsMargins(4, 4, 4, 4);
@@ -296,14 +417,27 @@ void Frm_Main::build() {
     tg->addWidget(txt_snr_umbral, 2, 1);
     tg->addWidget(chk_bodybends, 3, 0, 1, 2);
     tg->setColumnStretch(1, 1);
-    tv->addWidget(Frame_tools);
 
-    // The temperature and light panels share one place.
-    auto* panelPlace = named(new QWidget, "panelPlace");
-    panelPlace->installEventFilter(this);
-    panelPlace->setMinimumHeight(150);
-    tv->addWidget(panelPlace, 1);
+    connect(cmb_organism, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
+        run_.cmb_organism_Click(i);
+        syncRunControls();
+    });
+    connect(txt_snr_umbral, &QLineEdit::editingFinished, this, [this] {
+        if (syncing_ || inBoxCheck_) return;
+        inBoxCheck_ = true;
+        run_.txt_snr_umbral_LostFocus(txt_snr_umbral->text().toStdString());
+        inBoxCheck_ = false;
+        syncRunControls();
+    });
+    connect(chk_bodybends, &QCheckBox::clicked, this, [this](bool ticked) {
+        run_.chk_bodybends_Click(ticked);
+        syncRunControls();
+    });
+    return Frame_tools;
+}
 
+// The temperature panel (Frame_temp).
+void Frm_Main::buildTemperaturePanel(QWidget* panelPlace) {
     Frame_temp = named(new QGroupBox("Temperature", panelPlace), "Frame_temp");
     auto* tpg = new QGridLayout(Frame_temp);
     tpg->setContentsMargins(4, 4, 4, 4);
@@ -331,6 +465,33 @@ void Frm_Main::build() {
     tpg->addWidget(cmd_nextwindows1, 5, 0, 1, 2);
     Frame_temp->setVisible(false);
 
+    connect(cmd_ontemp, &QPushButton::clicked, this, [this] {
+        run_.panels().cmd_ontemp_Click();
+        syncPanels();
+    });
+    connect(cmd_frio, &QPushButton::clicked, this, [this] {
+        run_.panels().cmd_frio_Click();
+        syncPanels();
+    });
+    connect(Cmd_settemp, &QPushButton::clicked, this, [this] {
+        panelBoxLeft(txttemp);
+        run_.panels().Cmd_settemp_Click();
+        syncPanels();
+    });
+    connect(Chk_tenabled, &QCheckBox::clicked, this, [this](bool t) {
+        run_.panels().Chk_tenabled_Click(t);
+        syncPanels();
+    });
+    connect(txttemp, &QLineEdit::editingFinished, this, [this] { panelBoxLeft(txttemp); });
+    // Brings the light panel to the front when it is shown.
+    connect(cmd_nextwindows1, &QPushButton::clicked, this, [this] {
+        if (lightShown_) lightInFront_ = true;
+        showPanels();
+    });
+}
+
+// The light panel (Frame_light) with its pulse frame.
+void Frm_Main::buildLightPanel(QWidget* panelPlace) {
     Frame_light = named(new QGroupBox("Light Control", panelPlace), "Frame_light");
     auto* lg = new QGridLayout(Frame_light);
     lg->setContentsMargins(4, 4, 4, 4);
@@ -374,7 +535,30 @@ void Frm_Main::build() {
     lg->addWidget(cmd_nextwindows2, 6, 0, 1, 4);
     Frame_light->setVisible(false);
 
-    // Bottom band.
+    connect(cmd_luz, &QPushButton::clicked, this, [this] {
+        run_.panels().cmd_luz_Click();
+        syncPanels();
+    });
+    connect(Chk_lenabled, &QCheckBox::clicked, this, [this](bool t) {
+        run_.panels().Chk_lenabled_Click(t);
+        syncPanels();
+    });
+    connect(cmd_cyclepulse, &QPushButton::clicked, this, [this] {
+        run_.panels().cmd_cyclepulse_Click();
+        syncPanels();
+    });
+    for (QLineEdit* e : {txt_lon, txt_loff, txt_pulsetimes, txt_pulseon, txt_pulseoff})
+        connect(e, &QLineEdit::editingFinished, this, [this, e] { panelBoxLeft(e); });
+    // Brings the temperature panel to the front when it is shown.
+    connect(cmd_nextwindows2, &QPushButton::clicked, this, [this] {
+        if (tempShown_) lightInFront_ = false;
+        showPanels();
+    });
+}
+
+// The bottom band: connection and acquisition commands, elapsed time,
+// temperature and "<< Back".
+void Frm_Main::buildBottomBand(QWidget* central) {
     auto* bottom = named(new QWidget(central), "bottomBand");
     auto* bg = new QGridLayout(bottom);
     bg->setContentsMargins(6, 2, 6, 4);
@@ -425,7 +609,17 @@ void Frm_Main::build() {
     bg->setColumnStretch(6, 2);
     bg->setColumnStretch(7, 2);
 
-    // Status frame, floating over the plot area while something runs.
+    connect(cmd_connect, &QPushButton::clicked, this, &Frm_Main::cmd_connect_Click);
+    connect(Cmd_disconnect, &QPushButton::clicked, this, &Frm_Main::Cmd_disconnect_Click);
+    connect(CmdPlay, &QPushButton::clicked, this, &Frm_Main::CmdPlay_Click);
+    connect(CmdPause, &QPushButton::clicked, this, &Frm_Main::CmdPause_Click);
+    connect(CmdStop, &QPushButton::clicked, this, &Frm_Main::CmdStop_Click);
+    connect(Cmdreport, &QPushButton::clicked, this, &Frm_Main::Cmdreport_Click);
+    connect(Cmdoffline, &QPushButton::clicked, this, &Frm_Main::Cmdoffline_Click);
+}
+
+// The status frame, floating over the plot area while something runs.
+void Frm_Main::buildStatusFrame(QWidget* central) {
     Frame_status = named(new QFrame(central), "Frame_status");
     Frame_status->setFrameShape(QFrame::Panel);
     Frame_status->setFrameShadow(QFrame::Raised);
@@ -449,8 +643,9 @@ void Frm_Main::build() {
     sv->addWidget(picture_progress);
     Frame_status->setVisible(false);
     Frame_status->raise();
+}
 
-    // Timers.
+void Frm_Main::buildTimers() {
     Timeradq = named(new QTimer(this), "Timeradq");
     Timeradq->setInterval(30);
     Timerinicio = named(new QTimer(this), "Timerinicio");
@@ -461,163 +656,6 @@ void Frm_Main::build() {
     connect(Timeradq, &QTimer::timeout, this, &Frm_Main::Timeradq_Timer);
     connect(Timerinicio, &QTimer::timeout, this, &Frm_Main::Timerinicio_Timer);
     connect(Timer_button, &QTimer::timeout, this, [this] { Cmdoffline->setStyleSheet(""); });
-
-    // Commands.
-    connect(cmd_connect, &QPushButton::clicked, this, &Frm_Main::cmd_connect_Click);
-    connect(Cmd_disconnect, &QPushButton::clicked, this, &Frm_Main::Cmd_disconnect_Click);
-    connect(CmdPlay, &QPushButton::clicked, this, &Frm_Main::CmdPlay_Click);
-    connect(CmdPause, &QPushButton::clicked, this, &Frm_Main::CmdPause_Click);
-    connect(CmdStop, &QPushButton::clicked, this, &Frm_Main::CmdStop_Click);
-    connect(Cmdreport, &QPushButton::clicked, this, &Frm_Main::Cmdreport_Click);
-    connect(Cmdsetup, &QPushButton::clicked, this, &Frm_Main::Cmdsetup_Click);
-    connect(Cmdoffline, &QPushButton::clicked, this, &Frm_Main::Cmdoffline_Click);
-
-    // Plots.
-    connect(Cmd_barplot, &QPushButton::clicked, this, [this] {
-        withDisplay(
-            [this](const LiveDisplayContext& c) { display_.plots.showBarPlot(c.picact, c.data); });
-    });
-    connect(Cmd_gridplot, &QPushButton::clicked, this, [this] {
-        withDisplay(
-            [this](const LiveDisplayContext& c) { display_.plots.showHeatmap(c.picact, c.data); });
-    });
-    connect(Cmd_histoplot, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) {
-            display_.plots.showHistogram(c.picact, c.data);
-        });
-    });
-    connect(cmd_pgup, &QPushButton::clicked, this, [this] {
-        withDisplay(
-            [this](const LiveDisplayContext& c) { display_.plots.pageUp(c.picact, c.data); });
-    });
-    connect(cmd_pgdown, &QPushButton::clicked, this, [this] {
-        withDisplay(
-            [this](const LiveDisplayContext& c) { display_.plots.pageDown(c.picact, c.data); });
-    });
-    connect(combogrup, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
-        std::string entry = combogrup->itemText(i).toStdString();
-        withDisplay([&](const LiveDisplayContext& c) { display_.groupChosen(entry, c); });
-    });
-
-    // Channel pickers.
-    connect(Combofila, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
-        std::string letter = Combofila->itemText(i).toStdString();
-        withDisplay([&](const LiveDisplayContext& c) { display_.rowChosen(letter, c); });
-    });
-    connect(Combocol, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
-        int column = Combocol->itemText(i).toInt();
-        withDisplay([&](const LiveDisplayContext& c) { display_.columnChosen(column, c); });
-    });
-    connect(txtsub, &QLineEdit::editingFinished, this, [this] {
-        if (syncing_) return;
-        std::string text = txtsub->text().toStdString();
-        withDisplay([&](const LiveDisplayContext& c) { display_.beamBoxLeft(text, c); });
-    });
-    connect(lstgrup, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        int row = lstgrup->row(item);
-        withDisplay([&](const LiveDisplayContext& c) { display_.memberChosen(row, c); });
-    });
-    connect(cmdbeam_minus, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.previousMember(c); });
-    });
-    connect(cmdbeam_plus, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) { display_.nextMember(c); });
-    });
-    connect(Cmdzoom_plus, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) {
-            display_.signal.zoomIn(c.picreal, c.block, c.sampleIndex);
-        });
-    });
-    connect(Cmdzoom_minus, &QPushButton::clicked, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) {
-            display_.signal.zoomOut(c.picreal, c.block, c.sampleIndex);
-        });
-    });
-    connect(Picact, &SurfaceWidget::resized, this, [this] {
-        withDisplay(
-            [this](const LiveDisplayContext& c) { display_.plots.redraw(c.picact, c.data); });
-    });
-    connect(Picreal, &SurfaceWidget::resized, this, [this] {
-        withDisplay([this](const LiveDisplayContext& c) {
-            display_.signal.drawAxes(c.picreal, c.block.RT_Buffer);
-            if (s_.Acq_State != 0)
-                display_.signal.redrawChannelSignal(c.picreal, c.block, c.sampleIndex);
-        });
-    });
-
-    // Calibration buttons.
-    connect(cmd_calibra, &QPushButton::clicked, this, [this] {
-        run_.calibration().cmd_calibra_Click(txt_snr_umbral->text().toStdString());
-        syncCalibration();
-    });
-    connect(Cmd_autozero, &QPushButton::clicked, this, [this] {
-        run_.calibration().Cmd_autozero_Click(txt_snr_umbral->text().toStdString());
-        syncCalibration();
-    });
-    connect(Cmd_readblank, &QPushButton::clicked, this, [this] {
-        run_.calibration().Cmd_readblank_Click();
-        syncCalibration();
-        syncAcquisitionButtons();
-    });
-
-    // Tools.
-    connect(cmb_organism, QOverload<int>::of(&QComboBox::activated), this, [this](int i) {
-        run_.cmb_organism_Click(i);
-        syncRunControls();
-    });
-    connect(txt_snr_umbral, &QLineEdit::editingFinished, this, [this] {
-        if (syncing_ || inBoxCheck_) return;
-        inBoxCheck_ = true;
-        run_.txt_snr_umbral_LostFocus(txt_snr_umbral->text().toStdString());
-        inBoxCheck_ = false;
-        syncRunControls();
-    });
-    connect(chk_bodybends, &QCheckBox::clicked, this, [this](bool ticked) {
-        run_.chk_bodybends_Click(ticked);
-        syncRunControls();
-    });
-
-    // Panels.
-    connect(cmd_ontemp, &QPushButton::clicked, this, [this] {
-        run_.panels().cmd_ontemp_Click();
-        syncPanels();
-    });
-    connect(cmd_frio, &QPushButton::clicked, this, [this] {
-        run_.panels().cmd_frio_Click();
-        syncPanels();
-    });
-    connect(cmd_luz, &QPushButton::clicked, this, [this] {
-        run_.panels().cmd_luz_Click();
-        syncPanels();
-    });
-    connect(Cmd_settemp, &QPushButton::clicked, this, [this] {
-        panelBoxLeft(txttemp);
-        run_.panels().Cmd_settemp_Click();
-        syncPanels();
-    });
-    connect(Chk_lenabled, &QCheckBox::clicked, this, [this](bool t) {
-        run_.panels().Chk_lenabled_Click(t);
-        syncPanels();
-    });
-    connect(Chk_tenabled, &QCheckBox::clicked, this, [this](bool t) {
-        run_.panels().Chk_tenabled_Click(t);
-        syncPanels();
-    });
-    connect(cmd_cyclepulse, &QPushButton::clicked, this, [this] {
-        run_.panels().cmd_cyclepulse_Click();
-        syncPanels();
-    });
-    for (QLineEdit* e : {txt_lon, txt_loff, txt_pulsetimes, txt_pulseon, txt_pulseoff, txttemp})
-        connect(e, &QLineEdit::editingFinished, this, [this, e] { panelBoxLeft(e); });
-    // Each button brings the other panel to the front when it is shown.
-    connect(cmd_nextwindows1, &QPushButton::clicked, this, [this] {
-        if (lightShown_) lightInFront_ = true;
-        showPanels();
-    });
-    connect(cmd_nextwindows2, &QPushButton::clicked, this, [this] {
-        if (tempShown_) lightInFront_ = false;
-        showPanels();
-    });
 }
 
 void Frm_Main::buildMenus() {
@@ -721,19 +759,17 @@ void Frm_Main::buildMenus() {
     connect(mnabout, &QAction::triggered, this, &Frm_Main::mnabout_Click);
 }
 
-void Frm_Main::bindStatus() {
-    auto* view = dynamic_cast<QtStatusView*>(&ports_.status);
-    if (!view) return;
-    view->bindText(status::StatusLine, lbl_autochannel);
-    view->bindText(status::StatusCaption, lbl_autotext);
-    view->bindVisible(status::StatusFrame, Frame_status);
-    view->bindProgress(status::Progress, picture_progress);
-    view->bindText(status::ElapsedTime, Txt_time);
-    view->bindText(status::Temperature, lbl_temperature);
-    view->bindProgress(status::TimeBar, picturetime);
-    view->bindText(status::AcquisitionName, txt_subproject);
-    view->bindText(status::BlankLabel, lblcalibrando);
-    view->bindVisible(status::BlankLabel, lblcalibrando);
+void Frm_Main::bindStatus(QtStatusView& view) {
+    view.bindText(status::StatusLine, lbl_autochannel);
+    view.bindText(status::StatusCaption, lbl_autotext);
+    view.bindVisible(status::StatusFrame, Frame_status);
+    view.bindProgress(status::Progress, picture_progress);
+    view.bindText(status::ElapsedTime, Txt_time);
+    view.bindText(status::Temperature, lbl_temperature);
+    view.bindProgress(status::TimeBar, picturetime);
+    view.bindText(status::AcquisitionName, txt_subproject);
+    view.bindText(status::BlankLabel, lblcalibrando);
+    view.bindVisible(status::BlankLabel, lblcalibrando);
 }
 
 // --- Core objects -------------------------------------------------------------
@@ -1212,8 +1248,7 @@ void Frm_Main::mncontent_Click() {
 }
 
 void Frm_Main::mnabout_Click() {
-    Frm_About about(this);
-    about.exec();
+    if (hooks.openAbout) hooks.openAbout();
 }
 
 bool Frm_Main::closing() {

@@ -15,7 +15,7 @@
 #include "common/Ports.h"
 #include "device/Connection.h"
 #include "display/LiveDisplay.h"
-#include "setup/SetupHooks.h"
+#include "display/MainHandover.h"
 #include "store/Module1.h"
 
 #include <QMainWindow>
@@ -74,6 +74,8 @@ struct MainHooks {
     std::function<void()> openWorkbench;
     // End the program with an exit code.
     std::function<void(int code)> endProgram;
+    // Help > About: the About window.
+    std::function<void()> openAbout;
 };
 
 class Frm_Main : public QMainWindow {
@@ -127,6 +129,9 @@ class Frm_Main : public QMainWindow {
     // none).
     QWidget* frontPanel() const;
 
+    // Sends the status targets of the acquisition to this window's controls.
+    void bindStatus(QtStatusView& view);
+
     // Activation refresh while idle (what becoming the active window does).
     void activationRefresh();
 
@@ -146,11 +151,22 @@ class Frm_Main : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    // The window in parts, each with its controls and their connections.
     void build();
+    void buildHeader(QWidget* central);
+    void buildPlotArea(QWidget* central);
+    void buildSignalView(QWidget* central);
+    void buildToolColumn(QWidget* central);
+    QGroupBox* buildCalibrationFrame();
+    QGroupBox* buildToolsFrame();
+    void buildTemperaturePanel(QWidget* panelPlace);
+    void buildLightPanel(QWidget* panelPlace);
+    void buildBottomBand(QWidget* central);
+    void buildStatusFrame(QWidget* central);
+    void buildTimers();
     void buildMenus();
     void wireRun();
     void wireStartup();
-    void bindStatus();
 
     // Copies the core objects' view state into the controls.
     void syncPickers();

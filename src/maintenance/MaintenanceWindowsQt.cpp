@@ -1,7 +1,7 @@
 #include "maintenance/MaintenanceWindowsQt.h"
 
-#include "app/QtPorts.h"
 #include "display/Frm_Main.h"
+#include "display/QtStatusView.h"
 #include "display/SurfaceQt.h"
 #include "maintenance/Frm_Arena.h"
 #include "maintenance/Frm_Factory.h"
@@ -17,11 +17,6 @@ MaintenanceWindows::MaintenanceWindows(SharedState& state, Ports& ports, Frm_Mai
     : s_(state), ports_(ports), main_(main), hooks_(std::move(hooks)), test_(state, ports),
       factory_(std::make_unique<Frm_Factory>(state, ports)),
       arena_(std::make_unique<Frm_Arena>(state, ports)) {
-    if (auto* view = dynamic_cast<QtStatusView*>(&ports.status)) {
-        view->bindText(status::NoteLabel, main.lbl_autostart);
-        view->bindVisible(status::NoteLabel, main.lbl_autostart);
-    }
-
     Timer_test = new QTimer(&main);
     Timer_test->setObjectName("Timer_test");
     Timer_test->setInterval(kTestTickMs);
@@ -66,6 +61,11 @@ MaintenanceWindows::MaintenanceWindows(SharedState& state, Ports& ports, Frm_Mai
         arena_->hide();
         main_.closing();
     };
+}
+
+void MaintenanceWindows::bindStatus(QtStatusView& view) {
+    view.bindText(status::NoteLabel, main_.lbl_autostart);
+    view.bindVisible(status::NoteLabel, main_.lbl_autostart);
 }
 
 MaintenanceWindows::~MaintenanceWindows() = default;

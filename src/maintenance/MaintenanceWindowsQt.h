@@ -18,6 +18,7 @@ namespace trv {
 class Frm_Arena;
 class Frm_Factory;
 class Frm_Main;
+class QtStatusView;
 
 struct MaintenanceHooks {
     // The workbench's "Setup" and "OffLine"; the offline browser's answers
@@ -35,6 +36,9 @@ class MaintenanceWindows {
     ~MaintenanceWindows();
     MaintenanceWindows(const MaintenanceWindows&) = delete;
     MaintenanceWindows& operator=(const MaintenanceWindows&) = delete;
+
+    // Sends the tools' note to the main window's note label.
+    void bindStatus(QtStatusView& view);
 
     // "Factory Settings": refused offline and while an acquisition runs or
     // is paused; otherwise the main window hides and the window opens.

@@ -1,7 +1,7 @@
 #include "offline/Frm_offline.h"
 
-#include "app/QtPorts.h"
 #include "common/Files.h"
+#include "display/QtStatusView.h"
 #include "display/SurfaceQt.h"
 #include "offline/MonitorFilesMenu.h"
 #include "offline/RawAnalysis.h"
@@ -132,11 +132,12 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
     };
     h.openGroupEditor = [this] { openGroupEditor(); };
     views.analyze = [this] { analyze(); };
-    if (auto* view = dynamic_cast<QtStatusView*>(&ports.status)) {
-        view->bindProgress(status::OfflineProgress, Pic_status);
-        view->bindText(status::OfflinePageBox, txt_page);
-    }
     resize(1100, 700);
+}
+
+void Frm_offline::bindStatus(QtStatusView& view) {
+    view.bindProgress(status::OfflineProgress, Pic_status);
+    view.bindText(status::OfflinePageBox, txt_page);
 }
 
 Frm_offline::~Frm_offline() {

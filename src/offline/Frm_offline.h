@@ -41,6 +41,7 @@ class QTimer;
 
 namespace trv {
 
+class QtStatusView;
 class SurfaceWidget;
 
 // Procedures of views drawn by other parts of the program (the raw-signal
@@ -60,6 +61,9 @@ class Frm_offline : public QMainWindow {
     // programFolder: the folder holding the project folders.
     Frm_offline(const std::string& programFolder, Ports& ports, QWidget* parent = nullptr);
     ~Frm_offline() override;
+
+    // Sends the page loading's progress and page number to this window.
+    void bindStatus(QtStatusView& view);
 
     OfflineBrowser& browser() { return browser_; }
     // The configuration of the folder the browser last loaded, and the views

@@ -23,6 +23,7 @@ frm_report& ReportWindows::report() {
         const bool user = hooks.userBinSize ? hooks.userBinSize() : false;
         report_ = new frm_report(s_, ports_, user, opener_);
         report_->setAttribute(Qt::WA_DeleteOnClose);
+        report_->doseResponseOpener = hooks.openDoseResponse;
         report_->model().hooks().mainBinSize = [this](int bin) {
             if (hooks.mainBinSize) hooks.mainBinSize(bin);
         };

@@ -7,6 +7,7 @@
 
 #include "common/Ports.h"
 #include "reports/ReportWindowModel.h"
+#include "reports/frm_report.h"
 #include "store/Module1.h"
 
 #include <QPointer>
@@ -33,6 +34,8 @@ struct ReportWindowsHooks {
     // The report window was closed: the main window's bin-size box takes
     // the configured bin size.
     std::function<void(int binSize)> mainBinSize;
+    // "Dose-response..." in the report window.
+    DoseResponseOpener openDoseResponse;
 };
 
 class ReportWindows {

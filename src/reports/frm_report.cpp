@@ -1,7 +1,6 @@
 #include "reports/frm_report.h"
 
 #include "acquisition/DataFiles.h"
-#include "analysis/frm_doseresponse.h"
 #include "common/Files.h"
 
 #include <QAction>
@@ -297,18 +296,17 @@ void frm_report::showControls() {
     showing_ = false;
 }
 
-frm_doseresponse* frm_report::doseResponse() const {
-    return doseResponse_;
-}
-
 void frm_report::openDoseResponse() {
     const std::string& folder = model_.c.Txt_inputfile;
     if (folder.empty() || !fileExists(countsFilePath(folder))) {
         ports_.prompter.show("Activity file not Found");
         return;
     }
-    if (!doseResponse_) doseResponse_ = new frm_doseresponse(ports_, this);
-    doseResponse_->open(folder, state_.Program_Folder, model_.c.cmbbasal);
+    if (!doseResponseOpener) {
+        ports_.prompter.show("Dose-response is not part of this version");
+        return;
+    }
+    doseResponseOpener(*this, ports_, folder, state_.Program_Folder, model_.c.cmbbasal);
 }
 
 void frm_report::growForFrame() {

@@ -10,8 +10,10 @@
 #include "reports/ReportWindowModel.h"
 
 #include <QList>
-#include <QPointer>
 #include <QWidget>
+
+#include <functional>
+#include <string>
 
 class QAction;
 class QCheckBox;
@@ -24,7 +26,12 @@ class QRadioButton;
 
 namespace trv {
 
-class frm_doseresponse;
+// Opens the dose-response window over the report window for an acquisition
+// folder, with the program folder and the basal choice. The dose-response
+// analysis builds on the reports, so the program hands it in.
+using DoseResponseOpener =
+    std::function<void(QWidget& reportWindow, Ports& ports, const std::string& acquisitionFolder,
+                       const std::string& programFolder, const std::string& basalChoice)>;
 
 class frm_report : public QWidget {
     Q_OBJECT
@@ -35,8 +42,9 @@ class frm_report : public QWidget {
     ~frm_report() override;
 
     ReportWindowModel& model() { return model_; }
-    // The dose-response window of "Dose-response..." (null until opened).
-    frm_doseresponse* doseResponse() const;
+    // "Dose-response...": left empty, the button says the window is not
+    // part of this version.
+    DoseResponseOpener doseResponseOpener;
 
     // Copies the model into the controls.
     void showControls();
@@ -61,7 +69,6 @@ class frm_report : public QWidget {
     ReportWindowModel model_;
     SharedState& state_;
     Ports& ports_;
-    QPointer<frm_doseresponse> doseResponse_;
     bool showing_ = false;
 
   public:

@@ -114,22 +114,38 @@ Frm_setup::~Frm_setup() {
 void Frm_setup::build() {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(8, 4, 8, 8);
-
-    auto* menuBar = new QMenuBar(this);
-    QMenu* tools = menuBar->addMenu(QStringLiteral("Tools"));
-    mn_advanced = named(tools->addAction(QStringLiteral("Advanced Tools")), "mn_advanced");
-    root->setMenuBar(menuBar);
+    root->setMenuBar(buildMenuBar());
 
     auto* columns = new QHBoxLayout;
     root->addLayout(columns, 1);
+    columns->addWidget(buildProjectArea());
+    columns->addWidget(buildPlate(), 1);
+    columns->addWidget(buildGroupLists());
+    columns->addWidget(buildAcquisitionSettings());
+    root->addLayout(buildWaysOut());
+    buildProjectList();
 
-    // --- project area and notes
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(20);
+}
+
+QMenuBar* Frm_setup::buildMenuBar() {
+    auto* menuBar = new QMenuBar(this);
+    QMenu* tools = menuBar->addMenu(QStringLiteral("Tools"));
+    mn_advanced = named(tools->addAction(QStringLiteral("Advanced Tools")), "mn_advanced");
+    return menuBar;
+}
+
+// The project area and the notes.
+QWidget* Frm_setup::buildProjectArea() {
     auto* left = new QVBoxLayout;
     auto* project = new QGroupBox(QStringLiteral("Project"), this);
     auto* pl = new QGridLayout(project);
     txtprj = named(new QLineEdit(project), "txtprj");
     txtprj->setReadOnly(true);
     txtprj->setToolTip(QStringLiteral("DblClick to Rename"));
+    txtprj->installEventFilter(this);
     Txtfolder = named(new QLineEdit(project), "Txtfolder");
     Txtfolder->setReadOnly(true);
     Cmdnewpj = named(new QPushButton(QStringLiteral("New..."), project), "Cmdnewpj");
@@ -150,9 +166,12 @@ void Frm_setup::build() {
     leftBox->setLayout(left);
     left->setContentsMargins(0, 0, 0, 0);
     leftBox->setFixedWidth(220);
-    columns->addWidget(leftBox);
+    return leftBox;
+}
 
-    // --- the plate
+// The plate with its format, the well under the mouse, CLEAR and
+// AUTO-ARRANGE with its menu of block sizes.
+QWidget* Frm_setup::buildPlate() {
     auto* plate = new QGroupBox(QStringLiteral("Plate"), this);
     plate->setObjectName(QStringLiteral("Frame_plate"));
     auto* pv = new QVBoxLayout(plate);
@@ -172,6 +191,7 @@ void Frm_setup::build() {
     Picwell->setToolTip(QStringLiteral("Click wells to assign/remove groups"));
     Picwell->setMouseTracking(true);
     Picwell->setMinimumSize(480, 340);
+    Picwell->installEventFilter(this);
     pv->addWidget(Picwell, 1);
     auto* arrangeRow = new QHBoxLayout;
     Cmd_clear = named(new QPushButton(QStringLiteral("CLEAR"), plate), "Cmd_clear");
@@ -194,13 +214,16 @@ void Frm_setup::build() {
     Combo_sets = named(new QComboBox(Frame_sets), "Combo_sets");
     fs->addWidget(Combo_sets);
     Frame_sets->hide();
-    columns->addWidget(plate, 1);
+    return plate;
+}
 
-    // --- groups and their channels
+// The groups and their assigned and free channels.
+QWidget* Frm_setup::buildGroupLists() {
     auto* groups = new QVBoxLayout;
     groups->addWidget(caption("Groups:", this));
     combogrup = named(new QListWidget(this), "combogrup");
     combogrup->setToolTip(QStringLiteral("Dblclick to Rename"));
+    combogrup->installEventFilter(this);
     groups->addWidget(combogrup, 3);
     groups->addWidget(caption("Assigned channels:", this));
     lstgrup = named(new QListWidget(this), "lstgrup");
@@ -212,31 +235,18 @@ void Frm_setup::build() {
     groupBox->setLayout(groups);
     groups->setContentsMargins(0, 0, 0, 0);
     groupBox->setFixedWidth(160);
-    columns->addWidget(groupBox);
+    return groupBox;
+}
 
-    // --- acquisition and detection settings
+// The acquisition and detection settings, with the advanced frame.
+QWidget* Frm_setup::buildAcquisitionSettings() {
     auto* acq = new QGroupBox(QStringLiteral("Acquisition"), this);
     auto* ag = new QGridLayout(acq);
     int row = 0;
     Cmb_organism = named(new QComboBox(acq), "Cmb_organism");
     ag->addWidget(caption("organism", acq), row, 0);
     ag->addWidget(Cmb_organism, row++, 1, 1, 2);
-
-    auto* detection = new QGroupBox(QStringLiteral("Detection algorithm"), acq);
-    detection->setObjectName(QStringLiteral("Frame_detection"));
-    auto* dg = new QGridLayout(detection);
-    ComboDSP = named(new QComboBox(detection), "ComboDSP");
-    ComboDSP->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    ComboDSP->setMinimumContentsLength(20);
-    lbl_snr = named(new QLineEdit(detection), "lbl_snr");
-    lbl_snr->setToolTip(QStringLiteral("Double click to enable edition"));
-    lbl_snr->setMaximumWidth(60);
-    dg->addWidget(caption("Mode:", detection), 0, 0, 1, 3);
-    dg->addWidget(ComboDSP, 1, 0, 1, 3);
-    dg->addWidget(caption("SNR", detection), 2, 0);
-    dg->addWidget(lbl_snr, 2, 1);
-    dg->setColumnStretch(2, 1);
-    ag->addWidget(detection, row++, 0, 1, 3);
+    ag->addWidget(buildDetection(acq), row++, 0, 1, 3);
 
     auto addField = [&](const char* label, QWidget* field, const char* unit) {
         ag->addWidget(caption(label, acq), row, 0);
@@ -273,6 +283,42 @@ void Frm_setup::build() {
 
     cmd_advanced = named(new QPushButton(QString::fromUtf8(kAdvancedHidden), acq), "cmd_advanced");
     ag->addWidget(cmd_advanced, row++, 0, 1, 3);
+    ag->addWidget(buildAdvanced(acq), row++, 0, 1, 3);
+    ag->setRowStretch(row, 1);
+    ag->setColumnStretch(1, 1);
+    acq->setFixedWidth(320);
+
+    fillCombo(Cmb_organism, organismNames());
+    fillCombo(Combo_aqmode, aqModeNames());
+    fillCombo(Combosavecount, noYes());
+    return acq;
+}
+
+// The detection mode and the SNR threshold.
+QWidget* Frm_setup::buildDetection(QWidget* acq) {
+    auto* detection = new QGroupBox(QStringLiteral("Detection algorithm"), acq);
+    detection->setObjectName(QStringLiteral("Frame_detection"));
+    auto* dg = new QGridLayout(detection);
+    ComboDSP = named(new QComboBox(detection), "ComboDSP");
+    ComboDSP->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComboDSP->setMinimumContentsLength(20);
+    lbl_snr = named(new QLineEdit(detection), "lbl_snr");
+    lbl_snr->setToolTip(QStringLiteral("Double click to enable edition"));
+    lbl_snr->setMaximumWidth(60);
+    lbl_snr->installEventFilter(this);
+    // A disabled box gets no mouse events: its frame sees the double click.
+    detection->installEventFilter(this);
+    dg->addWidget(caption("Mode:", detection), 0, 0, 1, 3);
+    dg->addWidget(ComboDSP, 1, 0, 1, 3);
+    dg->addWidget(caption("SNR", detection), 2, 0);
+    dg->addWidget(lbl_snr, 2, 1);
+    dg->setColumnStretch(2, 1);
+    fillCombo(ComboDSP, dspMethodNames());
+    return detection;
+}
+
+// The advanced frame: light and temperature control, saving real-time data.
+QWidget* Frm_setup::buildAdvanced(QWidget* acq) {
     Frame_advanced = named(new QGroupBox(acq), "Frame_advanced");
     auto* fa = new QGridLayout(Frame_advanced);
     chklight = named(new QCheckBox(QStringLiteral("Light Control*"), Frame_advanced), "chklight");
@@ -285,22 +331,23 @@ void Frm_setup::build() {
     auto* note = caption("*Available only in some Hardware versions!", Frame_advanced);
     note->setWordWrap(true);
     fa->addWidget(note, 3, 0, 1, 2);
-    ag->addWidget(Frame_advanced, row++, 0, 1, 3);
-    ag->setRowStretch(row, 1);
-    ag->setColumnStretch(1, 1);
-    acq->setFixedWidth(320);
-    columns->addWidget(acq);
+    fillCombo(Combosavereal, noYes());
+    return Frame_advanced;
+}
 
-    // --- ways out
+// The ways out: "<< Back" and "Continue to Run...".
+QLayout* Frm_setup::buildWaysOut() {
     auto* bottom = new QHBoxLayout;
     Cmdoffline = named(new QPushButton(QStringLiteral("<< Back"), this), "Cmdoffline");
     Command_main = named(new QPushButton(QStringLiteral("Continue to Run..."), this), "Command_main");
     bottom->addWidget(Cmdoffline);
     bottom->addStretch(1);
     bottom->addWidget(Command_main);
-    root->addLayout(bottom);
+    return bottom;
+}
 
-    // The project list, shown over the plate while a project is chosen.
+// The project list, shown over the plate while a project is chosen.
+void Frm_setup::buildProjectList() {
     frm_project = named(new QGroupBox(QStringLiteral("SELECT PROJECT TO LOAD:"), this), "frm_project");
     frm_project->setAutoFillBackground(true);
     auto* fp = new QVBoxLayout(frm_project);
@@ -309,21 +356,6 @@ void Frm_setup::build() {
     fp->addWidget(List_project, 1);
     fp->addWidget(Cmd_cancel, 0, Qt::AlignRight);
     frm_project->hide();
-
-    Timer1 = named(new QTimer(this), "Timer1");
-    Timer1->setSingleShot(true);
-    Timer1->setInterval(20);
-
-    fillCombo(Cmb_organism, organismNames());
-    fillCombo(ComboDSP, dspMethodNames());
-    fillCombo(Combo_aqmode, aqModeNames());
-    fillCombo(Combosavecount, noYes());
-    fillCombo(Combosavereal, noYes());
-
-    for (QWidget* w : std::initializer_list<QWidget*>{txtprj, lbl_snr, combogrup, Picwell})
-        w->installEventFilter(this);
-    // A disabled box gets no mouse events: its frame sees the double click.
-    lbl_snr->parentWidget()->installEventFilter(this);
 }
 
 void Frm_setup::wire() {

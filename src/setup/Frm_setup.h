@@ -16,9 +16,11 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QMenuBar;
 class QAction;
 class QPlainTextEdit;
 class QPushButton;
@@ -62,7 +64,17 @@ private:
         Frm_setup& window_;
     };
 
+    // The window in parts, each with its controls.
     void build();
+    QMenuBar* buildMenuBar();
+    QWidget* buildProjectArea();
+    QWidget* buildPlate();
+    QWidget* buildGroupLists();
+    QWidget* buildAcquisitionSettings();
+    QWidget* buildDetection(QWidget* acq);
+    QWidget* buildAdvanced(QWidget* acq);
+    QLayout* buildWaysOut();
+    void buildProjectList();
     void wire();
     // Copies the model into the controls (after every event).
     void showModel();

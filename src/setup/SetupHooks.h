@@ -2,27 +2,12 @@
 // the launcher fill these in; every hook may be left empty.
 #pragma once
 
+#include "display/MainHandover.h"
+
 #include <functional>
 #include <string>
 
 namespace trv {
-
-// The optional tool frames of the main window that the setup window's
-// switches show or hide.
-enum class MainTool {
-    Calibration, // frm_mn1
-    Light,       // Frame_light and frm_pulse, with the Chk_lenabled box
-    Temperature, // Frame_temp
-};
-
-// The detection summary the setup window hands to the main window when it is
-// left: the texts of txt_detection and txt_snr_umbral and the organism to
-// select in the main window's Cmb_organism (-1: none).
-struct DetectionSummary {
-    std::string detection;
-    std::string snr;
-    int organism = -1;
-};
 
 struct SetupHooks {
     // The main window's Connect; run by "Continue to Run..." when the

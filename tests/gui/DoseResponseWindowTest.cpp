@@ -57,11 +57,13 @@ TEST(DoseResponseWindow, FitsTheMapOfTheTableAndShowsThePlot) {
     screen.compounds = 2; // groups 0..11 the doses, 12 the control, 13 left out
     screen.unit = "µM";
     const std::string acq = screen.write(fx, "20240315_0930");
-    ReportWindows windows(s, fake.ports);
+    ReportWindowsHooks hooks;
+    hooks.openDoseResponse = openDoseResponseWindow;
+    ReportWindows windows(s, fake.ports, std::move(hooks));
     ASSERT_TRUE(windows.showMyReport(acq, "30", false));
     frm_report& report = windows.report();
     QTest::mouseClick(report.Cmd_doseresponse, Qt::LeftButton);
-    frm_doseresponse* w = report.doseResponse();
+    auto* w = report.findChild<frm_doseresponse*>();
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
 

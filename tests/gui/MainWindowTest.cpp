@@ -9,10 +9,12 @@
 #include "common/Files.h"
 #include "device/ModCOMM.h"
 #include "display/Frm_Main.h"
+#include "display/QtStatusView.h"
 #include "display/SurfaceQt.h"
 #include "maintenance/Frm_Arena.h"
 #include "maintenance/Frm_Factory.h"
 #include "maintenance/MaintenanceWindowsQt.h"
+#include "offline/Frm_offline.h"
 #include "setup/Frm_setup.h"
 #include "store/AcquisitionRecord.h"
 #include "store/ConfigFile.h"
@@ -97,6 +99,29 @@ struct ProgramFixture : ::testing::Test {
         return QTest::qWaitFor(done, ms);
     }
 };
+
+// Over the Qt status view, the program hands each window the status targets
+// it shows.
+TEST_F(ProgramFixture, StatusTargetsReachTheControlsOfEveryWindow) {
+    QtStatusView view;
+    Ports ports{fp.prompter, fp.clock, fp.pump, fp.desktop, fp.locale, view};
+    TrelvaneApp program(s, ports);
+    Frm_Main& m = program.main();
+    const struct {
+        const char* target;
+        std::function<QString()> shown;
+    } cases[] = {
+        {status::NewsLine, [&] { return program.launcher().newsLine()->text(); }},
+        {status::StatusLine, [&] { return m.lbl_autochannel->text(); }},
+        {status::AcquisitionName, [&] { return m.txt_subproject->text(); }},
+        {status::NoteLabel, [&] { return m.lbl_autostart->text(); }},
+        {status::OfflinePageBox, [&] { return program.offline().txt_page->text(); }},
+    };
+    for (const auto& c : cases) {
+        ports.status.setText(c.target, "shown");
+        EXPECT_EQ(c.shown(), "shown") << c.target;
+    }
+}
 
 TEST_F(ProgramFixture, StartUpLeavesTheLauncherReadyWithTheMainWindowFilled) {
     start();
