@@ -1,6 +1,7 @@
 #include "analysis/frm_doseresponse.h"
 
 #include "analysis/DosePlot.h"
+#include "display/NamedWidgetQt.h"
 #include "display/SurfaceQt.h"
 
 #include <QComboBox>
@@ -18,15 +19,6 @@
 namespace trv {
 
 namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-template <typename T> T* named(T* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 enum Column { kGroup, kName, kWells, kCompound, kConcentration };
 
@@ -129,21 +121,21 @@ void frm_doseresponse::showTable() {
     grd_doses->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const DoseEditorRow& r = rows[static_cast<size_t>(i)];
-        const QString fixed[] = {QString::number(r.group), qs(r.name), QString::number(r.wells)};
+        const QString fixed[] = {QString::number(r.group), q(r.name), QString::number(r.wells)};
         for (int c = kGroup; c <= kWells; ++c) {
             auto* item = new QTableWidgetItem(fixed[c]);
             item->setFlags(item->flags() & ~Qt::ItemIsEditable);
             grd_doses->setItem(i, c, item);
         }
-        grd_doses->setItem(i, kCompound, new QTableWidgetItem(qs(r.compound)));
-        grd_doses->setItem(i, kConcentration, new QTableWidgetItem(qs(r.concentration)));
+        grd_doses->setItem(i, kCompound, new QTableWidgetItem(q(r.compound)));
+        grd_doses->setItem(i, kConcentration, new QTableWidgetItem(q(r.concentration)));
     }
     grd_doses->resizeColumnsToContents();
-    txt_doseunit->setText(qs(editor_.unit));
-    txt_dosefrom->setText(qs(editor_.fromText));
-    txt_doseto->setText(qs(editor_.toText));
+    txt_doseunit->setText(q(editor_.unit));
+    txt_dosefrom->setText(q(editor_.fromText));
+    txt_doseto->setText(q(editor_.toText));
     lbl_dosebasal->setText(editor_.basalPath().empty() ? QStringLiteral("none (events per minute)")
-                                                       : qs(editor_.basalPath()));
+                                                       : q(editor_.basalPath()));
 }
 
 void frm_doseresponse::takeTable() {
@@ -164,7 +156,7 @@ void frm_doseresponse::takeTable() {
 void frm_doseresponse::showMessages(const std::vector<std::string>& lines) {
     QStringList l;
     for (const std::string& s : lines)
-        l << qs(s);
+        l << q(s);
     txt_dosemessages->setPlainText(l.join(QLatin1Char('\n')));
 }
 
@@ -179,7 +171,7 @@ void frm_doseresponse::fit() {
     cmb_dosecompound->blockSignals(true);
     cmb_dosecompound->clear();
     for (const CompoundResult& c : outcome_.result.compounds)
-        cmb_dosecompound->addItem(qs(c.compound));
+        cmb_dosecompound->addItem(q(c.compound));
     cmb_dosecompound->blockSignals(false);
     drawPlot();
 }

@@ -1,5 +1,7 @@
 #include "app/QtPorts.h"
 
+#include "display/NamedWidgetQt.h"
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -10,10 +12,6 @@
 #include <cstdio>
 
 namespace trv {
-
-static QString q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
 
 Answer QtPrompter::message(const std::string& text, Buttons buttons, const std::string& title) {
     if (headless) {

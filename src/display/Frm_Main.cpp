@@ -4,6 +4,7 @@
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "device/ModCOMM.h"
+#include "display/NamedWidgetQt.h"
 #include "display/QtStatusView.h"
 #include "display/SurfaceQt.h"
 #include "store/ConfigFile.h"
@@ -37,15 +38,6 @@
 namespace trv {
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-template <typename W> W* named(W* w, const char* name) {
-    w->setObjectName(name);
-    return w;
-}
 
 QPushButton* button(const char* name, const char* caption, const char* tip = nullptr) {
     auto* b = named(new QPushButton(caption), name);

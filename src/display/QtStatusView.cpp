@@ -1,14 +1,12 @@
 #include "display/QtStatusView.h"
 
+#include "display/NamedWidgetQt.h"
+
 #include <QApplication>
 #include <QProgressBar>
 #include <QVariant>
 
 namespace trv {
-
-static QString q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
 
 void QtStatusView::bindText(const std::string& target, QWidget* widget) {
     texts_[target] = widget;

@@ -1,6 +1,7 @@
 #include "offline/Frm_offline.h"
 
 #include "common/Files.h"
+#include "display/NamedWidgetQt.h"
 #include "display/QtStatusView.h"
 #include "display/SurfaceQt.h"
 #include "offline/MonitorFilesMenu.h"
@@ -36,20 +37,11 @@ namespace trv {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-
-template <typename T> T* named(T* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
 // A list line as the list shows it: bytes that are not UTF-8 become the
 // replacement character (the window never reads a line back from its
 // control, only its index), TABs go to the next multiple of eight columns.
 QString displayLine(const std::string& line) {
-    const QString text = qs(line);
+    const QString text = q(line);
     QString out;
     out.reserve(text.size() + 16);
     for (QChar ch : text) {
@@ -69,32 +61,22 @@ void setColour(QLabel* label, int r, int g, int b) {
 }
 
 void setIfDifferent(QLineEdit* box, const std::string& text) {
-    if (box->text() != qs(text)) box->setText(qs(text));
+    if (box->text() != q(text)) box->setText(q(text));
 }
 
 void fillList(QListWidget* list, const std::vector<std::string>& entries) {
     if (list->count() == static_cast<int>(entries.size())) {
         bool same = true;
         for (int i = 0; same && i < list->count(); ++i)
-            same = list->item(i)->text() == qs(entries[static_cast<size_t>(i)]);
+            same = list->item(i)->text() == q(entries[static_cast<size_t>(i)]);
         if (same) return;
     }
     list->clear();
     for (const auto& e : entries)
-        list->addItem(qs(e));
+        list->addItem(q(e));
 }
 
 // Refills a combo box only when its entries differ (the selection stays).
-void fillCombo(QComboBox* box, const std::vector<std::string>& entries) {
-    bool same = box->count() == static_cast<int>(entries.size());
-    for (int i = 0; same && i < box->count(); ++i)
-        same = box->itemText(i) == qs(entries[static_cast<size_t>(i)]);
-    if (same) return;
-    box->clear();
-    for (const std::string& e : entries)
-        box->addItem(qs(e));
-}
-
 } // namespace
 
 Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget* parent)
@@ -356,7 +338,7 @@ void Frm_offline::buildMenus() {
     mn_find = named(mnlist->addAction(QStringLiteral("Find in Folder")), "mn_find");
     mn_tag = named(mnlist->addMenu(QStringLiteral("Kinetic Group TAG")), "mn_tag");
     for (int i = 0; i < kTagMenuEntries; ++i) {
-        mn_tags[static_cast<size_t>(i)] = mn_tag->addAction(qs(tagMenuText(i)));
+        mn_tags[static_cast<size_t>(i)] = mn_tag->addAction(q(tagMenuText(i)));
         mn_tags[static_cast<size_t>(i)]->setObjectName(
             QString::fromStdString("mn_tag" + std::to_string(i)));
     }
@@ -373,7 +355,7 @@ void Frm_offline::buildMenus() {
     mnexport = named(new QMenu(this), "mnexport");
     bmpexporta = named(mnexport->addAction(QStringLiteral("Export to BMP...")), "bmpexporta");
     asciiexporta = named(mnexport->addAction(QStringLiteral("Export to ASCII...")), "asciiexporta");
-    mn_monitorexport = named(mnexport->addAction(qs(kMonitorMenuText)), "mn_monitorexport");
+    mn_monitorexport = named(mnexport->addAction(q(kMonitorMenuText)), "mn_monitorexport");
     mnjoint = named(new QMenu(this), "mnjoint");
     mn_relativize =
         named(mnjoint->addAction(QStringLiteral("Relativize to Time0")), "mn_relativize");
@@ -509,14 +491,14 @@ void Frm_offline::showControls() {
         Listpj->setCurrentRow(c.listIndex);
         if (c.listIndex >= 0) Listpj->scrollToItem(Listpj->item(c.listIndex));
     }
-    lbl_orden->setText(qs(c.lbl_orden));
+    lbl_orden->setText(q(c.lbl_orden));
     setIfDifferent(txt_search, c.txt_search);
 
-    Cmd_report->setText(qs(c.Cmd_report));
+    Cmd_report->setText(q(c.Cmd_report));
     Cmd_report->setEnabled(c.Cmd_reportEnabled);
-    cmdchannels->setText(qs(plots_.signalCaption));
+    cmdchannels->setText(q(plots_.signalCaption));
     cmdchannels->setEnabled(c.cmdchannelsEnabled);
-    Cmd_leegroups->setText(qs(plots_.groupCaption));
+    Cmd_leegroups->setText(q(plots_.groupCaption));
     Cmd_leegroups->setEnabled(c.Cmd_leegroupsEnabled);
     Cmd_analyze->setEnabled(c.Cmd_analyzeEnabled && plots_.viewMode == offlineview::Signal);
 
@@ -550,15 +532,15 @@ void Frm_offline::showControls() {
     scrollpage->setValue(loadingPage_ > 0 ? loadingPage_ : plots_.currentPage);
     showPickers();
 
-    if (Txt_description->toPlainText() != qs(c.Txt_description))
-        Txt_description->setPlainText(qs(c.Txt_description));
+    if (Txt_description->toPlainText() != q(c.Txt_description))
+        Txt_description->setPlainText(q(c.Txt_description));
     fillList(List_tags, c.List_tags);
     List_tags->setVisible(c.tagsVisible);
     lbl_tags->setVisible(c.tagsVisible);
     setIfDifferent(frmtxt_threshold, c.frmtxt_threshold);
     cmb_modeanalisis->setCurrentIndex(c.cmb_modeanalisis);
     for (int i = 0; i < kWatchedFolderCount; ++i)
-        mnwatch[static_cast<size_t>(i)]->setText(qs(c.watchCaptions[static_cast<size_t>(i)]));
+        mnwatch[static_cast<size_t>(i)]->setText(q(c.watchCaptions[static_cast<size_t>(i)]));
     if (regroup_) applyEditingLayout();
     showing_ = false;
 }
@@ -567,7 +549,7 @@ void Frm_offline::showPickers() {
     const SignalView& sv = plots_.picker;
     fillCombo(Combofila, plots_.rowLetters);
     fillCombo(Combocol, plots_.columnNumbers);
-    Combofila->setCurrentText(qs(sv.rowLetter));
+    Combofila->setCurrentText(q(sv.rowLetter));
     Combocol->setCurrentText(QString::number(sv.column));
     setIfDifferent(txtsub, sv.beamText);
     lblcanal->setText(QStringLiteral("Channel: %1").arg(sv.selectedChannel));

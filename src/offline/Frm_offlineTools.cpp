@@ -1,5 +1,8 @@
 // The offline window's kinetics line plot, the exports of the plot surface's
+
+#include "display/NamedWidgetQt.h"
 // pop-up menus and the group editor on the plot surface.
+#include "display/NamedWidgetQt.h"
 #include "offline/Frm_offline.h"
 
 #include "common/Numeric.h"
@@ -25,10 +28,6 @@ namespace trv {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-
 MouseButton buttonOf(Qt::MouseButton b) {
     if (b == Qt::LeftButton) return MouseButton::Left;
     if (b == Qt::RightButton) return MouseButton::Right;
@@ -38,7 +37,7 @@ MouseButton buttonOf(Qt::MouseButton b) {
 void fill(QListWidget* list, const std::vector<std::string>& entries) {
     list->clear();
     for (const std::string& e : entries)
-        list->addItem(qs(e));
+        list->addItem(q(e));
 }
 
 // Runs an action on a double click or Enter in a control.
@@ -251,7 +250,7 @@ void Frm_offline::openGroupEditor() {
     plots_.viewMode = offlineview::GroupEditor;
     Combo_sets->clear();
     for (const std::string& size : regroup_->setSizes())
-        Combo_sets->addItem(qs(size));
+        Combo_sets->addItem(q(size));
     Combo_sets->setCurrentIndex(regroup_->setSizes().empty() ? -1 : regroup_->initialSetSize());
     showEditorControls();
 }
@@ -261,7 +260,7 @@ void Frm_offline::showEditorControls() {
     const GroupEditor& e = regroup_->editor();
     combogrup2->clear();
     for (const GroupEditor::GroupEntry& g : e.groups())
-        combogrup2->addItem(qs(g.text));
+        combogrup2->addItem(q(g.text));
     combogrup2->setCurrentIndex(e.selectedIndex());
     fill(lstgrup2, regroup_->assignedWells());
     fill(lstchgrup2, regroup_->freeChannels());

@@ -1,5 +1,7 @@
 #include "reports/ReportOptionControlsQt.h"
 
+#include "display/NamedWidgetQt.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
@@ -13,10 +15,6 @@ namespace trv {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 // One button per entry, named objectName and numbered by the "index"
 // property; radio buttons also join group under that number.
 template <typename Button>
@@ -24,7 +22,7 @@ QList<Button*> makeButtons(QGroupBox* box, const std::vector<std::string>& entri
                            const char* objectName, QButtonGroup* group) {
     QList<Button*> out;
     for (size_t i = 0; i < entries.size(); ++i) {
-        auto* b = new Button(qs(entries[i]), box);
+        auto* b = new Button(q(entries[i]), box);
         b->setObjectName(QString::fromLatin1(objectName));
         b->setProperty("index", static_cast<int>(i));
         if (group) group->addButton(b, static_cast<int>(i));
@@ -65,7 +63,7 @@ void ReportOptionControls::build(QWidget* parent, const std::vector<std::string>
 void ReportOptionControls::show(const ReportOptionFields& f) const {
     for (int i = 0; i < Option_report.size(); ++i)
         Option_report[i]->setChecked(f.fileType == i);
-    if (txt_customspacer->text() != qs(f.spacer)) txt_customspacer->setText(qs(f.spacer));
+    if (txt_customspacer->text() != q(f.spacer)) txt_customspacer->setText(q(f.spacer));
     for (int i = 0; i < Option_output.size(); ++i)
         Option_output[i]->setChecked(f.outputFormat == i);
     for (int i = 0; i < Chk_statistic.size(); ++i)

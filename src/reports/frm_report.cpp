@@ -2,6 +2,7 @@
 
 #include "acquisition/DataFiles.h"
 #include "common/Files.h"
+#include "display/NamedWidgetQt.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -24,34 +25,16 @@ namespace trv {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 std::string ss(const QString& s) {
     return s.toStdString();
 }
 
-template <typename T> T* named(T* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-void fillCombo(QComboBox* box, const std::vector<std::string>& entries) {
-    bool same = box->count() == static_cast<int>(entries.size());
-    for (int i = 0; same && i < box->count(); ++i)
-        same = box->itemText(i) == qs(entries[static_cast<size_t>(i)]);
-    if (same) return;
-    box->clear();
-    for (const std::string& e : entries)
-        box->addItem(qs(e));
-}
-
 void setEditText(QComboBox* box, const std::string& text) {
-    if (box->currentText() != qs(text)) box->setEditText(qs(text));
+    if (box->currentText() != q(text)) box->setEditText(q(text));
 }
 
 void setLineText(QLineEdit* box, const std::string& text) {
-    if (box->text() != qs(text)) box->setText(qs(text));
+    if (box->text() != q(text)) box->setText(q(text));
 }
 
 } // namespace
@@ -73,7 +56,7 @@ frm_report::frm_report(SharedState& state, Ports& ports, bool userBinSize, QWidg
     h.hide = [this] { hide(); };
     h.refresh = [this] { showControls(); };
     h.frameShown = [this] { growForFrame(); };
-    h.statusText = [this](const std::string& text) { frmlbl_status->setText(qs(text)); };
+    h.statusText = [this](const std::string& text) { frmlbl_status->setText(q(text)); };
     model_.create(userBinSize);
     wire();
     showControls();
@@ -260,7 +243,7 @@ void frm_report::takeControls() {
 void frm_report::showControls() {
     showing_ = true;
     const ReportWindowControls& c = model_.c;
-    setWindowTitle(qs(c.caption));
+    setWindowTitle(q(c.caption));
     setLineText(Txt_inputfile, c.Txt_inputfile);
     {
         QSignalBlocker b(Cmb_binsize);
@@ -289,7 +272,7 @@ void frm_report::showControls() {
     frmtxt_datalapse->setEnabled(c.datalapseEnabled);
     Chk_replacedata->setChecked(c.Chk_replacedata);
     Chk_rawexport->setChecked(c.options.rawExport);
-    frmlbl_status->setText(qs(c.frmlbl_status));
+    frmlbl_status->setText(q(c.frmlbl_status));
     cmd_runframe->setEnabled(!c.running);
     cmd_stopframe->setEnabled(c.running);
     if (c.frameVisible && Frame_run->isHidden()) growForFrame();

@@ -1,5 +1,7 @@
 #include "reports/frm_reportset.h"
 
+#include "display/NamedWidgetQt.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -14,15 +16,6 @@
 namespace trv {
 
 namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-template <typename T> T* named(T* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 } // namespace
 
@@ -108,8 +101,8 @@ void frm_reportset::showControls() {
         QSignalBlocker b(Cmb_binsize);
         Cmb_binsize->clear();
         for (const std::string& e : f.binEntries)
-            Cmb_binsize->addItem(qs(e));
-        Cmb_binsize->setEditText(qs(f.binText));
+            Cmb_binsize->addItem(q(e));
+        Cmb_binsize->setEditText(q(f.binText));
     }
     optionControls.show(f);
     Chk_rawexport->setChecked(f.rawExport);

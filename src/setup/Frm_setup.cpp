@@ -1,5 +1,6 @@
 #include "setup/Frm_setup.h"
 
+#include "display/NamedWidgetQt.h"
 #include "display/SurfaceQt.h"
 
 #include <QAction>
@@ -25,13 +26,7 @@ namespace trv {
 
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 std::string ss(const QString& s) { return s.toStdString(); }
-
-template <typename T> T* named(T* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 QLabel* caption(const char* text, QWidget* parent) { return new QLabel(QString::fromUtf8(text), parent); }
 
@@ -44,21 +39,6 @@ MouseButton buttonOf(Qt::MouseButton b) {
     }
 }
 
-// Refills a list only when its entries changed, so its scroll position and
-// selection survive the refresh that follows every event.
-bool sameEntries(QComboBox* box, const std::vector<std::string>& entries) {
-    if (box->count() != static_cast<int>(entries.size())) return false;
-    for (int i = 0; i < box->count(); ++i)
-        if (box->itemText(i) != qs(entries[static_cast<size_t>(i)])) return false;
-    return true;
-}
-
-void fillCombo(QComboBox* box, const std::vector<std::string>& entries) {
-    if (sameEntries(box, entries)) return;
-    box->clear();
-    for (const auto& e : entries) box->addItem(qs(e));
-}
-
 // Selects an entry by index; anything outside the list shows nothing.
 void selectIndex(QComboBox* box, int index) {
     box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
@@ -67,12 +47,12 @@ void selectIndex(QComboBox* box, int index) {
 void fillList(QListWidget* list, const std::vector<std::string>& entries, int current) {
     if (list->count() == static_cast<int>(entries.size())) {
         for (int i = 0; i < list->count(); ++i) {
-            QString text = qs(entries[static_cast<size_t>(i)]);
+            QString text = q(entries[static_cast<size_t>(i)]);
             if (list->item(i)->text() != text) list->item(i)->setText(text);
         }
     } else {
         list->clear();
-        for (const auto& e : entries) list->addItem(qs(e));
+        for (const auto& e : entries) list->addItem(q(e));
     }
     if (current >= 0 && current < list->count()) {
         if (list->currentRow() != current) list->setCurrentRow(current);
@@ -84,13 +64,13 @@ void fillList(QListWidget* list, const std::vector<std::string>& entries, int cu
 // Sets a text box only when its text differs, so the cursor of a box being
 // typed in stays where it is.
 void setText(QLineEdit* box, const std::string& text) {
-    if (box->text() != qs(text)) box->setText(qs(text));
+    if (box->text() != q(text)) box->setText(q(text));
 }
 
 } // namespace
 
 void Frm_setup::Status::setText(const std::string& target, const std::string& text) {
-    if (target == status::SetupWell && window_.lblnchannel) window_.lblnchannel->setText(qs(text));
+    if (target == status::SetupWell && window_.lblnchannel) window_.lblnchannel->setText(q(text));
     outer_.setText(target, text);
 }
 
@@ -481,14 +461,14 @@ void Frm_setup::showModel() {
 void Frm_setup::showProjectArea() {
     ProjectArea& pa = model_->project();
     setText(txtprj, pa.txtprj());
-    if (Txtfolder->text() != qs(pa.txtfolder())) {
-        Txtfolder->setText(qs(pa.txtfolder()));
+    if (Txtfolder->text() != q(pa.txtfolder())) {
+        Txtfolder->setText(q(pa.txtfolder()));
         Txtfolder->setToolTip(Txtfolder->text());
         // The end of the path names the project folder.
         Txtfolder->setCursorPosition(Txtfolder->text().size());
     }
     if (ss(Txt_description->toPlainText()) != model_->notes())
-        Txt_description->setPlainText(qs(model_->notes()));
+        Txt_description->setPlainText(q(model_->notes()));
     if (pa.listVisible()) {
         std::vector<std::string> entries;
         for (const auto& e : pa.list()) entries.push_back(e.text);
@@ -505,7 +485,7 @@ void Frm_setup::showGroups() {
     GroupEditor& ge = model_->groups();
 
     fillCombo(Combowell, ge.plateNames());
-    Combowell->setCurrentIndex(Combowell->findText(qs(ge.plateShown()), Qt::MatchFixedString));
+    Combowell->setCurrentIndex(Combowell->findText(q(ge.plateShown()), Qt::MatchFixedString));
 
     std::vector<std::string> groups;
     for (const auto& g : ge.groups()) groups.push_back(g.text);
@@ -519,7 +499,7 @@ void Frm_setup::showGroups() {
         QAction* a = mnopciongrup[i];
         bool shown = i < static_cast<int>(captions.size());
         a->setVisible(shown);
-        if (shown) a->setText(qs(captions[static_cast<size_t>(i)]));
+        if (shown) a->setText(q(captions[static_cast<size_t>(i)]));
         a->setChecked(i == ge.checkedMenuEntry());
     }
 }
@@ -546,7 +526,7 @@ void Frm_setup::showSettings() {
     Chk_mn6->setChecked(st.menuChecked(6));
     Frame_advanced->setVisible(st.advancedVisible());
     cmd_advanced->setVisible(st.advancedButtonVisible());
-    cmd_advanced->setText(qs(st.advancedCaption()));
+    cmd_advanced->setText(q(st.advancedCaption()));
 }
 
 void Frm_setup::placeProjectList() {
