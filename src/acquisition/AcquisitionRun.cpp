@@ -83,7 +83,7 @@ void AcquisitionRun::restartClock() {
     startTime_ = blockStart_ = ports_.clock.nowDays();
 }
 
-void AcquisitionRun::blankRestart(bool idle) {
+void AcquisitionRun::restartCounters() {
     finished_ = false;
     sampleIndex_ = 0;
     ticksSinceStart_ = 0;
@@ -91,6 +91,10 @@ void AcquisitionRun::blankRestart(bool idle) {
     windowCounter_ = 0;
     signalViewCounter_ = 0;
     numbering_.reset();
+}
+
+void AcquisitionRun::blankRestart(bool idle) {
+    restartCounters();
     if (idle) comErrorTicks_ = 0;
 }
 
@@ -251,15 +255,10 @@ bool AcquisitionRun::Play() {
     acqFolder_ = folder;
     call(hooks_.lockComments, true);
 
-    finished_ = false;
+    restartCounters();
     timeCounterStopped_ = false;
     bodyBendsGroup_ = 0;
     bodyBendsLimit_ = 127;
-    sampleIndex_ = 0;
-    ticksSinceStart_ = 0;
-    tickCount_ = 0;
-    signalViewCounter_ = 0;
-    windowCounter_ = 0;
     elapsedMinutes_ = 0;
     elapsedMinutesExact_ = 0;
 
@@ -271,7 +270,6 @@ bool AcquisitionRun::Play() {
     call(hooks_.hideOtherWindows);
     call(hooks_.lockOrganism, true);
 
-    numbering_.reset();
     if (realtime_.rtBuffer() != st.setup.RT_Buffer) realtime_.resize(st.setup.RT_Buffer);
     realtime_.clearForPlay();
     for (auto& beam : bodyBendsHistogram_)

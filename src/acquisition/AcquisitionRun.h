@@ -304,6 +304,8 @@ class AcquisitionRun : private CalibrationContext {
     static DiskCheck diskCheck(int lapseMinutes, long long freeMB);
 
   private:
+    // Block, tick and file counters back to the start of a recording.
+    void restartCounters();
     // What only the calibration reaches (CalibrationContext).
     RealtimeProcessor& processor() override { return realtime_; }
     void setAcquisitionFolder(const std::string& name) override { acqFolder_ = name; }
