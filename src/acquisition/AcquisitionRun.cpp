@@ -110,6 +110,7 @@ void AcquisitionRun::recordingRestart() {
     realtime_.blockCounts.fill(0);
     elapsedMinutes_ = 0;
     elapsedMinutesExact_ = 0;
+    startWritten_ = false;
     restartClock();
 }
 
@@ -311,6 +312,7 @@ bool AcquisitionRun::Play() {
     blocksRecorded_ = 0;
     blocksEnded_ = blocksDropped_ = blocksLost_ = 0;
     heldTicks_ = 0;
+    startWritten_ = false;
     rawSavingStopped_ = histogramSavingStopped_ = false;
     linkDown_ = false;
     reopenAttempts_ = 0;
@@ -947,6 +949,14 @@ bool AcquisitionRun::writeBlockRecords() {
             showTrouble("<DISK ERROR>", "Histogram saving stopped at block " +
                                             std::to_string(blocksEnded_) + ": " + reason);
         }
+    }
+    // The folder's name tells only a minute, not always the start's: the
+    // exact start goes beside the first record.
+    if (!startWritten_) {
+        startWritten_ = true;
+        if (!writeAcquisitionStart(folder, fromSerialDays(startTime_)))
+            runlog::warn("the start time of the acquisition was not written to " +
+                         joinPath(folder, kStartFileName));
     }
     secondsSum_ += secondsPerSample_;
     ++blocksRecorded_;

@@ -407,6 +407,7 @@ class AcquisitionRun : private CalibrationContext {
     int32_t blocksRecorded_ = 0;
     int32_t blocksEnded_ = 0;
     int heldTicks_ = 0; // ticks of the current block in which a group held its sample
+    bool startWritten_ = false; // the folder's start.dat
     int32_t blocksDropped_ = 0;
     int32_t blocksLost_ = 0;
     bool rawSavingStopped_ = false;

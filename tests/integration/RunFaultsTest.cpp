@@ -304,6 +304,15 @@ TEST(RunFaults, ARestartInTheSameMinuteNeverSharesTheKilledRunsFiles) {
     EXPECT_EQ(fileSize(joinPath(first, "0.bin")), rawSize);
     for (const CountsRecord& r : readCounts(countsFilePath(again.acquisitionPath())))
         EXPECT_EQ(r.minutes, 0);
+    // The folder's name is a minute late: the exact start is kept beside.
+    auto startOf = [](const AcquisitionRun& r) {
+        LocalDateTime t = fromSerialDays(r.startTime());
+        t.millisecond = 0;
+        return t;
+    };
+    EXPECT_EQ(startOf(again).minute, 30);
+    EXPECT_EQ(acquisitionStartTime(again.acquisitionPath()), startOf(again));
+    EXPECT_EQ(acquisitionStartTime(first), startOf(*f.run));
 }
 
 } // namespace
