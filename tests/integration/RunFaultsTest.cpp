@@ -77,6 +77,7 @@ TEST(RunFaults, AFullDiskStopsRawSavingButNotCountsAndTheLapseStillEnds) {
     const long ticks = f.ticksUntilStopped(5000);
     EXPECT_LT(ticks, 5000) << "the lapse never ended";
     EXPECT_TRUE(f.run->finished());
+    EXPECT_EQ(f.run->sampleIndex(), 0); // the link answers: the lapse ends with a block
 
     EXPECT_EQ(rawCalls, 3); // raw saving stopped at its first failure
     EXPECT_EQ(countsRecordCount(countsFilePath(f.acqPath())), 10);
