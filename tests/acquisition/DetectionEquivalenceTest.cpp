@@ -2,6 +2,7 @@
 #include "acquisition/Analysis_Module.h"
 #include "acquisition/LiteralDetection.h"
 #include "acquisition/SignalGenerators.h"
+#include "support/Sanitizers.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 namespace trv {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if TRV_ADDRESS_SANITIZER
 constexpr int kBlocksPerMethod = 2000; // the instrumented build is many times slower
 #else
 constexpr int kBlocksPerMethod = 10000;

@@ -11,6 +11,7 @@
 #include "reports/StoredDetection.h"
 #include "store/StoreText.h"
 #include "support/Fakes.h"
+#include "support/Sanitizers.h"
 
 #include <gtest/gtest.h>
 
@@ -391,7 +392,7 @@ TEST_F(ReprocessFixture, DetectionEngineKeepsOrderAndStops) {
 // the reason instead of an uncaught exception. The child process gets a 1 GB
 // address limit and a 3.9 GB (sparse) counts.bin.
 TEST_F(ReprocessFixture, ACountsFileTooLargeForMemoryEndsWithAMessage) {
-#if defined(__SANITIZE_ADDRESS__)
+#if TRV_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer reserves more than the limit";
 #else
     const std::string folder = fx.acquisition("20240315_0930", "Huge");
