@@ -360,16 +360,21 @@ void Calibration::BlankTick() {
     run_.processor().applyBlankThresholds(st.channels.Channel_Threshold, st.plate.Channel_Well);
     if (blankSession_) {
         // The session that Read Blank started ends here.
-        blankSession_ = false;
-        run_.setTimer(false);
-        st.Acq_State = 0;
-        if (run_.hooks().enableCmdsetup) run_.hooks().enableCmdsetup(true);
-        if (run_.hooks().enableCmdoffline) run_.hooks().enableCmdoffline(true);
-        if (run_.hooks().enableCmdPlay) run_.hooks().enableCmdPlay(true);
+        endBlankSession();
     } else if (blankInRun_) {
         resumeRecording_ = true;
     }
     status.setVisible(status::BlankLabel, false);
+}
+
+void Calibration::endBlankSession() {
+    // The session that Read Blank started while idle gives the buttons back.
+    blankSession_ = false;
+    run_.setTimer(false);
+    state_.Acq_State = 0;
+    if (run_.hooks().enableCmdsetup) run_.hooks().enableCmdsetup(true);
+    if (run_.hooks().enableCmdoffline) run_.hooks().enableCmdoffline(true);
+    if (run_.hooks().enableCmdPlay) run_.hooks().enableCmdPlay(true);
 }
 
 void Calibration::resumeRecording() {
@@ -400,12 +405,7 @@ void Calibration::cancelBlank(const std::string& why) {
     ports_.status.setVisible(status::BlankLabel, false);
     if (blankSession_) {
         runlog::info("blank reading cancelled (" + why + ")");
-        blankSession_ = false;
-        run_.setTimer(false);
-        st.Acq_State = 0;
-        if (run_.hooks().enableCmdsetup) run_.hooks().enableCmdsetup(true);
-        if (run_.hooks().enableCmdoffline) run_.hooks().enableCmdoffline(true);
-        if (run_.hooks().enableCmdPlay) run_.hooks().enableCmdPlay(true);
+        endBlankSession();
     } else {
         runlog::info("blank reading cancelled (" + why +
                      "); the acquisition records on with its thresholds");

@@ -128,6 +128,7 @@ class Calibration {
     // A blank is being taken, on its own or during the acquisition.
     bool blankInProgress() const { return blankSession_ || blankInRun_; }
     void resumeRecording();
+    void endBlankSession();
     // A blank in progress is given up without new thresholds: a session
     // started while idle ends, an acquisition records on at once.
     void cancelBlank(const std::string& why);
