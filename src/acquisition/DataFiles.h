@@ -115,7 +115,7 @@ std::optional<std::string> countsTimesProblem(const std::string& path,
 struct RawGap {
     long long firstRecord = 0, lastRecord = 0; // records without a block
     std::string file;                          // the raw file's name
-    std::string reason;                        // after the name: "is missing", "holds 3 of its 11 blocks"
+    std::string reason; // after the name: "is missing", "holds 3 of its 11 blocks", ...
 };
 std::vector<RawGap> rawBlockGaps(const std::string& folder, long long records, int rtBuffer);
 

@@ -118,9 +118,9 @@ std::string doseResponseCsv(const DoseResponseResult& result, const std::string&
                             const std::string& decimalMark) {
     const std::string& sp = separator;
     const std::string unit = result.unit.empty() ? "" : " (" + result.unit + ")";
-    std::string out = "compound" + sp + "IC50" + unit + sp + "IC50 low 95%" + sp + "IC50 high 95%" +
-                      sp + "hill (>0: falls with dose)" + sp + "top" + sp + "bottom" + sp + "R2" + sp + "wells" + sp +
-                      "note\r\n";
+    std::string out = "compound" + sp + "IC50" + unit + sp + "IC50 low 95%" + sp +
+                      "IC50 high 95%" + sp + "hill (>0: falls with dose)" + sp + "top" + sp +
+                      "bottom" + sp + "R2" + sp + "wells" + sp + "note\r\n";
     auto num = [&](double v) { return significant(v, 6, decimalMark); };
     for (const CompoundResult& c : result.compounds) {
         const CurveFit& f = c.fit;

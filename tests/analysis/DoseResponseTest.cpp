@@ -114,7 +114,8 @@ TEST(DoseResponse, WritesOneRowPerCompoundWithTheLocaleMarks) {
     b.fit.message = "the fit did not converge";
     r.compounds = {a, b};
     EXPECT_EQ(doseResponseCsv(r, ";", ","),
-              "compound;IC50 (uM);IC50 low 95%;IC50 high 95%;hill (>0: falls with dose);top;bottom;R2;wells;note\r\n"
+              "compound;IC50 (uM);IC50 low 95%;IC50 high 95%;hill (>0: falls with dose);top;"
+              "bottom;R2;wells;note\r\n"
               "\"Ivermectin \"\"B1a\"\"\";0,125;0,0901235;0,17;1,25;98,25;3,5;0,987654;24;\"\"\r\n"
               "\"Water\";;;;;;;;6;\"the fit did not converge\"\r\n");
 }

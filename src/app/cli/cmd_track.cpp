@@ -35,8 +35,8 @@ Runner setUp(CLI::App& cmd) {
         ->type_name("FILE");
     addRealNumber(cmd, "--threshold", o->threshold, 1.1, 6,
                   "detection threshold, as the analysis threshold box (default 1.8)");
-    cmd.footer("The path of the table written is printed. Ctrl-C stops after the current block and writes "
-               "nothing.");
+    cmd.footer("The path of the table written is printed. Ctrl-C stops after the current block "
+               "and writes nothing.");
 
     return [o](const Context& c) {
         if (!folderExists(o->acquisition)) {
