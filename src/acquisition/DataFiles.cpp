@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace trv {
@@ -189,6 +190,79 @@ std::vector<CountsRecord> readCounts(const std::string& path) {
         p += kCountsRecordSize;
     }
     return records;
+}
+
+std::vector<int32_t> dayCorrectedTimes(const std::vector<int32_t>& stored) {
+    constexpr long long kDayMinutes = 1440, kNewDayDrop = 1000;
+    std::vector<int32_t> out;
+    out.reserve(stored.size());
+    long long day = 0;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        long long t = day * kDayMinutes + stored[i];
+        if (i > 0 && t < static_cast<long long>(out.back()) - kNewDayDrop) {
+            ++day;
+            t = day * kDayMinutes + stored[i];
+        }
+        if (t < INT32_MIN || t > INT32_MAX) throw std::range_error("time outside 32 bits");
+        out.push_back(static_cast<int32_t>(t));
+    }
+    return out;
+}
+
+std::optional<std::string> countsTimesProblem(const std::string& path,
+                                              const std::vector<CountsRecord>& records,
+                                              bool backwardsEnds) {
+    const size_t n = records.size();
+    std::vector<int32_t> stored;
+    stored.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        stored.push_back(records[i].minutes);
+    auto damaged = [&](size_t i, long long t) {
+        return "record " + std::to_string(i + 1) + " of " + path + " has the time " +
+               std::to_string(t) + " minutes: the file is damaged";
+    };
+    std::vector<int32_t> corrected;
+    try {
+        corrected = dayCorrectedTimes(stored);
+    } catch (const std::range_error&) {
+        // Only a time far past any acquisition leaves 32 bits.
+        for (size_t i = 0; i < n; ++i)
+            if (stored[i] < 0 || stored[i] > kLongestAcquisitionMinutes)
+                return damaged(i, stored[i]);
+        return damaged(n - 1, stored[n - 1]);
+    }
+    for (size_t i = 0; i < corrected.size(); ++i)
+        if (corrected[i] < 0 || corrected[i] > kLongestAcquisitionMinutes ||
+            (!backwardsEnds && i > 0 && corrected[i] < corrected[i - 1]))
+            return damaged(i, stored[i]);
+    return std::nullopt;
+}
+
+std::vector<RawGap> rawBlockGaps(const std::string& folder, long long records, int rtBuffer) {
+    std::vector<RawGap> gaps;
+    const long long size = rawRecordSize(std::max(rtBuffer, 0));
+    for (long long first = 0; first < records; first += kBlocksPerFile) {
+        const long long needed = std::min<long long>(kBlocksPerFile, records - first);
+        const int number = static_cast<int>(first / kBlocksPerFile);
+        const std::string name = rawFileName(number);
+        const long long bytes = fileSize(joinPath(folder, name));
+        RawGap gap{first, first + needed - 1, name, ""};
+        if (bytes < 0) {
+            gap.reason = "is missing";
+        } else if (bytes % size != 0) {
+            gap.reason = "has " + std::to_string(bytes) +
+                         " bytes, no whole number of blocks of RT_Buffer " +
+                         std::to_string(rtBuffer) + ": damaged, or written with another RT_Buffer";
+        } else if (bytes / size < needed) {
+            gap.firstRecord = first + bytes / size;
+            gap.reason = "holds " + std::to_string(bytes / size) + " of its " +
+                         std::to_string(needed) + " blocks";
+        } else {
+            continue;
+        }
+        gaps.push_back(gap);
+    }
+    return gaps;
 }
 
 long long rawBlockCount(const std::string& path, int rtBuffer) {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,39 @@ struct CountsRecord {
 };
 long long countsRecordCount(const std::string& path);
 std::vector<CountsRecord> readCounts(const std::string& path);
+
+// Stored times count minutes of the day's clock; a drop of more than 1000
+// minutes from one record to the next is a new day. Corrected time = day x
+// 1440 + stored time, the day counter raised at the record that shows the
+// drop (compared with the previous corrected time). Throws std::range_error
+// when a corrected time does not fit 32 bits.
+std::vector<int32_t> dayCorrectedTimes(const std::vector<int32_t>& stored);
+
+// The longest acquisition a record time may belong to: a time beyond it is
+// a damaged record, not an experiment.
+constexpr long long kLongestAcquisitionMinutes = 366LL * 1440;
+
+// What is wrong with the record times of a counts.bin, after the day
+// correction: a time below 0, beyond kLongestAcquisitionMinutes or below the
+// record before it (unless backwardsEnds: a reader that ends its records at
+// the last rising time, as the reports do). The message names the file, the
+// record and its time; nothing when they are sound. Every reader of
+// counts.bin checks its records with it.
+std::optional<std::string> countsTimesProblem(const std::string& path,
+                                              const std::vector<CountsRecord>& records,
+                                              bool backwardsEnds = false);
+
+// The records of counts.bin that have no usable raw block: record i's block
+// is block i % 11 of raw file i / 11, whose size must be a whole number of
+// blocks of rtBuffer + 1 rows (a file of another size was damaged or written
+// with another RT_Buffer, and none of its blocks is read). One entry per raw
+// file with records left without a block.
+struct RawGap {
+    long long firstRecord = 0, lastRecord = 0; // records without a block
+    std::string file;                          // the raw file's name
+    std::string reason; // after the name: "is missing", "holds 3 of its 11 blocks", ...
+};
+std::vector<RawGap> rawBlockGaps(const std::string& folder, long long records, int rtBuffer);
 
 long long rawBlockCount(const std::string& path, int rtBuffer);
 // Block `index` (0 = first) into block, resized to rtBuffer + 1 rows.

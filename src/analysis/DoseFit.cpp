@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -166,6 +167,36 @@ bool dosesDiffer(const Samples& s, const std::map<double, double>& means) {
     return gsl_cdf_fdist_Q(f, k - 1, n - k) < 0.05;
 }
 
+std::string shortNumber(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4g", v);
+    return buf;
+}
+
+// Why the doses do not differ: when leaving out the one well farthest from
+// its dose's mean makes them differ, that well is named, as the data show a
+// response and the scatter hides it; otherwise the response is flat.
+std::string noDifferenceReason(const Samples& s, const std::map<double, double>& means) {
+    size_t far = 0;
+    double farthest = -1;
+    for (size_t i = 0; i < s.y.size(); ++i) {
+        const double d = std::fabs(s.y[i] - means.at(s.logX[i]));
+        if (d > farthest) {
+            farthest = d;
+            far = i;
+        }
+    }
+    Samples rest = s;
+    rest.logX.erase(rest.logX.begin() + static_cast<ptrdiff_t>(far));
+    rest.y.erase(rest.y.begin() + static_cast<ptrdiff_t>(far));
+    const std::map<double, double> restMeans = meansByLogDose(rest);
+    if (restMeans.size() == means.size() && dosesDiffer(rest, restMeans))
+        return "the responses scatter too much: the well of response " + shortNumber(s.y[far]) +
+               " at concentration " + shortNumber(std::pow(10.0, s.logX[far])) +
+               " lies far from the others at its concentration";
+    return "the response does not change with the concentration";
+}
+
 std::string count(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -244,9 +275,9 @@ CurveFit fitDoseResponse(const std::vector<DosePoint>& points) {
         Attempt a = solveFrom(s, {means.begin()->second, means.rbegin()->second, logIC50, 1.0});
         if (a.converged && (!best.converged || a.sse < best.sse)) best = a;
     }
-    const char* flat = "the response does not change with the concentration";
     if (!best.converged) {
-        fit.message = dosesDiffer(s, means) ? "the fit did not converge" : flat;
+        fit.message =
+            dosesDiffer(s, means) ? "the fit did not converge" : noDifferenceReason(s, means);
         return fit;
     }
 
@@ -262,7 +293,7 @@ CurveFit fitDoseResponse(const std::vector<DosePoint>& points) {
     if (!(std::fabs(step) > t * stepSe)) {
         fit.message = dosesDiffer(s, means)
                           ? "the concentrations tested do not show both plateaus of the curve"
-                          : flat;
+                          : noDifferenceReason(s, means);
         return fit;
     }
     LogisticCurve c{best.p[kTop], best.p[kBottom], best.p[kLogIC50], best.p[kHill]};
@@ -275,15 +306,25 @@ CurveFit fitDoseResponse(const std::vector<DosePoint>& points) {
         fit.message = "the responses do not cross the midpoint within the concentrations tested";
         return fit;
     }
+    // An interval that runs off to 0 or infinity, or far past the doses
+    // tested (a steep step between two doses puts the midpoint anywhere
+    // between them), gives no IC50 worth a number.
     const double logSe = std::sqrt(cov(kLogIC50, kLogIC50));
-    if (!std::isfinite(logSe)) {
+    const double logLow = c.logIC50 - t * logSe, logHigh = c.logIC50 + t * logSe;
+    const double low = std::pow(10.0, logLow), high = std::pow(10.0, logHigh);
+    if (!std::isfinite(logSe) || !std::isfinite(high) || !(low > 0)) {
         fit.message = "the data do not determine IC50";
+        return fit;
+    }
+    if (logLow < lowLog - 1 || logHigh > highLog + 1) {
+        fit.message = "the data do not determine IC50: its 95 % interval reaches more than 10 "
+                      "times beyond the concentrations tested";
         return fit;
     }
     fit.hasIC50 = true;
     fit.curve = c;
-    fit.ic50Low = std::pow(10.0, c.logIC50 - t * logSe);
-    fit.ic50High = std::pow(10.0, c.logIC50 + t * logSe);
+    fit.ic50Low = low;
+    fit.ic50High = high;
     fit.rSquared = 1.0 - best.sse / sst;
     return fit;
 }

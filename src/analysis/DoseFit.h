@@ -18,6 +18,9 @@ struct LogisticCurve {
     double logIC50 = 0;
     double hill = 1; // > 0: the response falls with the dose; < 0: it rises
 
+    // "falls with dose" or "rises with dose": what the sign of hill says.
+    const char* hillMeaning() const { return hill >= 0 ? "falls with dose" : "rises with dose"; }
+
     double ic50() const;
     // The response at a concentration above 0.
     double at(double concentration) const;

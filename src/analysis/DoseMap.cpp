@@ -3,6 +3,7 @@
 #include "common/Files.h"
 #include "common/Numeric.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -107,14 +108,37 @@ std::optional<double> finiteNumber(const std::string& text) {
     return v;
 }
 
+// A concentration whose separators cannot be read one way only.
+std::optional<std::string> separatorProblem(const std::string& t, bool commaFile) {
+    const auto commas = std::count(t.begin(), t.end(), ','),
+               points = std::count(t.begin(), t.end(), '.');
+    if (commas + points > 1)
+        return "concentration \"" + t +
+               "\" holds more than one separator: write it without thousands separators";
+    const size_t comma = t.find(',');
+    if (commaFile && comma != std::string::npos) {
+        size_t digits = 0;
+        for (size_t i = comma + 1; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]));
+             ++i)
+            ++digits;
+        if (digits == 3 && comma + 4 == t.size())
+            return "concentration \"" + t +
+                   "\" may hold a thousands separator: write it without one, with \".\" as "
+                   "the decimal mark";
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<std::string> readDoseEntry(const std::string& group, const std::string& compound,
-                                         const std::string& concentration, DoseEntry& entry) {
+                                         const std::string& concentration, DoseEntry& entry,
+                                         bool commaFile) {
     const double g = finiteNumber(group).value_or(-1);
     if (g < 0 || g > kHighestGroup || g != std::floor(g))
         return "group \"" + group + "\" is not a group number (0 to " +
                std::to_string(kHighestGroup) + ")";
+    if (auto problem = separatorProblem(trimmed(concentration), commaFile)) return *problem;
     const std::optional<double> c = finiteNumber(commaAsPoint(concentration));
     if (!c) return "concentration \"" + concentration + "\" is not a number";
     if (*c < 0) return "concentration " + trimmed(concentration) + " is negative";
@@ -132,7 +156,9 @@ DoseMapRead parseDoseMap(const std::string& text) {
     bool first = true;
     std::map<int, size_t> groupLine;
     for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+        std::string line = lines[i];
+        // The byte-order mark spreadsheets write before the first line.
+        if (i == 0 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
         if (trimmed(line).empty()) continue;
         const std::string where = "line " + std::to_string(i + 1) + ": ";
         // Spreadsheets of a comma locale separate with ";" (and a decimal
@@ -158,7 +184,7 @@ DoseMapRead parseDoseMap(const std::string& text) {
             continue;
         }
         DoseEntry d;
-        if (auto problem = readDoseEntry(f[0], f[1], f[2], d)) {
+        if (auto problem = readDoseEntry(f[0], f[1], f[2], d, sep == ',')) {
             r.errors.push_back(where + *problem);
             continue;
         }

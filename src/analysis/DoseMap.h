@@ -40,9 +40,14 @@ struct DoseMapRead {
 };
 
 // One entry from its three texts as typed (a "," may be the decimal mark);
-// what is wrong with them when they do not make one.
+// what is wrong with them when they do not make one. A concentration with
+// more than one "," or "." is refused (thousands separators are not read),
+// and so is one whose "," is followed by exactly three digits when the
+// fields are separated by "," (commaFile): "1,000" is a thousand to one
+// reader and one to another.
 std::optional<std::string> readDoseEntry(const std::string& group, const std::string& compound,
-                                         const std::string& concentration, DoseEntry& entry);
+                                         const std::string& concentration, DoseEntry& entry,
+                                         bool commaFile = false);
 
 DoseMapRead parseDoseMap(const std::string& text);
 // The file's text, CR LF line ends, compounds quoted.

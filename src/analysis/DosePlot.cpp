@@ -98,7 +98,8 @@ void Dibujar_doseresponse(Surface& s, const CompoundResult& r, const DosePlotLab
         result = "IC50 = " + significant(r.fit.curve.ic50(), 3, dm) + unit +
                  "  (95 %: " + significant(r.fit.ic50Low, 3, dm) + " to " +
                  significant(r.fit.ic50High, 3, dm) + ")   hill " +
-                 significant(r.fit.curve.hill, 3, dm) + "   R2 " +
+                 significant(r.fit.curve.hill, 3, dm) + " (" + r.fit.curve.hillMeaning() +
+                 ")   R2 " +
                  significant(r.fit.rSquared, 3, dm) + "   wells " + std::to_string(r.fit.points);
     } else {
         s.setForeColor(kCurve);

@@ -118,9 +118,9 @@ std::string doseResponseCsv(const DoseResponseResult& result, const std::string&
                             const std::string& decimalMark) {
     const std::string& sp = separator;
     const std::string unit = result.unit.empty() ? "" : " (" + result.unit + ")";
-    std::string out = "compound" + sp + "IC50" + unit + sp + "IC50 low 95%" + sp + "IC50 high 95%" +
-                      sp + "hill" + sp + "top" + sp + "bottom" + sp + "R2" + sp + "wells" + sp +
-                      "note\r\n";
+    std::string out = "compound" + sp + "IC50" + unit + sp + "IC50 low 95%" + sp +
+                      "IC50 high 95%" + sp + "hill (>0: falls with dose)" + sp + "top" + sp +
+                      "bottom" + sp + "R2" + sp + "wells" + sp + "note\r\n";
     auto num = [&](double v) { return significant(v, 6, decimalMark); };
     for (const CompoundResult& c : result.compounds) {
         const CurveFit& f = c.fit;
@@ -157,8 +157,13 @@ std::optional<ActivitySeries> loadSeries(const std::string& folder, CollectingPr
         return std::nullopt;
     }
     ActivitySeries series;
+    const size_t told = prompter.messages.size();
     loadActivityFile(path, series, prompter);
-    if (series.size() == 0) return std::nullopt;
+    if (series.size() == 0) {
+        if (prompter.messages.size() == told)
+            prompter.messages.push_back("No whole record in " + path + ": nothing to analyse");
+        return std::nullopt;
+    }
     return series;
 }
 
@@ -174,7 +179,8 @@ std::vector<std::string> doseResponseSummary(const DoseResponseOutcome& outcome,
             lines.push_back(c.compound + ": IC50 " + significant(f.curve.ic50(), 4, mark) + unit +
                             " (95 %: " + significant(f.ic50Low, 4, mark) + " to " +
                             significant(f.ic50High, 4, mark) + "), hill " +
-                            significant(f.curve.hill, 3, mark) + ", R2 " +
+                            significant(f.curve.hill, 3, mark) + " (" + f.curve.hillMeaning() +
+                            "), R2 " +
                             significant(f.rSquared, 3, mark) + ", " + std::to_string(f.points) +
                             " wells");
     }
@@ -226,6 +232,10 @@ DoseResponseOutcome runDoseResponse(const DoseResponseRequest& rq, Locale& local
     for (const std::string& e : doses.errors)
         msg.push_back("Dose map " + dosesPath + ", " + e);
     if (!doses.ok()) return done(false);
+    if (doses.map.entries.empty()) {
+        msg.push_back("Dose map " + dosesPath + ": no doses");
+        return done(false);
+    }
 
     std::optional<ActivitySeries> basal;
     if (!rq.basalPath.empty()) {
@@ -234,9 +244,13 @@ DoseResponseOutcome runDoseResponse(const DoseResponseRequest& rq, Locale& local
         // A well is compared with itself: the basal acquisition's beams must
         // make the same wells.
         ReportLayout basalLayout = layout;
-        if (loadReportLayout(rq.basalPath, rq.programFolder, basalLayout, prompter) ==
-                LayoutLoad::Loaded &&
-            basalLayout.plate.Channel_Well != layout.plate.Channel_Well) {
+        if (loadReportLayout(rq.basalPath, rq.programFolder, basalLayout, prompter) !=
+            LayoutLoad::Loaded) {
+            msg.push_back("The setup of the basal acquisition " + rq.basalPath +
+                          " cannot be loaded: its wells cannot be matched with the acquisition's");
+            return done(false);
+        }
+        if (basalLayout.plate.Channel_Well != layout.plate.Channel_Well) {
             msg.push_back("The basal acquisition " + rq.basalPath +
                           " has another plate layout: its wells are not those of the acquisition");
             return done(false);

@@ -82,7 +82,8 @@ struct DoseResponseOutcome {
 };
 
 // What a user is told after a run: one line per compound with IC50 ("name:
-// IC50 3.002 uM (95 %: 2.998 to 3.005), hill 1.01, R2 0.999, 24 wells"), then
+// IC50 3.002 uM (95 %: 2.998 to 3.005), hill 1.01 (falls with dose), R2 0.999,
+// 24 wells"), then
 // the outcome's messages.
 std::vector<std::string> doseResponseSummary(const DoseResponseOutcome& outcome,
                                              const std::string& decimalMark);

@@ -126,8 +126,8 @@ int copyFile(const std::string& source, const std::string& destination) {
     return writeFileAtomic(destination, *content) ? 1 : -1;
 }
 
-int countLines(const std::string& path) {
-    auto content = readWholeFile(path, 1ull << 34);
+int countLines(const std::string& path, size_t maxBytes) {
+    auto content = readWholeFile(path, maxBytes);
     if (!content) return 0;
     int lines = 0;
     const std::string& s = *content;

@@ -45,8 +45,8 @@ bool renameNoReplace(const std::string& from, const std::string& to);
 int copyFile(const std::string& source, const std::string& destination);
 
 // Number of lines of a text file (a last line without its line end counts);
-// 0 when it cannot be opened.
-int countLines(const std::string& path);
+// 0 when it cannot be opened or is larger than maxBytes.
+int countLines(const std::string& path, size_t maxBytes = 1ull << 34);
 
 // Free megabytes of the file system holding path, rounded to the nearest whole
 // number; -1 when the query fails.

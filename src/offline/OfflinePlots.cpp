@@ -41,7 +41,12 @@ std::vector<CountsRecord> readCountsOrSay(const std::string& folder, Prompter& p
         prompter.show("Activity file not Found");
         return {};
     }
-    return readCounts(path);
+    std::vector<CountsRecord> records = readCounts(path);
+    if (auto problem = countsTimesProblem(path, records)) {
+        prompter.show(*problem);
+        return {};
+    }
+    return records;
 }
 
 std::string withoutTabs(std::string s, const std::string& by) {

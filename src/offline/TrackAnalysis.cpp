@@ -2,7 +2,6 @@
 
 #include "common/Files.h"
 #include "common/Numeric.h"
-#include "reports/ReportWriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -186,11 +185,16 @@ std::string travelDistanceTable(const TrackAnalysis& track, const PlateLayout& p
     return out;
 }
 
-std::string writeTravelTable(const std::string& folder, const std::string& table) {
-    const std::string base = chooseReportName(folder, ".csv");
-    if (base.empty()) return "";
-    const std::string path = joinPath(folder, base + ".csv");
-    return writeFileAtomic(path, table) ? path : "";
+std::string writeTravelTable(const std::string& folder, const std::string& table,
+                             const std::string& output) {
+    if (!output.empty()) return writeFileAtomic(output, table) ? output : "";
+    // A bounded search: a folder where nothing can be written has no name.
+    for (int n = 1; n <= 999; ++n) {
+        const std::string path = joinPath(folder, "report_" + std::to_string(n) + ".csv");
+        if (fileExists(path) || folderExists(path)) continue;
+        return writeFileAtomic(path, table) ? path : "";
+    }
+    return "";
 }
 
 } // namespace trv

@@ -151,8 +151,12 @@ std::string trackWellLabel(int well, const PlateLayout& plate, const ChannelTabl
 std::string travelDistanceTable(const TrackAnalysis& track, const PlateLayout& plate,
                                 const ChannelTables& channels, const TravelTableHeader& header);
 
-// Writes the table into the acquisition folder as report.csv, or the first
-// report_N.csv that can be written; the path written, empty on failure.
-std::string writeTravelTable(const std::string& folder, const std::string& table);
+// Writes the table to output when one is given, else into the acquisition
+// folder as the first report_N.csv (N from 1) that does not exist yet: the
+// folder's report.csv holds the activity report of the automatic runs and is
+// never replaced, nor is any other earlier file. The path written, empty on
+// failure.
+std::string writeTravelTable(const std::string& folder, const std::string& table,
+                             const std::string& output = "");
 
 } // namespace trv

@@ -40,15 +40,34 @@ double beamY(double row) {
 
 } // namespace
 
-bool loadTrackTimes(TrackAnalysis& track, const std::string& folder) {
+bool loadTrackTimes(TrackAnalysis& track, const std::string& folder, std::string* problem) {
     std::vector<int32_t> minutes;
     const std::string path = countsFilePath(folder);
-    const bool found = fileExists(path);
-    if (found)
-        for (const CountsRecord& r : readCounts(path))
-            minutes.push_back(r.minutes);
+    bool usable = fileExists(path);
+    if (usable) {
+        const std::vector<CountsRecord> records = readCounts(path);
+        if (auto damaged = countsTimesProblem(path, records)) {
+            if (problem) *problem = *damaged;
+            usable = false;
+        } else {
+            for (const CountsRecord& r : records)
+                minutes.push_back(r.minutes);
+        }
+    }
     track.setTimes(std::move(minutes));
-    return found;
+    return usable;
+}
+
+std::vector<RawGap> trackRawGaps(const TrackAnalysis& track, const TrackRunOptions& options) {
+    return rawBlockGaps(options.folder, track.blockCount(), options.rtBuffer);
+}
+
+std::string rawGapText(const RawGap& gap) {
+    const std::string first = std::to_string(gap.firstRecord + 1),
+                      last = std::to_string(gap.lastRecord + 1);
+    return "no usable raw data for " +
+           (first == last ? "block " + first : "blocks " + first + " to " + last) + ": " +
+           gap.file + " " + gap.reason;
 }
 
 bool trackToEnd(TrackAnalysis& track, const TrackRunOptions& options,
@@ -60,19 +79,40 @@ bool trackToEnd(TrackAnalysis& track, const TrackRunOptions& options,
         track.finishBlock();
         if (afterBlock && !afterBlock(block)) return false;
     }
-    const StoredDetectionResult r = detectStoredBlocks(
-        trackJob(track, options), [&](int block, const std::vector<std::string>& marks) {
-            track.setBlockEvents(block, marks);
-            track.finishBlock();
-            return !afterBlock || afterBlock(block);
-        });
-    if (r.end == StoredDetectionEnd::Stopped) return false;
-    // Past the stored raw data nothing moves; the blocks still count.
+    // Blocks without usable raw data have no events; the others are read in
+    // runs of consecutive blocks.
+    const int blocks = track.blockCount();
+    std::vector<char> usable(static_cast<size_t>(std::max(blocks, 0)), 1);
+    for (const RawGap& g : trackRawGaps(track, options))
+        for (long long b = g.firstRecord; b <= g.lastRecord && b < blocks; ++b)
+            usable[static_cast<size_t>(b)] = 0;
     while (!track.finished()) {
         const int block = track.currentBlock();
-        track.setBlockEmpty(block);
-        track.finishBlock();
-        if (afterBlock && !afterBlock(block)) return false;
+        if (!usable[static_cast<size_t>(block)]) {
+            track.setBlockEmpty(block);
+            track.finishBlock();
+            if (afterBlock && !afterBlock(block)) return false;
+            continue;
+        }
+        int end = block;
+        while (end < blocks && usable[static_cast<size_t>(end)])
+            ++end;
+        StoredDetectionJob job = trackJob(track, options);
+        job.recordCount = end;
+        const StoredDetectionResult r =
+            detectStoredBlocks(job, [&](int b, const std::vector<std::string>& marks) {
+                track.setBlockEvents(b, marks);
+                track.finishBlock();
+                return !afterBlock || afterBlock(b);
+            });
+        if (r.end == StoredDetectionEnd::Stopped) return false;
+        // A block that could not be read after all goes without events.
+        if (r.end == StoredDetectionEnd::ReadFailed && !track.finished()) {
+            const int failed = r.failedRecord >= track.currentBlock() && r.failedRecord < end
+                                   ? r.failedRecord
+                                   : track.currentBlock();
+            usable[static_cast<size_t>(failed)] = 0;
+        }
     }
     return true;
 }
@@ -170,7 +210,10 @@ bool TrackSession::detectCurrentBlock(const OfflineSource& src, Ports& ports) {
         detectorSnr_ = snr;
     }
     std::vector<std::string> marks;
-    if (detector_->detect(block, marks))
+    const bool gap = std::any_of(gaps_.begin(), gaps_.end(), [&](const RawGap& g) {
+        return block >= g.firstRecord && block <= g.lastRecord;
+    });
+    if (!gap && detector_->detect(block, marks))
         track_->setBlockEvents(block, marks);
     else
         track_->setBlockEmpty(block);
@@ -201,11 +244,16 @@ bool TrackSession::prepare(Surface& s, const OfflineSource& src, Ports& ports) {
 
     track_ = std::make_unique<TrackAnalysis>(src.config.plate());
     detector_.reset();
-    if (!loadTrackTimes(*track_, src.folder)) {
+    std::string problem;
+    if (!loadTrackTimes(*track_, src.folder, &problem)) {
         track_.reset();
-        ports.prompter.show("Activity file not Found");
+        ports.prompter.show(problem.empty() ? "Activity file not Found" : problem);
         return false;
     }
+    TrackRunOptions o;
+    o.folder = src.folder;
+    o.rtBuffer = src.config.rawBlockSamples();
+    gaps_ = trackRawGaps(*track_, o);
     if (!track_->finished()) detectCurrentBlock(src, ports);
     showPosition(ports, 0);
     return true;
@@ -301,6 +349,14 @@ void TrackSession::finish(const OfflineSource& src, Ports& ports) {
     if (lastTablePath.empty()) {
         ports.prompter.show("The travel distance table could not be written in " + src.folder);
         return;
+    }
+    // The table's zeros of blocks without raw data are no measurement.
+    if (!gaps_.empty()) {
+        std::string text = "The travel distance table " + lastTablePath +
+                           " holds 0 for the blocks without raw data:";
+        for (const RawGap& g : gaps_)
+            text += "\r\n" + rawGapText(g);
+        ports.prompter.show(text);
     }
     ports.desktop.openDocument(lastTablePath);
 }

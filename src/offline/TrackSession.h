@@ -4,6 +4,7 @@
 // track view. trelvane-cli track runs the same export (trackToEnd).
 #pragma once
 
+#include "acquisition/DataFiles.h"
 #include "common/Ports.h"
 #include "display/Surface.h"
 #include "offline/OfflinePlots.h"
@@ -26,8 +27,10 @@ inline constexpr int None = 99; // after a track export: no view on the surface
 inline constexpr int kTrackPlaybackMs = 20;
 
 // Gives the analysis the record times of an acquisition's counts.bin (and
-// starts it from the beginning); false when counts.bin is missing.
-bool loadTrackTimes(TrackAnalysis& track, const std::string& folder);
+// starts it from the beginning); false when counts.bin is missing, or when
+// its record times are damaged (what is wrong in *problem, when given).
+bool loadTrackTimes(TrackAnalysis& track, const std::string& folder,
+                    std::string* problem = nullptr);
 
 struct TrackRunOptions {
     std::string folder; // the acquisition folder
@@ -35,6 +38,12 @@ struct TrackRunOptions {
     double snr = 1.8;   // the analysis threshold
     int workers = 2;    // detection threads (1: on the calling thread)
 };
+
+// The blocks of the acquisition without usable raw data, and what the user
+// is told of each gap ("no usable raw data for blocks 12 to 13: 1.bin is
+// missing"). Those blocks are tracked as blocks without events.
+std::vector<RawGap> trackRawGaps(const TrackAnalysis& track, const TrackRunOptions& options);
+std::string rawGapText(const RawGap& gap);
 
 // Tracks from the current position to the end without drawing: the blocks
 // are read and detected by worker threads and stepped through in order on
@@ -117,6 +126,7 @@ class TrackSession {
     bool stopExport_ = false;
     bool released_ = false; // released while exporting
     bool bmpFolderMade_ = false;
+    std::vector<RawGap> gaps_; // blocks without usable raw data
 };
 
 } // namespace trv

@@ -19,21 +19,6 @@ int32_t fits32(long long v) {
 }
 } // namespace
 
-std::vector<int32_t> dayCorrectedTimes(const std::vector<int32_t>& stored) {
-    std::vector<int32_t> out;
-    out.reserve(stored.size());
-    long long day = 0;
-    for (size_t i = 0; i < stored.size(); ++i) {
-        long long t = day * kDayMinutes + stored[i];
-        if (i > 0 && t < static_cast<long long>(out.back()) - kNewDayDrop) {
-            ++day;
-            t = day * kDayMinutes + stored[i];
-        }
-        out.push_back(fits32(t));
-    }
-    return out;
-}
-
 int32_t durationOfStoredTimes(const std::vector<int32_t>& stored) {
     long long day = 0, largest = 0;
     for (size_t i = 0; i < stored.size(); ++i) {
@@ -102,6 +87,11 @@ int loadActivityFile(const std::string& path, ActivitySeries& series, Prompter& 
             std::vector<int32_t> stored = storedTimes(*r);
             const int last = lastRisingRecord(stored);
             stored.resize(static_cast<size_t>(last + 1));
+            if (auto problem = countsTimesProblem(path, *r, true)) {
+                series.resize(0);
+                prompter.show(*problem);
+                return 0;
+            }
             const std::vector<int32_t> corrected = dayCorrectedTimes(stored);
             series.resize(last + 1);
             for (int i = 0; i <= last; ++i) {

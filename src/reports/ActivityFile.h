@@ -3,6 +3,7 @@
 // midnight.
 #pragma once
 
+#include "acquisition/DataFiles.h" // dayCorrectedTimes
 #include "common/Prompter.h"
 #include "reports/ReportTypes.h"
 
@@ -11,12 +12,6 @@
 #include <vector>
 
 namespace trv {
-
-// Stored times count minutes of the day's clock; a drop of more than 1000
-// minutes from one record to the next is a new day. Corrected time = day x
-// 1440 + stored time, the day counter raised at the record that shows the
-// drop (compared with the previous corrected time).
-std::vector<int32_t> dayCorrectedTimes(const std::vector<int32_t>& stored);
 
 // The largest time, with the day counter raised after the record whose
 // stored time drops by more than 1000 minutes (it takes effect from the

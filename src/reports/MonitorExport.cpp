@@ -16,10 +16,6 @@ namespace trv {
 
 namespace {
 
-// A record time beyond a year is a damaged record, not an experiment: it
-// would only make millions of empty lines.
-constexpr long long kLongestAcquisitionMinutes = 366LL * 1440;
-
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
@@ -109,15 +105,13 @@ MonitorExportOutcome exportMonitorFiles(const MonitorExportRequest& rq, Prompter
 
     const std::vector<CountsRecord> records = readCounts(countsPath);
     if (records.empty()) return fail("no whole record in " + countsPath);
+    // A damaged record time would only make millions of empty lines.
+    if (auto problem = countsTimesProblem(countsPath, records)) return fail(*problem);
     std::vector<int32_t> stored;
     stored.reserve(records.size());
     for (const CountsRecord& r : records)
         stored.push_back(r.minutes);
     const std::vector<int32_t> minutes = dayCorrectedTimes(stored);
-    for (const int32_t m : minutes)
-        if (m < 0 || m > kLongestAcquisitionMinutes)
-            return fail("a record of " + countsPath + " has the time " + std::to_string(m) +
-                        " minutes: the file is damaged");
 
     const std::vector<Column> columns = columnsOf(layout, rq.perWell);
     const size_t nColumns = columns.size();
@@ -137,7 +131,10 @@ MonitorExportOutcome exportMonitorFiles(const MonitorExportRequest& rq, Prompter
             v += r.counts[static_cast<size_t>(ch)];
         return v;
     };
-    if (rq.binMinutes <= 0) {
+    out.binMinutes = rq.binMinutes > 0 ? rq.binMinutes : 0;
+    for (size_t i = 1; out.binMinutes == 0 && i < minutes.size(); ++i)
+        if (minutes[i] == minutes[i - 1]) out.binMinutes = 1;
+    if (out.binMinutes == 0) {
         readings.reserve(records.size());
         for (size_t i = 0; i < records.size(); ++i) {
             Reading rd{minutes[i], true, std::vector<long long>(nColumns)};
@@ -146,7 +143,7 @@ MonitorExportOutcome exportMonitorFiles(const MonitorExportRequest& rq, Prompter
             readings.push_back(std::move(rd));
         }
     } else {
-        const long long B = rq.binMinutes;
+        const long long B = out.binMinutes;
         long long last = 0;
         for (const int32_t m : minutes)
             last = std::max<long long>(last, m);

@@ -30,7 +30,9 @@ struct MonitorExportRequest {
     std::string acquisitionPath; // no trailing separator
     std::string programFolder;   // plate formats
     std::string outputFolder;    // empty: the acquisition folder
-    int binMinutes = 0;          // 0: one line per record
+    // 0: one line per record, or 1-minute bins when records are less than a
+    // minute apart (lines of the same minute read as repeated readings).
+    int binMinutes = 0;
     bool perWell = false;        // wells (beams summed) instead of channels
 };
 
@@ -39,6 +41,7 @@ struct MonitorExportOutcome {
     std::string error;              // why not, when not written
     std::vector<std::string> files; // monitor files, then the column map
     long long lines = 0;            // lines per monitor file
+    int binMinutes = 0;             // the bin size used; 0: one line per record
 };
 
 // done of total units of work; called now and then from the export.

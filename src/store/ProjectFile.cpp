@@ -10,6 +10,7 @@
 #include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
 #include "store/StoreText.h"
+#include "store/StoreText.h"
 
 #include <optional>
 
@@ -95,7 +96,7 @@ std::string setupFileText(const ProjectSetup& st, int numProj) {
 }
 
 SetupRead readSetupFile(const std::string& path, ProjectSetup& st) {
-    int lines = countLines(path);
+    int lines = countLines(path, kStoreFileMaxBytes);
     int stage = 1;
     // Without the setting lines nothing was read, whatever the stage says.
     auto failed = [&] { return SetupRead{stage, lines > 5 ? stage : 1}; };
@@ -203,7 +204,7 @@ void loadProject(SharedState& s, int n, Prompter& prompter, StatusView& status) 
             } else {
                 std::string acq = recoveryAcquisitionFolder(s.Project_Folder);
                 std::string copy = joinPath(joinPath(s.Project_Folder, acq), kSetupFileName);
-                if (!acq.empty() && fileExists(copy) && countLines(copy) > 16 &&
+                if (!acq.empty() && fileExists(copy) && countLines(copy, kStoreFileMaxBytes) > 16 &&
                     copyFile(copy, setupPath) == 1)
                     source = acq;
             }
@@ -249,21 +250,21 @@ bool saveProject(const SharedState& s) {
 std::string describeProject(const std::string& folder, Prompter& prompter) {
     const std::string setupPath = joinPath(folder, kSetupFileName);
     const std::string backup = joinPath(folder, kSetupBackupName);
-    if (countLines(setupPath) < 6) {
+    if (countLines(setupPath, kStoreFileMaxBytes) < 6) {
         if (fileExists(backup)) {
-            if (countLines(backup) > 5 && copyFile(backup, setupPath) == 1)
+            if (countLines(backup, kStoreFileMaxBytes) > 5 && copyFile(backup, setupPath) == 1)
                 prompter.show("Error reading Setup.dat -> recovered from Setup.bak");
         } else {
             std::string acq = recoveryAcquisitionFolder(folder);
             if (!acq.empty()) {
                 std::string acqFolder = joinPath(folder, acq);
                 std::string copy = joinPath(acqFolder, kSetupFileName);
-                if (countLines(copy) > 5 && copyFile(copy, setupPath) == 1)
+                if (countLines(copy, kStoreFileMaxBytes) > 5 && copyFile(copy, setupPath) == 1)
                     prompter.show("Error reading Setup.dat -> recovered from " + acqFolder);
             }
         }
     }
-    if (countLines(setupPath) < 6) return "<Project> p: SETUP NOT FOUND!!";
+    if (countLines(setupPath, kStoreFileMaxBytes) < 6) return "<Project> p: SETUP NOT FOUND!!";
     try {
         auto content = readStoreFile(setupPath);
         if (!content) throw RecordError("unreadable");
@@ -284,6 +285,8 @@ std::string renameProject(const std::string& folder, const std::string& newName,
     const std::string setupPath = joinPath(folder, kSetupFileName);
     const std::string backup = joinPath(folder, kSetupBackupName);
     if (!fileExists(setupPath)) return newName;
+    // An over-long setup.dat is damaged: it is not copied over the backup.
+    if (fileSize(setupPath) > static_cast<long long>(kStoreFileMaxBytes)) return "";
     if (copyFile(setupPath, backup) != 1) {
         prompter.show("error");
         return "";

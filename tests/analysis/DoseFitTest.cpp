@@ -67,6 +67,19 @@ TEST(DoseFit, TheIntervalOfNoisyDataHoldsTheTrueIC50AboutNineteenTimesInTwenty) 
 TEST(DoseFit, NoIC50WhereTheDataCannotGiveOne) {
     const LogisticCurve flat{50, 50, 0, 1};
     const LogisticCurve beyond{100, 10, std::log10(300.0), 1.0}; // midpoint above 30
+    // Every animal killed from 1 on: a step between 0.3 and 1 puts the
+    // midpoint anywhere between them, and the interval past the doses...
+    std::vector<DosePoint> killed;
+    for (const DosePoint& p : curvePoints(flat, kDoses, 2.5, 3))
+        killed.push_back({p.concentration, p.concentration < 0.5 ? 2 * p.response : 0.0});
+    // ... or, with fewer doses, to 0 and infinity.
+    std::vector<DosePoint> killedFewDoses;
+    for (double d : {0.01, 0.1, 1.0, 10.0, 100.0})
+        for (int well = 0; well < 4; ++well)
+            killedFewDoses.push_back({d, d < 0.5 ? 40.0 + well : (well == 0 ? 1.0 : 0.0)});
+    // A clear response hidden by one well far off.
+    std::vector<DosePoint> outlier = curvePoints({60, 40, std::log10(0.1), 1}, kDoses, 2.0, 5);
+    outlier[4].response = 900;
     struct Case {
         const char* name;
         std::vector<DosePoint> points;
@@ -89,6 +102,14 @@ TEST(DoseFit, NoIC50WhereTheDataCannotGiveOne) {
          "the responses do not cross the midpoint within the concentrations tested"},
         {"no lower plateau", curvePoints({1000, 100, std::log10(100.0), 1}, kDoses, 60, 1),
          "the concentrations tested do not show both plateaus of the curve"},
+        {"complete kill between two doses", killed,
+         "the data do not determine IC50: its 95 % interval reaches more than 10 times beyond "
+         "the concentrations tested"},
+        {"complete kill between two of five doses", killedFewDoses,
+         "the data do not determine IC50"},
+        {"one outlier", outlier,
+         "the responses scatter too much: the well of response 900 at concentration 0.003 lies "
+         "far from the others at its concentration"},
     };
     for (const Case& c : cases) {
         const CurveFit f = fitDoseResponse(c.points);

@@ -32,6 +32,15 @@ TEST(DoseMap, ReadsSemicolonsAndDecimalCommasWithoutAHeader) {
     ASSERT_EQ(r.map.entries.size(), 2u);
     EXPECT_EQ(r.map.entries[0].compound, "Praziquantel");
     EXPECT_EQ(r.map.entries[0].concentration, 0.75);
+
+    // A byte-order mark before the header; a quoted decimal comma with other
+    // than three digits after it is a decimal comma.
+    const DoseMapRead bom =
+        parseDoseMap("\xEF\xBB\xBFgroup,compound,concentration (uM)\r\n1,\"A\",\"1,5\"\r\n");
+    ASSERT_TRUE(bom.ok()) << bom.errors.front();
+    EXPECT_EQ(bom.map.unit, "uM");
+    ASSERT_EQ(bom.map.entries.size(), 1u);
+    EXPECT_EQ(bom.map.entries[0].concentration, 1.5);
 }
 
 TEST(DoseMap, NamesEveryLineItCannotTake) {
@@ -51,6 +60,19 @@ TEST(DoseMap, NamesEveryLineItCannotTake) {
          "line 2: 4 fields where 3 are expected (a decimal comma needs quotes, or \";\" between "
          "the fields)"},
         {"7,\"A\",1\r\n7,\"B\",2", "line 3: group 7 is already given on line 2"},
+        // Thousands separators are refused, never read as a decimal comma.
+        {"1,\"A\",\"1,000\"",
+         "line 2: concentration \"1,000\" may hold a thousands separator: write it without "
+         "one, with \".\" as the decimal mark"},
+        {"1,\"A\",\" 10,000\"",
+         "line 2: concentration \"10,000\" may hold a thousands separator: write it without "
+         "one, with \".\" as the decimal mark"},
+        {"1,\"A\",\"1.000,5\"",
+         "line 2: concentration \"1.000,5\" holds more than one separator: write it without "
+         "thousands separators"},
+        {"1,\"A\",\"1,000,000\"",
+         "line 2: concentration \"1,000,000\" holds more than one separator: write it without "
+         "thousands separators"},
     };
     for (const Case& c : cases) {
         const DoseMapRead r =

@@ -114,7 +114,8 @@ TEST(DoseResponse, WritesOneRowPerCompoundWithTheLocaleMarks) {
     b.fit.message = "the fit did not converge";
     r.compounds = {a, b};
     EXPECT_EQ(doseResponseCsv(r, ";", ","),
-              "compound;IC50 (uM);IC50 low 95%;IC50 high 95%;hill;top;bottom;R2;wells;note\r\n"
+              "compound;IC50 (uM);IC50 low 95%;IC50 high 95%;hill (>0: falls with dose);top;"
+              "bottom;R2;wells;note\r\n"
               "\"Ivermectin \"\"B1a\"\"\";0,125;0,0901235;0,17;1,25;98,25;3,5;0,987654;24;\"\"\r\n"
               "\"Water\";;;;;;;;6;\"the fit did not converge\"\r\n");
 }
@@ -165,11 +166,14 @@ TEST_F(DiskRun, WritesTheTableAndOnePlotPerCompound) {
     EXPECT_NEAR(f.curve.ic50() / screen.truth(0).ic50(), 1.0, 0.01);
     EXPECT_EQ(out.result.compounds[0].controls.size(), 4u);
     EXPECT_EQ(out.plotPaths, (std::vector<std::string>{rq.outputFolder + "/Compound_1.svg"}));
-    EXPECT_TRUE(fileExists(out.plotPaths[0]));
+    // The plot and the table say what the hill slope's sign means.
+    EXPECT_NE(readWholeFile(out.plotPaths[0]).value_or("").find("(falls with dose)"),
+              std::string::npos);
     const auto csv = readWholeFile(out.csvPath);
     ASSERT_TRUE(csv);
     EXPECT_EQ(csv->substr(0, csv->find('\r')),
-              "compound,IC50 (nM),IC50 low 95%,IC50 high 95%,hill,top,bottom,R2,wells,note");
+              "compound,IC50 (nM),IC50 low 95%,IC50 high 95%,hill (>0: falls with dose),top,"
+              "bottom,R2,wells,note");
 }
 
 TEST_F(DiskRun, SaysWhyNothingWasWritten) {

@@ -3,6 +3,7 @@
 // reports that replace earlier ones.
 #include "cli/CliRun.h"
 #include "reports/AcquisitionFixture.h"
+#include "common/Files.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,33 @@ TEST(CliArguments, HelpAndVersion) {
     const CliResult version = runCli(io, {"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, std::string("trelvane-cli ") + TRELVANE_VERSION + "\n");
+}
+
+// A $TRELVANE_HOME that does not exist is named, not made (make-demo is
+// asked for a program folder and says what it lacks); a report separator
+// holding a line break is refused.
+TEST(CliArguments, MissingProgramFolderAndBrokenSeparators) {
+    test::AcquisitionFixture fx;
+    test::TempDir io;
+    const std::string missing = io / "no-such-home";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list"}, {"report", fx.project}, {"kinetics", fx.project}}) {
+        const CliResult r = runCli(io, missing, args);
+        EXPECT_EQ(r.exitCode, 1) << args[0];
+        EXPECT_EQ(r.err, "trelvane-cli " + args[0] + ": no program folder " + missing +
+                             " ($TRELVANE_HOME)\n");
+        EXPECT_FALSE(folderExists(missing)) << args[0];
+    }
+    EXPECT_EQ(runCli(io, missing, {"make-demo", missing}).err.find("$TRELVANE_HOME"),
+              std::string::npos);
+
+    const std::string acq = fx.acquisition("20240315_0930", "Run");
+    for (const std::string bad : {"\n", "\r", ";\r\n", "\x1b"}) {
+        const CliResult r = runCli(io, fx.program, {"report", acq, "--separator", bad});
+        EXPECT_EQ(r.exitCode, 2) << static_cast<int>(bad[0]);
+        EXPECT_NE(r.err.find("--separator must not hold a line break"), std::string::npos)
+            << r.err;
+    }
 }
 
 struct ReportFiles : ::testing::Test {

@@ -114,6 +114,27 @@ TEST_F(ExportDam, BinnedWellsSumTheirBeamsAndMarkTheGap) {
     EXPECT_EQ(map[6], (std::vector<std::string>{"Monitor1.txt", "6", "5", "B3", "001_Dose"}));
 }
 
+// Records 30 seconds apart would give two lines of the same minute: without
+// --bin they are summed per minute, and the note says so. A day below 10
+// has one digit.
+TEST_F(ExportDam, RecordsWithinAMinuteMakeOneLinePerMinute) {
+    acq = fx.acquisition("20240305_0800", "Fast");
+    test::AcquisitionFixture::writeCounts(acq, {0, 0, 1, 1, 2}, count, [](int) { return 240; });
+    ASSERT_EQ(run({}), 0) << r.err;
+    EXPECT_EQ(r.err,
+              "trelvane-cli export-dam: records less than a minute apart: summed into 1-minute "
+              "bins\n");
+    const auto rows = readMonitor(joinPath(acq, "Monitor1.txt"));
+    ASSERT_EQ(rows.size(), 3u);
+    const char* stamps[] = {"5 Mar 24 08:01:00", "5 Mar 24 08:02:00", "5 Mar 24 08:03:00"};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(rows[i][1] + " " + rows[i][2], stamps[i]);
+        const int k = static_cast<int>(2 * i);
+        const int sum = i < 2 ? count(5, k) + count(5, k + 1) : count(5, k);
+        EXPECT_EQ(rows[i][15], std::to_string(sum)) << i;
+    }
+}
+
 TEST_F(ExportDam, RefusesWhatItCannotTime) {
     // A folder name that is not a start time, and a damaged record time.
     const std::string renamed = fx.project + "/night run";

@@ -136,7 +136,7 @@ TEST_F(TrackWindow, PlaysStopsAndExportsTheHeadlessTable) {
     win.mn_datatrack->trigger();
     EXPECT_EQ(win.plots().viewMode, offlineview::None);
     EXPECT_EQ(pageBox(), "999/999");
-    const std::string path = rec->acqPath() + "/report.csv";
+    const std::string path = rec->acqPath() + "/report_1.csv";
     ASSERT_EQ(win.tracks().lastTablePath, path);
     ASSERT_FALSE(rec->fake.desktop.calls.empty());
     EXPECT_EQ(rec->fake.desktop.calls.back().args.at(0), path);

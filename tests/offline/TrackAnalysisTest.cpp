@@ -193,7 +193,8 @@ TEST_F(TrackFixture, TravelTableOfTheWholeAcquisitionStoppedAndResumed) {
     }
 }
 TEST_F(TrackFixture, PlaybackDrawsEveryMoveAndWritesTheSameTable) {
-    // A report written earlier is not held open: the table takes its place.
+    // The activity report written earlier stays; the table takes the first
+    // free report_N.csv.
     writeFileAtomic(joinPath(acq, "report.csv"), "an earlier report");
     fake.locale.list = ";";
     fake.locale.decimal = ",";
@@ -226,8 +227,9 @@ TEST_F(TrackFixture, PlaybackDrawsEveryMoveAndWritesTheSameTable) {
     // The last move of well 0 shows its distance: (18 + 12.7) mm.
     EXPECT_TRUE(surface.hasText("31mm"));
 
-    EXPECT_EQ(track.lastTablePath, joinPath(acq, "report.csv"));
+    EXPECT_EQ(track.lastTablePath, joinPath(acq, "report_1.csv"));
     EXPECT_EQ(readWholeFile(track.lastTablePath).value_or(""), expectedTable());
+    EXPECT_EQ(readWholeFile(joinPath(acq, "report.csv")).value_or(""), "an earlier report");
     ASSERT_FALSE(fake.desktop.calls.empty());
     EXPECT_EQ(fake.desktop.calls.back().args, std::vector<std::string>{track.lastTablePath});
 
@@ -240,7 +242,26 @@ TEST_F(TrackFixture, PlaybackDrawsEveryMoveAndWritesTheSameTable) {
     track.mn_datatrack_Click(src, ports);
     EXPECT_FALSE(track.playing());
     EXPECT_EQ(plots.viewMode, offlineview::None);
+    EXPECT_EQ(track.lastTablePath, joinPath(acq, "report_2.csv"));
     EXPECT_EQ(readWholeFile(track.lastTablePath).value_or(""), expectedTable());
+    EXPECT_EQ(readWholeFile(joinPath(acq, "report.csv")).value_or(""), "an earlier report");
+}
+
+// The window's export says which blocks had no raw data to track.
+TEST_F(TrackFixture, ExportNamesTheBlocksWithoutRawData) {
+    ASSERT_EQ(::remove(joinPath(acq, "1.bin").c_str()), 0);
+    OfflinePlots plots;
+    plots.acquisitionChosen(config);
+    TrackSession track(plots);
+    RecordingSurface surface;
+    const OfflineSource src{acq, config, {}};
+    track.cmd_track_Click(surface, src, ports);
+    track.mn_datatrack_Click(src, ports);
+    EXPECT_EQ(track.lastTablePath, joinPath(acq, "report_1.csv"));
+    EXPECT_EQ(fake.prompter.texts(),
+              std::vector<std::string>{"The travel distance table " + track.lastTablePath +
+                                       " holds 0 for the blocks without raw data:\r\nno usable "
+                                       "raw data for blocks 12 to 13: 1.bin is missing"});
 }
 
 TEST_F(TrackFixture, WithoutCountsNothingPlays) {

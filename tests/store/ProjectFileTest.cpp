@@ -6,6 +6,8 @@
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace trv {
@@ -366,6 +368,36 @@ TEST(ProjectFile, DescribeRecoversOrReportsInTheText) {
     EXPECT_EQ(describeProject(empty, p), "<Project> p: SETUP NOT FOUND!!");
     f.dir.write("p00004/setup.dat", "\"h\"\r\n1,\"unclosed\r\n\r\n\r\n\r\n\r\n");
     EXPECT_EQ(describeProject(empty, p), "ERROR on SETUP.DAT FILE!!!");
+}
+
+// A setup.dat of gigabytes (here sparse) is damaged like any over-long store
+// file: read, described and renamed within a small address space, without
+// reading it.
+TEST(ProjectFile, OverLongSetupIsDamagedAndNeverReadWhole) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#else
+    StoreFixture f;
+    const std::string folder = f.useProject(3);
+    const std::string setup = joinPath(folder, "setup.dat");
+    f.dir.write("p00003/setup.dat", kSetupFixture);
+    ASSERT_EQ(::truncate(setup.c_str(), 3LL << 30), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{1ull << 30, 1ull << 30};
+        ::setrlimit(RLIMIT_AS, &limit);
+        FakePrompter p;
+        ProjectSetup st;
+        const bool damaged = readSetupFile(setup, st).stage != 0 &&
+                             describeProject(folder, p) == "<Project> p: SETUP NOT FOUND!!" &&
+                             renameProject(folder, "x", p).empty();
+        ::_exit(damaged ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
 }
 
 TEST(ProjectFile, RenameKeepsEveryOtherLineAndSurvivesCommasAndQuotes) {

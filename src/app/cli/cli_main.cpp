@@ -2,10 +2,12 @@
 // names the command; the rest belongs to it. Each command registers itself
 // from its own cmd_<name>.cpp (see CliCommands.h).
 #include "app/cli/CliCommands.h"
+#include "common/Files.h"
 #include "common/RunLog.h"
 #include "store/ConfigFile.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <new>
@@ -123,6 +125,15 @@ int main(int argc, char** argv) {
         app.parse(args);
         for (auto& [cmd, run] : runners) {
             if (!cmd->parsed()) continue;
+            // A program folder named by $TRELVANE_HOME must exist: a mistyped
+            // name would otherwise become a new, empty program folder. Only
+            // make-demo is asked to make one.
+            const char* home = std::getenv("TRELVANE_HOME");
+            if (home && *home && cmd->get_name() != "make-demo" && !trv::folderExists(home)) {
+                std::cerr << commandName(app, cmd) << ": no program folder " << home
+                          << " ($TRELVANE_HOME)\n";
+                return kExitFailure;
+            }
             // The tools write to the program folder's run log too.
             trv::runlog::open(trv::programFolder(), kProgram);
             trv::runlog::info(cmd->get_name() + " started");

@@ -20,7 +20,8 @@ Runner setUp(CLI::App& cmd) {
     addAcquisition(cmd, o->acquisition);
     addBinSize(cmd, o->bin,
                "sum the records into bins of MIN minutes, each line stamped with its bin's end "
-               "(default: one line per record)");
+               "(default: one line per record, or 1-minute bins when records are less than a "
+               "minute apart)");
     addChoice(cmd, "--per", o->per, {"channels", "wells"},
               "one column per channel (384 columns, default) or per well of the plate (its "
               "beams summed)");
@@ -56,6 +57,8 @@ Runner setUp(CLI::App& cmd) {
                   << (interrupt.stopped() ? "stopped; nothing was written" : out.error) << "\n";
             return kExitFailure;
         }
+        if (o->bin == 0 && out.binMinutes == 1)
+            c.err << c.name << ": records less than a minute apart: summed into 1-minute bins\n";
         for (const std::string& f : out.files)
             c.out << f << "\n";
         return kExitOk;

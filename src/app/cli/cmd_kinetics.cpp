@@ -13,6 +13,8 @@
 #include "store/ConfigFile.h"
 #include "store/ProjectFile.h"
 
+#include <sstream>
+
 namespace trv::cli {
 namespace {
 
@@ -52,9 +54,30 @@ int tagSeries(const Context& c, const KineticsOptions& o) {
         return kExitFailure;
     }
     const std::string tag = tagText(o.tag);
-    const std::string members = keysTaggedWith(project, tag);
+    // A key that is no plain folder name, or a member without its activity
+    // file, is left out by name: the report is of the members it lists.
+    std::string members;
+    std::istringstream keys(keysTaggedWith(project, tag));
+    for (std::string key; keys >> key;) {
+        if (!isSafeName(key)) {
+            c.err << c.name << ": skipped the key \"" << key
+                  << "\" of tags_id.dat: not a folder name\n";
+            continue;
+        }
+        const std::string counts = countsFilePath(joinPath(project, key));
+        std::optional<std::string> problem;
+        if (!fileExists(counts))
+            problem = "Activity file not Found into " + joinPath(project, key);
+        else
+            problem = countsTimesProblem(counts, readCounts(counts));
+        if (problem)
+            c.err << c.name << ": left out " << key << ": " << *problem << "\n";
+        else
+            members += (members.empty() ? "" : " ") + key;
+    }
     if (members.empty()) {
-        c.err << c.name << ": no acquisition of " << project << " is tagged " << tag << "\n";
+        c.err << c.name << ": no acquisition of " << project << " with its activity file is tagged "
+              << tag << "\n";
         return kExitFailure;
     }
     AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
@@ -62,8 +85,7 @@ int tagSeries(const Context& c, const KineticsOptions& o) {
     // Every member is grouped as the series' first member is.
     OfflineConfiguration config;
     const std::string first = firstTagMember(members, clock.now());
-    if (!isSafeName(first) || !loadConfiguration(c, joinPath(project, first), config, prompter))
-        return kExitFailure;
+    if (!loadConfiguration(c, joinPath(project, first), config, prompter)) return kExitFailure;
     const KineticsRequest request{
         "",      project, config.channels(), offlineGroupLists(config).plotGroups,
         members, 5,       o.relativize};
@@ -96,8 +118,20 @@ int acquisitionTable(const Context& c, const KineticsOptions& o) {
                                   "",
                                   static_cast<double>(bin),
                                   false};
+    const std::string counts = countsFilePath(folder);
+    if (fileExists(counts)) {
+        if (auto problem = countsTimesProblem(counts, readCounts(counts))) {
+            c.err << c.name << ": " << *problem << "\n";
+            return kExitFailure;
+        }
+    }
     const KineticsData data = loadKinetics(request, clock, prompter);
-    if (!fileExists(countsFilePath(folder))) return kExitFailure;
+    if (!fileExists(counts)) return kExitFailure; // the loader has said so
+    if (data.points == 0) {
+        c.err << c.name << ": no bin of " << bin << " minutes is complete in " << folder
+              << "; nothing to list\n";
+        return kExitFailure;
+    }
     c.out << kineticsTable(data, kineticsSeparator(o.separator)).table;
     return kExitOk;
 }

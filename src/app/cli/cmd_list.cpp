@@ -50,8 +50,13 @@ Runner setUp(CLI::App& cmd) {
             list.listProjects();
         else
             list.applyFilter(o->filter);
-        for (const std::string& line : list.lines())
+        // A line break or other control character in a folder name would
+        // split its entry: one entry, one line. Tabs part the fields.
+        for (std::string line : list.lines()) {
+            for (char& ch : line)
+                if ((static_cast<unsigned char>(ch) < 0x20 && ch != '\t') || ch == 0x7f) ch = '?';
             c.out << line << "\n";
+        }
         return kExitOk;
     };
 }

@@ -47,6 +47,12 @@ Runner setUp(CLI::App& cmd) {
     cmd.add_option_function<std::string>(
            "--separator",
            [o](const std::string& s) {
+               // A line break or other control character would break the
+               // report's lines; a tab makes a tab-separated file.
+               for (unsigned char ch : s)
+                   if ((ch < 0x20 && ch != '\t') || ch == 0x7f)
+                       throw UsageError("--separator must not hold a line break or another "
+                                        "control character");
                o->separator = s;
                o->separatorGiven = true;
            },

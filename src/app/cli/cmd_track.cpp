@@ -30,13 +30,13 @@ Runner setUp(CLI::App& cmd) {
     addAcquisition(cmd, o->acquisition);
     cmd.add_option_function<std::string>(
            "--output", [o](const std::string& text) { o->output = cleanPath(text); },
-           "file of the table, its folder made when missing (default: report.csv in ACQFOLDER, "
-           "or the first report_N.csv that can be written)")
+           "file of the table, its folder made when missing (default: the first report_N.csv "
+           "of ACQFOLDER that does not exist yet; its report.csv is never replaced)")
         ->type_name("FILE");
     addRealNumber(cmd, "--threshold", o->threshold, 1.1, 6,
                   "detection threshold, as the analysis threshold box (default 1.8)");
-    cmd.footer("The table's path is printed. Ctrl-C stops after the current block and writes "
-               "nothing.");
+    cmd.footer("The path of the table written is printed. Ctrl-C stops after the current block "
+               "and writes nothing.");
 
     return [o](const Context& c) {
         if (!folderExists(o->acquisition)) {
@@ -55,8 +55,10 @@ Runner setUp(CLI::App& cmd) {
             return kExitFailure;
         }
         TrackAnalysis track(config.plate());
-        if (!loadTrackTimes(track, o->acquisition)) {
-            c.err << "Activity file not Found\n";
+        std::string problem;
+        if (!loadTrackTimes(track, o->acquisition, &problem)) {
+            c.err << (problem.empty() ? "Activity file not Found" : c.name + ": " + problem)
+                  << "\n";
             return kExitFailure;
         }
 
@@ -64,9 +66,20 @@ Runner setUp(CLI::App& cmd) {
         run.folder = o->acquisition;
         run.rtBuffer = config.rawBlockSamples();
         run.snr = o->threshold;
+        // Blocks without usable raw data are named, and count as without
+        // events; with none left there is nothing to track.
+        const int blocks = track.blockCount();
+        long long missing = 0;
+        for (const RawGap& g : trackRawGaps(track, run)) {
+            c.err << c.name << ": " << rawGapText(g) << "\n";
+            missing += g.lastRecord - g.firstRecord + 1;
+        }
+        if (missing >= blocks) {
+            c.err << c.name << ": no block could be tracked; nothing was written\n";
+            return kExitFailure;
+        }
         TerminalProgress progress(c.name);
         StopOnInterrupt interrupt;
-        const int blocks = track.blockCount();
         const bool done = trackToEnd(track, run, [&](int block) {
             progress.update(block + 1, blocks, "Block " + std::to_string(block + 1));
             return !interrupt.stopped();
@@ -86,18 +99,13 @@ Runner setUp(CLI::App& cmd) {
         h.date = locale.formatDateTime(clock.now());
         h.folder = o->acquisition;
         const std::string table = travelDistanceTable(track, config.plate(), config.channels(), h);
-        std::string path;
-        if (o->output.empty()) {
-            const EarlierReports earlier(o->acquisition);
-            path = writeTravelTable(o->acquisition, table);
-            if (!path.empty()) earlier.sayIfReplaced(c, path);
-        } else {
+        if (!o->output.empty()) {
             const size_t slash = o->output.find_last_of('/');
             if (slash != std::string::npos && slash > 0 &&
                 !makeOutputFolder(c, o->output.substr(0, slash)))
                 return kExitFailure;
-            if (writeFileAtomic(o->output, table)) path = o->output;
         }
+        const std::string path = writeTravelTable(o->acquisition, table, o->output);
         if (path.empty()) {
             c.err << c.name << ": the table could not be written\n";
             return kExitFailure;
