@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <regex>
 #include <sstream>
@@ -113,6 +114,30 @@ TEST(RemoteRecording, StatusFollowsEachBlockAndEndsEqualToCountsBin) {
     EXPECT_EQ(later.find("\"number\":"), later.rfind("\"number\":")) << later;
     EXPECT_NE(later.find("\"number\":" + std::to_string(records.size()) + ","), std::string::npos);
     EXPECT_TRUE(f.alertLines(0).empty()) << "a run that finished raises no alert";
+}
+
+TEST(RemoteRecording, FiftyClientsPollingEvery100MsCostTheRecordingNoBlock) {
+    RemoteRun f(2);
+    std::atomic<bool> stop{false};
+    std::atomic<long> answers{0}, failures{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 50; ++c)
+        clients.emplace_back([&] {
+            for (int i = 0; i < 3000 && !stop; ++i) { // at most 5 minutes
+                (f.api("/api/status").status == 200 ? answers : failures)++;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    ASSERT_TRUE(f.play());
+    f.ticksUntilStopped(5000);
+    stop = true;
+    for (auto& t : clients)
+        t.join();
+    EXPECT_TRUE(f.run->finished());
+    EXPECT_EQ(f.run->blocksDropped(), 0);
+    EXPECT_EQ(countsRecordCount(countsFilePath(f.acqPath())), f.run->blocksRecorded());
+    EXPECT_GE(answers, 50);
+    EXPECT_EQ(failures, 0);
 }
 
 TEST(RemoteRecording, AKilledInstrumentAlertsOnceForTheStallAndOnceForTheLink) {
