@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cinttypes>
 #include <condition_variable>
 #include <cstdio>
@@ -329,6 +330,10 @@ std::string RemoteServer::start() {
     if (config_.port != 0) port_ = config_.port;
     impl_->server = std::move(s);
     thread_ = std::thread([srv = impl_->server.get()] { srv->listen_after_bind(); });
+    // A stop that came before the listening loop runs would not reach it:
+    // the server counts as started once it listens.
+    for (int i = 0; i < 2000 && !impl_->server->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return {};
 }
 
