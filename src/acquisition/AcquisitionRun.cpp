@@ -337,6 +337,7 @@ bool AcquisitionRun::Play() {
                  std::to_string(st.setup.RT_Buffer) + ", lapse " +
                  std::to_string(st.setup.Aq_lapse) + " min, raw saving " +
                  (st.setup.Save_real == 1 ? "on" : "off") + ", " + PortName(port()));
+    progress();
     return true;
 }
 
@@ -364,6 +365,7 @@ void AcquisitionRun::Pause() {
         st.Acq_State = 1;
         hideStatusFrame();
     }
+    progress();
 }
 
 std::string AcquisitionRun::blockTotals() const {
@@ -416,6 +418,7 @@ void AcquisitionRun::Stop() {
     ports_.pump.processEvents(10);
     ports_.status.setVisible(status::BlankLabel, false);
     ticksSinceStart_ = 0;
+    progress();
 }
 
 // --- The tick -------------------------------------------------------------------
@@ -559,6 +562,7 @@ void AcquisitionRun::watchLink(bool silent) {
                      "); reopening the port every " +
                      std::to_string(static_cast<int>(reopenSeconds_)) + " s");
         sayUnattended(PortName(port()) + ": the instrument does not answer; reopening the port");
+        progress();
     }
     if (now < nextReopen_) return;
     nextReopen_ = now + reopenSeconds_ / 86400;
@@ -630,6 +634,7 @@ void AcquisitionRun::linkAnswers(const std::string& how) {
     const std::string line = "Connected on COM[ " + std::to_string(port()) + " ]";
     ports_.status.setText(status::StatusLine, line);
     sayUnattended(line);
+    progress();
 }
 
 void AcquisitionRun::AcquisitionTick() {
@@ -817,6 +822,7 @@ void AcquisitionRun::blockEnd() {
     // the acquisition has got. It is printed beside the trouble lines without
     // making a repeated one print again.
     if (st.recording && runSwitch_ && printUnattended_) printUnattended_(blockProgressLine());
+    progress();
 }
 
 void AcquisitionRun::blockAnalysis() {

@@ -200,6 +200,10 @@ class AcquisitionRun : private CalibrationContext {
     }
     // Called at a block end just before the block analysis.
     void setOnBlockAnalysis(std::function<void()> f) { onBlockAnalysis_ = std::move(f); }
+    // Called at the end of each block and at each change of state (started,
+    // paused, resumed, stopped, link lost and back), on the run's thread:
+    // watchers read the state here and must return at once.
+    void setOnProgress(std::function<void()> f) { onProgress_ = std::move(f); }
 
     // --- Sub-objects whose commands the window calls ------------------------
     TemperatureLight& panels() { return panels_; }
@@ -378,6 +382,10 @@ class AcquisitionRun : private CalibrationContext {
     bool runSwitch_ = false;
     std::function<void(int, SignalBlock&)> onSampleStored_;
     std::function<void()> onBlockAnalysis_;
+    std::function<void()> onProgress_;
+    void progress() {
+        if (onProgress_) onProgress_();
+    }
 
     TemperatureLight panels_;
     Calibration calibration_;

@@ -4,6 +4,7 @@
 #include "common/Files.h"
 #include "common/Numeric.h"
 #include "device/ModCOMM.h"
+#include "display/Frm_RemoteView.h"
 #include "display/NamedWidgetQt.h"
 #include "display/QtStatusView.h"
 #include "display/SurfaceQt.h"
@@ -671,6 +672,12 @@ void Frm_Main::buildMenus() {
         if (hooks.openWorkbench) hooks.openWorkbench();
     });
 
+    mnremote = named(mnsettings->addAction("Remote view..."), "mnremote");
+    connect(mnremote, &QAction::triggered, this, [this] {
+        Frm_RemoteView dialog(*remote_, this);
+        dialog.exec();
+    });
+
     mnadvanced = named(mnfile->addMenu("Advanced"), "mnadvanced");
     mnCalibra = named(mnadvanced->addMenu("Manual_Calibration"), "mnCalibra");
     mncal_on = named(mnCalibra->addAction("ON"), "mncal_on");
@@ -899,9 +906,27 @@ void Frm_Main::wireStartup() {
 }
 
 bool Frm_Main::load(const std::string& commandLine) {
+    startRemoteView();
     bool ok = startup_.load(commandLine);
     run_.setRunSwitch(startup_.runSwitch);
     return ok;
+}
+
+void Frm_Main::sayRemote(const std::string& caption, const std::string& line) {
+    ports_.status.setText(status::StatusCaption, caption);
+    ports_.status.setText(status::StatusLine, line);
+    ports_.status.setVisible(status::StatusFrame, true);
+    if (headless || startup_.runSwitch) std::fprintf(stderr, "trelvane: %s\n", line.c_str());
+}
+
+void Frm_Main::startRemoteView() {
+    remote_ = std::make_unique<remote::RemoteView>(s_.Program_Folder);
+    remote_->alerts().setOnEvent([this](const remote::AlertEvent& e) {
+        sayRemote(e.raised ? "<ALERT>" : "<ALERT OVER>", e.text);
+    });
+    const std::string refusal = remote_->start();
+    if (!refusal.empty()) sayRemote("<REMOTE VIEW>", refusal);
+    remote_->watch(run_, ports_.clock);
 }
 
 void Frm_Main::showLauncher(bool enabled) {

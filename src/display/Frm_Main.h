@@ -16,12 +16,14 @@
 #include "device/Connection.h"
 #include "display/LiveDisplay.h"
 #include "display/MainHandover.h"
+#include "remote/RemoteView.h"
 #include "store/Module1.h"
 
 #include <QMainWindow>
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -192,6 +194,11 @@ class Frm_Main : public QMainWindow {
     void showLauncher(bool enabled);
     void connectNow(bool runSwitch);
     void lapseEndedUnattended();
+    // Reads remote.conf and starts the remote view when it is enabled; its
+    // messages and alerts go to the status frame (and, unattended, to the
+    // standard error).
+    void startRemoteView();
+    void sayRemote(const std::string& caption, const std::string& line);
     // An acquisition started by Play is running or paused, and someone is
     // there to be asked before it ends.
     bool askBeforeEndingRun() const;
@@ -200,6 +207,8 @@ class Frm_Main : public QMainWindow {
 
     SharedState& s_;
     Ports& ports_;
+    // Declared before the run, so it outlives the run's last progress call.
+    std::unique_ptr<remote::RemoteView> remote_;
     AcquisitionRun run_;
     LiveDisplay display_;
     Startup startup_;
@@ -316,6 +325,7 @@ class Frm_Main : public QMainWindow {
     QMenu* mncomports = nullptr;
     std::array<QAction*, kSearchPorts> mncom{};
     QAction* mnarena = nullptr; // the calibration workbench
+    QAction* mnremote = nullptr; // "Remote view..."
     QMenu* mnadvanced = nullptr;
     QMenu* mnCalibra = nullptr; // "Manual_Calibration"
     QAction* mncal_on = nullptr;
