@@ -21,8 +21,8 @@ constexpr long long kDay = 1440;
 constexpr int kLdDays = 5, kDdDays = 7;
 constexpr int kLightsOn = 8, kLightsOff = 20;
 constexpr std::array<double, 4> kPeriods = {23.5, 24.0, 24.5, 25.0};
-constexpr std::array<const char*, 4> kGroupNames = {"Period 23.5 h", "Period 24 h",
-                                                    "Period 24.5 h", "Period 25 h"};
+constexpr std::array<const char*, 4> kGroupNames = {"Period 23.5 h", "Period 24 h", "Period 24.5 h",
+                                                    "Period 25 h"};
 // Row H of every third column holds no animal; the animal of row G of the
 // same columns dies on day 3 of the constant dark.
 constexpr int kEmptyRow = 7, kDyingRow = 6;
@@ -49,11 +49,11 @@ struct Bout {
 
 // One animal's habits, in minutes of its subjective day (0 = lights on).
 struct Animal {
-    int wakeRate = 6;             // events per minute awake
+    int wakeRate = 6; // events per minute awake
     int siestaStart = 300, siestaLength = 30;
-    int nightLatency = 30;        // after subjective lights off
-    std::vector<int> nightBouts;  // lengths
-    std::vector<int> nightGaps;   // wake between bouts
+    int nightLatency = 30;       // after subjective lights off
+    std::vector<int> nightBouts; // lengths
+    std::vector<int> nightGaps;  // wake between bouts
 };
 
 Animal makeAnimal(SplitMix& rng) {
@@ -199,14 +199,14 @@ RhythmDemo makeRhythmDemo(const std::string& programFolder) {
             if (plate.Channel_Well[static_cast<size_t>(ch)] == w) p.channels.push_back(ch);
         if (p.channels.empty()) continue;
         const int beam0 = plate.wellChannel(w, 0);
-        const int group = s.channels.Channel_Group[static_cast<size_t>(
-            beam0 >= 0 ? beam0 : p.channels.front())];
+        const int group =
+            s.channels.Channel_Group[static_cast<size_t>(beam0 >= 0 ? beam0 : p.channels.front())];
         const int row = w % plate.Plate_Rows, column = w / plate.Plate_Rows;
         DemoWellTruth truth;
         truth.well = w;
         truth.group = group;
-        truth.periodHours =
-            kPeriods[static_cast<size_t>(std::clamp(group - 1, 0, static_cast<int>(kPeriods.size()) - 1))];
+        truth.periodHours = kPeriods[static_cast<size_t>(
+            std::clamp(group - 1, 0, static_cast<int>(kPeriods.size()) - 1))];
         const bool marked = column % 3 == 2;
         truth.empty = marked && row == kEmptyRow;
         const Animal a = makeAnimal(rng);
@@ -259,8 +259,8 @@ RhythmDemo makeRhythmDemo(const std::string& programFolder) {
     const std::string comments =
         "Synthetic data made by trelvane-cli make-demo --rhythm: not a recording.";
     LocalDateTime start = demoStart();
-    const std::string ldName = createAcquisitionFolder(s, start, kRhythmDemoLdName,
-                                                       comments + " 5 days, light 08 to 20.");
+    const std::string ldName =
+        createAcquisitionFolder(s, start, kRhythmDemoLdName, comments + " 5 days, light 08 to 20.");
     s.setup.Light_Enable() = 0;
     s.setup.Menu2 = 0;
     start.day += kLdDays; // the same month

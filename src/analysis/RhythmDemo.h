@@ -23,8 +23,8 @@ inline constexpr const char* kRhythmDemoDdName = "Synthetic rhythm demo, DD";
 struct DemoPhaseTruth {
     long long sleepMinutes = 0;
     int bouts = 0;
-    long long boutMinutes = 0;       // their total length
-    long long firstBoutOffset = -1;  // minutes from the phase start; -1 none
+    long long boutMinutes = 0;      // their total length
+    long long firstBoutOffset = -1; // minutes from the phase start; -1 none
     long long wakeEventsPerMinute = 0;
 };
 

@@ -37,15 +37,14 @@ std::vector<SleepPhase> sleepPhases(const WellSeries& series, const LightSchedul
     }
     int lights = 0, darks = 0;
     for (size_t b = 0; b < n; ++b) {
-        const bool light =
-            schedule.lightAtHour(series.clockHour(static_cast<long long>(b) * B));
+        const bool light = schedule.lightAtHour(series.clockHour(static_cast<long long>(b) * B));
         if (!phases.empty() && phases.back().light == light) {
             phases.back().endBin = b + 1;
             continue;
         }
         const int number = light ? ++lights : ++darks;
-        phases.push_back({(light ? "light " : "dark ") + std::to_string(number), light, b, b + 1,
-                          false});
+        phases.push_back(
+            {(light ? "light " : "dark ") + std::to_string(number), light, b, b + 1, false});
     }
     // The first phase began before the recording unless the recording began
     // on the hour the light switched.
@@ -74,10 +73,9 @@ SleepWellResult sleepOfWell(const WellSeries& s, size_t position, const SleepPar
     const long long* act = s.wellActivity(position);
     // Bins from the death on count as bins without data.
     const size_t usableEnd =
-        r.fate.deathMinute
-            ? static_cast<size_t>(std::min<long long>(*r.fate.deathMinute / B,
-                                                      static_cast<long long>(n)))
-            : n;
+        r.fate.deathMinute ? static_cast<size_t>(std::min<long long>(*r.fate.deathMinute / B,
+                                                                     static_cast<long long>(n)))
+                           : n;
     auto usable = [&](size_t b) { return b < usableEnd && s.hasData[b]; };
 
     std::vector<Bout> bouts;
@@ -159,9 +157,8 @@ SleepResult analyseSleep(WellSeries series, const SleepParameters& p, const Proj
     r.parameters = p;
     r.organism = setup.Organism();
     r.minBout = p.minBout ? *p.minBout : defaultMinBout(r.organism);
-    r.minBoutSource = "the default for the acquisition's organism (" +
-                      std::to_string(r.organism) + ") is " +
-                      std::to_string(defaultMinBout(r.organism));
+    r.minBoutSource = "the default for the acquisition's organism (" + std::to_string(r.organism) +
+                      ") is " + std::to_string(defaultMinBout(r.organism));
     r.schedule = p.lightOn && p.lightOff ? scheduleOverride(*p.lightOn, *p.lightOff)
                                          : scheduleFromSetup(setup);
     r.series = std::move(series);
@@ -175,8 +172,8 @@ SleepResult analyseSleep(WellSeries series, const SleepParameters& p, const Proj
     const long long B = s.binMinutes;
     r.profileSlotMinutes = static_cast<int>(B * ((30 + B - 1) / B));
     const long long slotBins = r.profileSlotMinutes / B;
-    const size_t slots = static_cast<size_t>((static_cast<long long>(s.bins()) + slotBins - 1) /
-                                             slotBins);
+    const size_t slots =
+        static_cast<size_t>((static_cast<long long>(s.bins()) + slotBins - 1) / slotBins);
     r.profileLight.assign(slots, 0);
     for (size_t k = 0; k < slots; ++k)
         r.profileLight[k] =
@@ -240,15 +237,6 @@ SleepFormat sleepFormat(Locale& locale, const std::optional<std::string>& separa
 
 namespace {
 
-std::string field(const std::string& text, const SleepFormat& f) {
-    if (text.find(f.separator) == std::string::npos && text.find_first_of("\"\r\n") == std::string::npos)
-        return text;
-    std::string q = "\"";
-    for (char c : text)
-        q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
 std::string real(const std::optional<double>& v, const SleepFormat& f) {
     return v ? withDecimalMark(fixedDecimals(*v, 3), f.decimalMark) : std::string();
 }
@@ -262,7 +250,35 @@ std::string figureText(int figure, const std::optional<double>& v, const SleepFo
     return figure == kMeanBout || figure == kWakeActivity ? real(v, f) : whole(v);
 }
 
-std::string join(const std::vector<std::string>& fields, const SleepFormat& f) {
+const char* const kFigureNames[kSleepFigures] = {
+    "minutes with data", "sleep minutes", "bouts",
+    "mean bout length",  "latency",       "activity per waking minute"};
+
+std::string phaseStart(const SleepResult& r, const SleepPhase& ph) {
+    return clockText(
+        r.series.clockMinute(static_cast<long long>(ph.firstBin) * r.series.binMinutes));
+}
+
+std::string statusOf(const SleepResult& r, const SleepWellResult& w) {
+    if (w.fate.empty) return "empty";
+    if (w.fate.deathMinute)
+        return "dead from " + clockText(r.series.clockMinute(*w.fate.deathMinute));
+    return "ok";
+}
+
+} // namespace
+
+std::string csvField(const std::string& text, const SleepFormat& f) {
+    if (text.find(f.separator) == std::string::npos &&
+        text.find_first_of("\"\r\n") == std::string::npos)
+        return text;
+    std::string q = "\"";
+    for (char c : text)
+        q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+std::string csvLine(const std::vector<std::string>& fields, const SleepFormat& f) {
     std::string line;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i) line += f.separator;
@@ -271,40 +287,22 @@ std::string join(const std::vector<std::string>& fields, const SleepFormat& f) {
     return line + "\r\n";
 }
 
-const char* const kFigureNames[kSleepFigures] = {
-    "minutes with data", "sleep minutes", "bouts",
-    "mean bout length", "latency",       "activity per waking minute"};
-
-std::string phaseStart(const SleepResult& r, const SleepPhase& ph) {
-    return clockText(r.series.clockMinute(static_cast<long long>(ph.firstBin) *
-                                          r.series.binMinutes));
-}
-
-std::string statusOf(const SleepResult& r, const SleepWellResult& w) {
-    if (w.fate.empty) return "empty";
-    if (w.fate.deathMinute) return "dead from " + clockText(r.series.clockMinute(*w.fate.deathMinute));
-    return "ok";
-}
-
-} // namespace
-
 std::string sleepWellsCsv(const SleepResult& r, const SleepFormat& f) {
-    std::vector<std::string> head = {"well number", "plate label", "group", "phase",
-                                     "phase start"};
+    std::vector<std::string> head = {"well number", "plate label", "group", "phase", "phase start"};
     head.insert(head.end(), std::begin(kFigureNames), std::end(kFigureNames));
     head.push_back("status");
-    std::string text = join(head, f);
+    std::string text = csvLine(head, f);
     for (const SleepWellResult& w : r.wells) {
         const SeriesWell& sw = r.series.wells[w.position];
         const std::string status = statusOf(r, w);
         for (size_t k = 0; k < r.phases.size(); ++k) {
-            std::vector<std::string> row = {std::to_string(sw.well), field(sw.label, f),
-                                            field(sw.groupName, f), r.phases[k].name,
+            std::vector<std::string> row = {std::to_string(sw.well), csvField(sw.label, f),
+                                            csvField(sw.groupName, f), r.phases[k].name,
                                             phaseStart(r, r.phases[k])};
             for (int fig = 0; fig < kSleepFigures; ++fig)
                 row.push_back(figureText(fig, w.phases[k][static_cast<size_t>(fig)], f));
             row.push_back(status);
-            text += join(row, f);
+            text += csvLine(row, f);
         }
     }
     return text;
@@ -315,10 +313,10 @@ std::string sleepGroupsCsv(const SleepResult& r, const SleepFormat& f) {
     for (const char* name : kFigureNames)
         for (const char* what : {" mean", " SD", " n"})
             head.push_back(std::string(name) + what);
-    std::string text = join(head, f);
+    std::string text = csvLine(head, f);
     for (const SleepGroupResult& g : r.groups)
         for (size_t k = 0; k < r.phases.size(); ++k) {
-            std::vector<std::string> row = {field(g.name, f), r.phases[k].name,
+            std::vector<std::string> row = {csvField(g.name, f), r.phases[k].name,
                                             phaseStart(r, r.phases[k]),
                                             std::to_string(g.wellsUsed)};
             for (const auto& s : g.phases[k]) {
@@ -326,7 +324,7 @@ std::string sleepGroupsCsv(const SleepResult& r, const SleepFormat& f) {
                 row.push_back(real(s.sd, f));
                 row.push_back(std::to_string(s.n));
             }
-            text += join(row, f);
+            text += csvLine(row, f);
         }
     return text;
 }
@@ -337,8 +335,9 @@ std::string sleepSettingsText(const SleepResult& r, const SleepFormat& f) {
     std::vector<std::string> lines;
     lines.push_back("acquisition start: " + clockText(s.clockMinute(0)));
     lines.push_back("last record minute: " + std::to_string(s.lastRecordMinute));
-    lines.push_back("bin (B): " + std::to_string(s.binMinutes) + " minutes; bins: " +
-                    std::to_string(s.bins()) + " (a bin without a record is missing: neither "
+    lines.push_back("bin (B): " + std::to_string(s.binMinutes) +
+                    " minutes; bins: " + std::to_string(s.bins()) +
+                    " (a bin without a record is missing: neither "
                     "sleep nor wake, it ends a run of immobile bins)");
     lines.push_back("immobile bin: at least one record and activity <= " +
                     std::to_string(p.threshold) + " (threshold A)");
@@ -347,15 +346,16 @@ std::string sleepSettingsText(const SleepResult& r, const SleepFormat& f) {
     lines.push_back("light schedule: " + r.schedule.describe());
     std::string phaseLine = "phases:";
     for (const SleepPhase& ph : r.phases)
-        phaseLine += " " + ph.name + " from " + phaseStart(r, ph) + (ph.partial ? " (partial)" : "") +
-                     ";";
+        phaseLine +=
+            " " + ph.name + " from " + phaseStart(r, ph) + (ph.partial ? " (partial)" : "") + ";";
     lines.push_back(phaseLine);
     lines.push_back("latency: minutes from a phase's start to its first bout; empty for a partial "
                     "phase");
-    lines.push_back("dead-well window (D): " + std::to_string(p.deadWindowHours) +
-                    " hours, starting every hour; a window with data in at least half its bins "
-                    "and moving bins (activity > A) in at most 1 % of them marks the well dead from "
-                    "the end of its last moving bin before the window");
+    lines.push_back(
+        "dead-well window (D): " + std::to_string(p.deadWindowHours) +
+        " hours, starting every hour; a window with data in at least half its bins "
+        "and moving bins (activity > A) in at most 1 % of them marks the well dead from "
+        "the end of its last moving bin before the window");
     if (s.endMinute() < 60LL * p.deadWindowHours)
         lines.push_back("the recording is shorter than " + std::to_string(p.deadWindowHours) +
                         " hours: no well can be marked dead");

@@ -28,11 +28,11 @@ inline constexpr const char* kSleepProfileFile = "sleep_profile.svg";
 inline constexpr int kDrosophila = 3;
 
 struct SleepParameters {
-    int binMinutes = 1;            // B
-    long long threshold = 0;       // A: a bin with activity <= A is immobile
-    std::optional<int> minBout;    // T in minutes; default by organism
+    int binMinutes = 1;                   // B
+    long long threshold = 0;              // A: a bin with activity <= A is immobile
+    std::optional<int> minBout;           // T in minutes; default by organism
     std::optional<int> lightOn, lightOff; // both or neither: override the schedule
-    int deadWindowHours = 24;      // D
+    int deadWindowHours = 24;             // D
 };
 
 // The minimum bout for an organism: 5 minutes for flies, 1 for the others.
@@ -45,7 +45,7 @@ std::optional<std::string> sleepParameterProblem(const SleepParameters& p);
 
 // A maximal run of bins of one light state.
 struct SleepPhase {
-    std::string name;      // "light 1", "dark 2", "all"
+    std::string name; // "light 1", "dark 2", "all"
     bool light = false;
     size_t firstBin = 0, endBin = 0; // [firstBin, endBin)
     bool partial = false;
@@ -107,6 +107,11 @@ struct SleepFormat {
 // The locale's list separator (or the one chosen), and its decimal mark
 // unless it equals the separator, where numbers take ".".
 SleepFormat sleepFormat(Locale& locale, const std::optional<std::string>& separator);
+
+// A text field, quoted when it holds the separator, a quote or a line end.
+std::string csvField(const std::string& text, const SleepFormat& f);
+// Fields joined by the separator, with CR LF.
+std::string csvLine(const std::vector<std::string>& fields, const SleepFormat& f);
 
 std::string sleepWellsCsv(const SleepResult& r, const SleepFormat& f);
 std::string sleepGroupsCsv(const SleepResult& r, const SleepFormat& f);

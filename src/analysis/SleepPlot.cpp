@@ -10,8 +10,8 @@ namespace {
 constexpr Rgb kAxis = rgb(0, 0, 0);
 constexpr Rgb kGrid = rgb(220, 220, 220);
 constexpr Rgb kDarkShade = rgb(235, 235, 235);
-constexpr Rgb kPalette[] = {rgb(0, 90, 181),   rgb(220, 50, 32),  rgb(0, 150, 70),
-                            rgb(150, 60, 170), rgb(230, 130, 0),  rgb(0, 160, 170),
+constexpr Rgb kPalette[] = {rgb(0, 90, 181),   rgb(220, 50, 32), rgb(0, 150, 70),
+                            rgb(150, 60, 170), rgb(230, 130, 0), rgb(0, 160, 170),
                             rgb(120, 80, 40),  rgb(200, 40, 130)};
 
 } // namespace
@@ -22,11 +22,9 @@ void Dibujar_sleepprofile(Surface& s, const SleepResult& r, const std::string& d
     s.clear();
     s.setPenWidth(1);
     s.setFontScale(1.0);
-    const double left = 64, right = W - 16, barTop = 34, barBottom = 48, top = 56,
-                 bottom = H - 40;
+    const double left = 64, right = W - 16, barTop = 34, barBottom = 48, top = 56, bottom = H - 40;
     const WellSeries& series = r.series;
-    const double total =
-        std::max(1.0, static_cast<double>(series.bins()) * series.binMinutes);
+    const double total = std::max(1.0, static_cast<double>(series.bins()) * series.binMinutes);
     auto xOf = [&](double minute) { return left + (right - left) * minute / total; };
     const double yMax = 30;
     auto yOf = [&](double v) { return bottom - (bottom - top) * v / yMax; };
@@ -38,7 +36,8 @@ void Dibujar_sleepprofile(Surface& s, const SleepResult& r, const std::string& d
             const double x1 = xOf(static_cast<double>(k) * slot);
             const double x2 = xOf(std::min(total, static_cast<double>(k + 1) * slot));
             if (!r.profileLight[k]) s.filledBox(x1, top, x2, bottom, kDarkShade);
-            s.filledBox(x1, barTop, x2, barBottom, r.profileLight[k] ? colour::White : colour::Black);
+            s.filledBox(x1, barTop, x2, barBottom,
+                        r.profileLight[k] ? colour::White : colour::Black);
         }
         s.box(left, barTop, right, barBottom, kAxis);
     } else {
@@ -85,8 +84,8 @@ void Dibujar_sleepprofile(Surface& s, const SleepResult& r, const std::string& d
                 s.line(xOf((static_cast<double>(k) - 0.5) * slot), yOf(*grp.profile[k - 1]),
                        xOf((static_cast<double>(k) + 0.5) * slot), yOf(*grp.profile[k]), c);
         const std::string name =
-            (grp.name.empty() ? "group " + std::to_string(grp.group) : grp.name) + " (n=" +
-            std::to_string(grp.wellsUsed) + ")";
+            (grp.name.empty() ? "group " + std::to_string(grp.group) : grp.name) +
+            " (n=" + std::to_string(grp.wellsUsed) + ")";
         const double y = barTop - s.textHeight() - 10;
         s.line(legendX, y + s.textHeight() / 2, legendX + 18, y + s.textHeight() / 2, c);
         s.text(legendX + 22, y, name);

@@ -126,9 +126,9 @@ bool loadAcquisitionData(const std::string& folder, const std::string& programFo
     data.start = *start;
     data.records = readCounts(countsPath);
     if (data.records.empty()) {
-        error = countsRecordCount(countsPath) > 0 ? "Error loading " + countsPath
-                                                  : "Report Error\r\n" + countsPath +
-                                                        ": no whole record";
+        error = countsRecordCount(countsPath) > 0
+                    ? "Error loading " + countsPath
+                    : "Report Error\r\n" + countsPath + ": no whole record";
         return false;
     }
     for (size_t i = 0; i < data.records.size(); ++i) {
@@ -219,8 +219,8 @@ WellFate wellFate(const WellSeries& series, size_t position, long long threshold
     const long long window = 60LL * deadWindowHours;
     // The first bin whose start lies at or after a minute.
     auto firstBinFrom = [&](long long minute) {
-        return static_cast<size_t>(std::min<long long>((minute + B - 1) / B,
-                                                       static_cast<long long>(n)));
+        return static_cast<size_t>(
+            std::min<long long>((minute + B - 1) / B, static_cast<long long>(n)));
     };
     for (long long start = 0; start + window <= series.endMinute(); start += 60) {
         const size_t from = firstBinFrom(start), to = firstBinFrom(start + window);

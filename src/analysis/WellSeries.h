@@ -4,9 +4,9 @@
 // analyses start from this series.
 #pragma once
 
+#include "acquisition/DataFiles.h"
 #include "common/Clock.h"
 #include "common/Prompter.h"
-#include "acquisition/DataFiles.h"
 #include "reports/ReportTypes.h"
 #include "store/Module1.h"
 
@@ -51,7 +51,7 @@ struct SeriesWell {
 
 // What becomes of a well over the recording.
 struct WellFate {
-    bool empty = false;          // no event in the whole acquisition
+    bool empty = false;                   // no event in the whole acquisition
     std::optional<long long> deathMinute; // dead from this minute (a bin start)
 };
 

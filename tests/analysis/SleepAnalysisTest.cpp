@@ -87,22 +87,24 @@ TEST(Sleep, BoutsAreRunsOfImmobileBinsOfAtLeastTheMinimum) {
         std::string meanBout;
     } cases[] = {
         {1, 5, 0, "1000001", 5, 1, "5.000000"},       // exactly T
-        {1, 5, 0, "100001", 0, 0, "-"},              // T - B
-        {1, 5, 0, "00000.00000", 10, 2, "5.000000"}, // a missing bin ends a run
-        {1, 5, 0, "000.00", 0, 0, "-"},
-        {1, 3, 0, "000.000", 6, 2, "3.000000"},
+        {1, 5, 0, "100001", 0, 0, "-"},               // T - B
+        {1, 5, 0, "00000.000001", 10, 2, "5.000000"}, // a missing bin ends a run
+        {1, 5, 0, "000.001", 0, 0, "-"},
+        {1, 3, 0, "000.0001", 6, 2, "3.000000"},
         {1, 2, 2, "3222312", 5, 2, "2.500000"}, // activity <= A is immobile
-        {5, 5, 0, "101", 5, 1, "5.000000"},      // B = 5 with T = 5
+        {5, 5, 0, "101", 5, 1, "5.000000"},     // B = 5 with T = 5
         {5, 10, 0, "101", 0, 0, "-"},
         {5, 10, 0, "1001001", 20, 2, "10.000000"},
-        {1, 5, 0, "00000000", 8, 1, "8.000000"}, // the whole run is the bout
+        {1, 5, 0, "000000001", 8, 1, "8.000000"}, // the whole run is the bout
     };
     for (const Case& c : cases) {
-        const SleepResult r = analyseSleep(handSeries({c.bins}, c.bin, at(10, 3, 7)),
-                                           params(c.bin, c.minBout, c.threshold), lightSetup(0, 9, 21));
+        const SleepResult r =
+            analyseSleep(handSeries({c.bins}, c.bin, at(10, 3, 7)),
+                         params(c.bin, c.minBout, c.threshold), lightSetup(0, 9, 21));
         ASSERT_EQ(r.phases.size(), 1u);
         const SleepFigures& f = r.wells[0].phases[0];
         const std::string what = c.bins + " B=" + std::to_string(c.bin);
+        ASSERT_FALSE(r.wells[0].fate.empty) << what;
         EXPECT_EQ(*f[kSleepMinutes], c.sleep) << what;
         EXPECT_EQ(*f[kBouts], c.bouts) << what;
         EXPECT_EQ(cell(f[kMeanBout]), c.meanBout) << what;
@@ -120,14 +122,14 @@ TEST(Sleep, PhasesFollowTheStartOfRunLightRule) {
         {1, 20, 8, 0, 6, "light 1 [0,2)* dark 1 [2,14) light 2 [14,24)"},
         {1, 8, 8, 0, 8, "dark 1 [0,24)*"},
         {1, 0, 0, 0, 6, "dark 1 [0,3)* light 1 [3,15) dark 2 [15,24)"}, // 0 and 0 read as 9, 21
-        {0, 8, 20, 0, 8, "all [0,24)*"},                                 // light control off
-        {1, 8, 20, 3, 8, "all [0,24)*"},                                 // a pulse program
+        {0, 8, 20, 0, 8, "all [0,24)*"},                                // light control off
+        {1, 8, 20, 3, 8, "all [0,24)*"},                                // a pulse program
     };
     for (const Case& c : cases) {
         const WellSeries s = handSeries({std::string(24, '1')}, 60, at(10, c.startHour));
         std::string got;
-        for (const SleepPhase& ph : sleepPhases(s, scheduleFromSetup(lightSetup(
-                                                       c.enable, c.on, c.off, c.pulses)))) {
+        for (const SleepPhase& ph :
+             sleepPhases(s, scheduleFromSetup(lightSetup(c.enable, c.on, c.off, c.pulses)))) {
             got += (got.empty() ? "" : " ") + ph.name + " [" + std::to_string(ph.firstBin) + "," +
                    std::to_string(ph.endBin) + ")" + (ph.partial ? "*" : "");
         }
@@ -151,8 +153,8 @@ TEST(Sleep, GivenHoursOverrideTheSetupAndGiveOneWhenLightControlWasOff) {
 TEST(Sleep, ABoutAcrossLightsOffGivesMinutesToBothPhasesAndCountsWhereItStarts) {
     // 18:00 to 01:00 in hours, lights off at 20: light 1 (partial) holds
     // 18 and 19, dark 1 the rest. The bout 19-22 starts in the light.
-    const SleepResult r = analyseSleep(handSeries({"1000505"}, 60, at(10, 18)), params(60, 60),
-                                       lightSetup(1, 8, 20));
+    const SleepResult r =
+        analyseSleep(handSeries({"1000505"}, 60, at(10, 18)), params(60, 60), lightSetup(1, 8, 20));
     ASSERT_EQ(r.phases.size(), 2u);
     const SleepFigures& light = r.wells[0].phases[0];
     const SleepFigures& dark = r.wells[0].phases[1];
@@ -192,8 +194,9 @@ TEST(Sleep, DeadAndEmptyWellsAreListedAndLeftOutOfTheGroup) {
     EXPECT_EQ(*g.phases[0][kWakeActivity].mean, 3.0 / 60);
 
     const std::string csv = sleepWellsCsv(r, {});
-    EXPECT_NE(csv.find("1,A2,G4,all,2026-12-10 00:00,3240,0,0,,,0.050,dead from 2026-12-12 06:00\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        csv.find("1,A2,G4,all,2026-12-10 00:00,3240,0,0,,,0.050,dead from 2026-12-12 06:00\r\n"),
+        std::string::npos)
         << csv;
     EXPECT_NE(csv.find("2,A3,G4,all,2026-12-10 00:00,,,,,,,empty\r\n"), std::string::npos) << csv;
 }
@@ -225,9 +228,8 @@ TEST(Sleep, DeathNeedsAWholeWindowWithDataAndStillness) {
 TEST(Sleep, FilesByteForByte) {
     // 06:00 to 10:00 in hours, lights on at 08: A1 sleeps 06-07 and 09-10,
     // A2 never.
-    const SleepResult r =
-        analyseSleep(handSeries({"0020", "1231"}, 60, at(10, 6), {1, 1}), params(60, 60),
-                     lightSetup(1, 8, 20));
+    const SleepResult r = analyseSleep(handSeries({"0020", "1231"}, 60, at(10, 6), {1, 1}),
+                                       params(60, 60), lightSetup(1, 8, 20));
     const SleepFormat semicolon{";", ","};
     EXPECT_EQ(sleepWellsCsv(r, semicolon),
               "well number;plate label;group;phase;phase start;minutes with data;sleep "
@@ -276,8 +278,8 @@ TEST(Sleep, AcquisitionsWithDamagedTimesOrMissingFilesAreRefused) {
         const std::string name = "2026121" + std::to_string(k++) + "_0800";
         const std::string folder = fx.acquisition(name, "t");
         if (c.counts)
-            test::AcquisitionFixture::writeCounts(folder, c.minutes, [](int, int) { return 1; },
-                                                  [](int) { return 250; });
+            test::AcquisitionFixture::writeCounts(
+                folder, c.minutes, [](int, int) { return 1; }, [](int) { return 250; });
         if (!c.setup) std::remove(joinPath(folder, "setup.dat").c_str());
         AcquisitionData data;
         std::string error;

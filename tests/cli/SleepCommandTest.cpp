@@ -70,9 +70,10 @@ TEST_F(SleepCommand, WritesItsFourFilesAndTouchesNothingElse) {
 
 TEST_F(SleepCommand, ArgumentMistakesExitWithTwo) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--bin", "0"},         {"--bin", "1441"},       {"--threshold", "-1"},
-        {"--light-on", "24", "--light-off", "8"},        {"--light-on", "8"},
-        {"--light-off", "-1"},  {"--min-bout", "0"},     {"--separator", ""},
+        {"--bin", "0"},        {"--bin", "1441"},
+        {"--threshold", "-1"}, {"--light-on", "24", "--light-off", "8"},
+        {"--light-on", "8"},   {"--light-off", "-1"},
+        {"--min-bout", "0"},   {"--separator", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(run(c), 2) << c[0] << " " << c[1];
@@ -83,8 +84,8 @@ TEST_F(SleepCommand, ArgumentMistakesExitWithTwo) {
 
 TEST_F(SleepCommand, UnreadableAcquisitionsExitWithOneAndTheReportsMessage) {
     // A record time that goes backwards.
-    test::AcquisitionFixture::writeCounts(acq, {5}, [](int, int) { return 1; },
-                                          [](int) { return 240; });
+    test::AcquisitionFixture::writeCounts(
+        acq, {5}, [](int, int) { return 1; }, [](int) { return 240; });
     EXPECT_EQ(run({}), 1);
     EXPECT_NE(r.err.find("Report Error\n" + acq + "/counts.bin: record 361 has the time 5"),
               std::string::npos)

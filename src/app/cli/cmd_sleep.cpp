@@ -71,10 +71,10 @@ Runner setUp(CLI::App& cmd) {
         AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
         TerminalProgress progress(c.name);
         SystemLocale locale;
-        SleepOutcome out = runSleep(rq, locale, prompter,
-                                    [&](double done, double total, const std::string& what) {
-                                        progress.update(done, total, what);
-                                    });
+        SleepOutcome out =
+            runSleep(rq, locale, prompter, [&](double done, double total, const std::string& what) {
+                progress.update(done, total, what);
+            });
         progress.clear();
         if (!out.written) {
             std::string error = out.error;
