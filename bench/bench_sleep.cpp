@@ -2,8 +2,11 @@
 // (20,160 records), 1-minute bins, light 08 to 20. Measured: all figures from
 // the loaded records (the series, dead and empty wells, bouts, phases and
 // group figures), the same from the folder (counts.bin read as well), and the
-// whole command with its four files written.
+// whole command with its four files written. The rhythm analysis of the same
+// week: both periodograms of every well (6-minute bins, 16 to 32 h) with one
+// and with two workers.
 #include "TestPaths.h"
+#include "analysis/RhythmAnalysis.h"
 #include "analysis/SleepAnalysis.h"
 #include "common/Locale.h"
 #include "common/Prompter.h"
@@ -102,6 +105,20 @@ void BM_SleepCommandWithFiles(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SleepCommandWithFiles)->Unit(benchmark::kMillisecond);
+
+void BM_RhythmAllWells(benchmark::State& state) {
+    const AcquisitionData& d = loaded();
+    const WellSeries minutes = buildWellSeries(d, 1);
+    RhythmParameters p;
+    p.threads = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        std::string problem;
+        auto r = analyseRhythm(minutes, p, d.setup, problem);
+        if (!r) std::abort();
+        benchmark::DoNotOptimize(r->groups.data());
+    }
+}
+BENCHMARK(BM_RhythmAllWells)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace trv

@@ -1,8 +1,9 @@
 // The rhythm demo's acquisitions read back through the sleep analysis: the
 // light phases, sleep, bouts, latency and waking activity every animal was
 // made with, and the dead and empty wells.
-#include "TestPaths.h"
 #include "analysis/RhythmDemo.h"
+#include "TestPaths.h"
+#include "analysis/RhythmAnalysis.h"
 #include "common/Files.h"
 #include "store/AcquisitionRecord.h"
 #include "support/Fakes.h"
@@ -68,6 +69,34 @@ TEST(RhythmDemo, TheSleepAnalysisFindsWhatTheAnimalsWereMadeWith) {
     }
     EXPECT_EQ(dead, 4);
     EXPECT_EQ(empty, 4);
+}
+
+TEST(RhythmDemo, TheRhythmAnalysisFindsEachGroupsPeriod) {
+    test::TempDir home;
+    const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
+    for (const std::string& f : listFiles(data))
+        copyFile(data + "/" + f, home / f);
+    const RhythmDemo demo = makeRhythmDemo(home.path());
+    ASSERT_EQ(demo.error, "");
+    CollectingPrompter prompter;
+    for (const std::string& folder : {demo.ldFolder, demo.ddFolder}) {
+        RhythmRequest rq;
+        rq.acquisitionPath = folder;
+        rq.programFolder = home.path();
+        const RhythmOutcome out = computeRhythm(rq, prompter);
+        ASSERT_TRUE(out.result) << out.error;
+        ASSERT_EQ(out.result->groups.size(), 4u);
+        for (const RhythmGroupResult& g : out.result->groups) {
+            // Entrained to 24 h under light, free-running in the dark.
+            const double period =
+                folder == demo.ldFolder
+                    ? 24
+                    : demo.wells[static_cast<size_t>((g.group - 1) * 24)].periodHours;
+            EXPECT_EQ(g.wellsTested, 23) << g.name; // one empty well each
+            EXPECT_EQ(g.wellsRhythmic, 23) << g.name;
+            EXPECT_NEAR(*g.meanPeriod, period, 0.1 + 1e-9) << g.name;
+        }
+    }
 }
 
 } // namespace
