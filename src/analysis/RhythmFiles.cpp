@@ -29,11 +29,6 @@ RhythmOutcome computeRhythm(const RhythmRequest& rq, Prompter& prompter) {
 
 bool writeRhythmFiles(const RhythmRequest& rq, Locale& locale, RhythmOutcome& out) {
     if (!out.result) return false;
-    const std::string folder = rq.outputFolder.empty() ? rq.acquisitionPath : rq.outputFolder;
-    if (!folderExists(folder) && !makeFolder(folder)) {
-        out.error = "The output folder " + folder + " cannot be created";
-        return false;
-    }
     const CsvFormat f = sleepFormat(locale, rq.separator);
     const RhythmResult& r = *out.result;
     std::vector<std::pair<std::string, std::string>> files = {
@@ -67,17 +62,9 @@ bool writeRhythmFiles(const RhythmRequest& rq, Locale& locale, RhythmOutcome& ou
             files.push_back(
                 {plotFileName("actogram_" + std::to_string(w.well), taken), acto.svg()});
         }
-    out.files.clear();
-    for (const auto& [name, text] : files) {
-        const std::string path = joinPath(folder, name);
-        if (!writeFileAtomic(path, text)) {
-            out.error = "Cannot write " + path;
-            return false;
-        }
-        out.files.push_back(path);
-    }
-    out.written = true;
-    return true;
+    out.written = writeAnalysisFiles(rq.outputFolder.empty() ? rq.acquisitionPath : rq.outputFolder,
+                                     files, out.files, out.error);
+    return out.written;
 }
 
 } // namespace trv

@@ -397,32 +397,36 @@ SleepOutcome computeSleep(const SleepRequest& rq, Prompter& prompter,
     return out;
 }
 
-bool writeSleepFiles(const SleepRequest& rq, Locale& locale, SleepOutcome& out) {
-    if (!out.result) return false;
-    const std::string folder = rq.outputFolder.empty() ? rq.acquisitionPath : rq.outputFolder;
+bool writeAnalysisFiles(const std::string& folder,
+                        const std::vector<std::pair<std::string, std::string>>& files,
+                        std::vector<std::string>& written, std::string& error) {
+    written.clear();
     if (!folderExists(folder) && !makeFolder(folder)) {
-        out.error = "The output folder " + folder + " cannot be created";
+        error = "The output folder " + folder + " cannot be created";
         return false;
     }
-    const SleepFormat f = sleepFormat(locale, rq.separator);
-    const SleepResult& r = *out.result;
-    const std::pair<const char*, std::string> files[] = {
-        {kSleepWellsFile, sleepWellsCsv(r, f)},
-        {kSleepGroupsFile, sleepGroupsCsv(r, f)},
-        {kSleepSettingsFile, sleepSettingsText(r, f)},
-        {kSleepProfileFile, sleepProfileSvg(r, f)},
-    };
-    out.files.clear();
     for (const auto& [name, text] : files) {
         const std::string path = joinPath(folder, name);
         if (!writeFileAtomic(path, text)) {
-            out.error = "Cannot write " + path;
+            error = "Cannot write " + path;
             return false;
         }
-        out.files.push_back(path);
+        written.push_back(path);
     }
-    out.written = true;
     return true;
+}
+
+bool writeSleepFiles(const SleepRequest& rq, Locale& locale, SleepOutcome& out) {
+    if (!out.result) return false;
+    const SleepFormat f = sleepFormat(locale, rq.separator);
+    const SleepResult& r = *out.result;
+    out.written = writeAnalysisFiles(rq.outputFolder.empty() ? rq.acquisitionPath : rq.outputFolder,
+                                     {{kSleepWellsFile, sleepWellsCsv(r, f)},
+                                      {kSleepGroupsFile, sleepGroupsCsv(r, f)},
+                                      {kSleepSettingsFile, sleepSettingsText(r, f)},
+                                      {kSleepProfileFile, sleepProfileSvg(r, f)}},
+                                     out.files, out.error);
+    return out.written;
 }
 
 SleepOutcome runSleep(const SleepRequest& rq, Locale& locale, Prompter& prompter,

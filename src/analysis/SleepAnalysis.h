@@ -113,6 +113,13 @@ std::string csvField(const std::string& text, const SleepFormat& f);
 // Fields joined by the separator, with CR LF.
 std::string csvLine(const std::vector<std::string>& fields, const SleepFormat& f);
 
+// Writes named texts into a folder (made when missing), each replaced
+// atomically, and lists the paths written; false with the reason at the
+// first that fails.
+bool writeAnalysisFiles(const std::string& folder,
+                        const std::vector<std::pair<std::string, std::string>>& files,
+                        std::vector<std::string>& written, std::string& error);
+
 std::string sleepWellsCsv(const SleepResult& r, const SleepFormat& f);
 std::string sleepGroupsCsv(const SleepResult& r, const SleepFormat& f);
 std::string sleepSettingsText(const SleepResult& r, const SleepFormat& f);

@@ -2,7 +2,7 @@
 // acquisition (see analysis/RhythmAnalysis.h); the paths written are
 // printed, one a line.
 #include "analysis/RhythmAnalysis.h"
-#include "app/cli/CliArgs.h"
+#include "app/cli/AnalysisOptions.h"
 #include "app/cli/CliSupport.h"
 #include "common/Files.h"
 #include "common/Locale.h"
@@ -11,11 +11,10 @@
 namespace trv::cli {
 namespace {
 
-struct RhythmOptions {
-    std::string acquisition, output, periods = "16-32";
-    std::optional<std::string> separator;
+struct RhythmOptions : AnalysisOptions {
+    std::string periods = "16-32";
     RhythmParameters p;
-    int toHour = -1, lightOn = -1, lightOff = -1;
+    int toHour = -1;
     bool perWell = false;
 };
 
@@ -35,23 +34,9 @@ Runner setUp(CLI::App& cmd) {
     addWholeNumber(cmd, "--actogram-bin", o->p.actogramBinMinutes, 1, 1440,
                    "actogram bar width in minutes (default 30)");
     cmd.add_flag("--per-well", o->perWell, "an actogram for every well too");
-    auto* on = addWholeNumber(cmd, "--light-on", o->lightOn, 0, 23,
-                              "hour the light goes on (with --light-off; overrides setup.dat)");
-    auto* off = addWholeNumber(cmd, "--light-off", o->lightOff, 0, 23,
-                               "hour the light goes off (with --light-on)");
-    cmd.add_option_function<std::string>(
-           "--separator",
-           [o](const std::string& s) {
-               if (s.empty()) throw UsageError("--separator must not be empty");
-               o->separator = s;
-           },
-           "field separator of the CSV files (default: the locale's list separator)")
-        ->type_name("S");
-    addOutputFolder(cmd, o->output, "folder of the files, made when missing (default: ACQFOLDER)");
+    o->add(cmd);
 
-    return [o, on, off, to](const Context& c) {
-        if ((on->count() > 0) != (off->count() > 0))
-            throw UsageError("--light-on and --light-off go together: give both or neither");
+    return [o, to](const Context& c) {
         RhythmRequest rq;
         rq.acquisitionPath = o->acquisition;
         rq.programFolder = programFolder();
@@ -63,21 +48,11 @@ Runner setUp(CLI::App& cmd) {
         rq.parameters.periodMaxHours =
             static_cast<int>(wholeNumber("--periods", o->periods.substr(dash + 1), 1, 100));
         if (to->count() > 0) rq.parameters.toHour = o->toHour;
-        if (on->count() > 0) {
-            rq.parameters.lightOn = o->lightOn;
-            rq.parameters.lightOff = o->lightOff;
-        }
+        o->lightHours(rq.parameters.lightOn, rq.parameters.lightOff);
         rq.perWell = o->perWell;
         rq.separator = o->separator;
         if (auto problem = rhythmParameterProblem(rq.parameters)) throw UsageError(*problem);
-        if (!folderExists(rq.acquisitionPath)) {
-            c.err << c.name << ": acquisition folder not found: " << rq.acquisitionPath << "\n";
-            return kExitFailure;
-        }
-        if (!o->output.empty()) {
-            if (!makeOutputFolder(c, o->output)) return kExitFailure;
-            rq.outputFolder = o->output;
-        }
+        if (!o->foldersReady(c, rq.outputFolder)) return kExitFailure;
         AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
         TerminalProgress progress(c.name);
         progress.update(0, 2, "periodograms");
@@ -90,16 +65,7 @@ Runner setUp(CLI::App& cmd) {
         SystemLocale locale;
         if (out.result) writeRhythmFiles(rq, locale, out);
         progress.clear();
-        if (!out.written) {
-            std::string error = out.error;
-            for (size_t p; (p = error.find("\r\n")) != std::string::npos;)
-                error.replace(p, 2, "\n");
-            c.err << c.name << ": " << error << "\n";
-            return kExitFailure;
-        }
-        for (const std::string& f : out.files)
-            c.out << f << "\n";
-        return kExitOk;
+        return analysisResult(c, out.written, out.error, out.files);
     };
 }
 

@@ -2,7 +2,7 @@
 // acquisition (see analysis/SleepAnalysis.h); the paths written are printed,
 // one a line.
 #include "analysis/SleepAnalysis.h"
-#include "app/cli/CliArgs.h"
+#include "app/cli/AnalysisOptions.h"
 #include "app/cli/CliSupport.h"
 #include "common/Files.h"
 #include "common/Locale.h"
@@ -11,11 +11,9 @@
 namespace trv::cli {
 namespace {
 
-struct SleepOptions {
-    std::string acquisition, output;
-    std::optional<std::string> separator;
+struct SleepOptions : AnalysisOptions {
     SleepParameters p;
-    int minBout = 0, lightOn = -1, lightOff = -1;
+    int minBout = 0;
 };
 
 Runner setUp(CLI::App& cmd) {
@@ -26,48 +24,24 @@ Runner setUp(CLI::App& cmd) {
                    "a bin with at most this activity is immobile (default 0)");
     addWholeNumber(cmd, "--min-bout", o->minBout, 1, 366 * 1440,
                    "shortest sleep bout in minutes (default 5 for Drosophila, else 1)");
-    auto* on = addWholeNumber(cmd, "--light-on", o->lightOn, 0, 23,
-                              "hour the light goes on (with --light-off; overrides setup.dat)");
-    auto* off = addWholeNumber(cmd, "--light-off", o->lightOff, 0, 23,
-                               "hour the light goes off (with --light-on)");
     addWholeNumber(cmd, "--dead-window", o->p.deadWindowHours, 1, 366 * 24,
                    "hours of stillness that mark a well dead (default 24)");
-    cmd.add_option_function<std::string>(
-           "--separator",
-           [o](const std::string& s) {
-               if (s.empty()) throw UsageError("--separator must not be empty");
-               o->separator = s;
-           },
-           "field separator of the CSV files (default: the locale's list separator)")
-        ->type_name("S");
-    addOutputFolder(cmd, o->output, "folder of the files, made when missing (default: ACQFOLDER)");
+    o->add(cmd);
     cmd.footer(std::string("Writes ") + kSleepWellsFile + ", " + kSleepGroupsFile + ", " +
                kSleepSettingsFile + " and " + kSleepProfileFile +
                ", each replaced whole. The light schedule is the acquisition's own (setup.dat) "
                "unless --light-on and --light-off give one.");
 
-    return [o, on, off](const Context& c) {
-        if ((on->count() > 0) != (off->count() > 0))
-            throw UsageError("--light-on and --light-off go together: give both or neither");
+    return [o](const Context& c) {
         SleepRequest rq;
         rq.acquisitionPath = o->acquisition;
         rq.programFolder = programFolder();
         rq.parameters = o->p;
         if (o->minBout > 0) rq.parameters.minBout = o->minBout;
-        if (on->count() > 0) {
-            rq.parameters.lightOn = o->lightOn;
-            rq.parameters.lightOff = o->lightOff;
-        }
+        o->lightHours(rq.parameters.lightOn, rq.parameters.lightOff);
         rq.separator = o->separator;
         if (auto problem = sleepParameterProblem(rq.parameters)) throw UsageError(*problem);
-        if (!folderExists(rq.acquisitionPath)) {
-            c.err << c.name << ": acquisition folder not found: " << rq.acquisitionPath << "\n";
-            return kExitFailure;
-        }
-        if (!o->output.empty()) {
-            if (!makeOutputFolder(c, o->output)) return kExitFailure;
-            rq.outputFolder = o->output;
-        }
+        if (!o->foldersReady(c, rq.outputFolder)) return kExitFailure;
         AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
         TerminalProgress progress(c.name);
         SystemLocale locale;
@@ -76,16 +50,7 @@ Runner setUp(CLI::App& cmd) {
                 progress.update(done, total, what);
             });
         progress.clear();
-        if (!out.written) {
-            std::string error = out.error;
-            for (size_t p; (p = error.find("\r\n")) != std::string::npos;)
-                error.replace(p, 2, "\n");
-            c.err << c.name << ": " << error << "\n";
-            return kExitFailure;
-        }
-        for (const std::string& f : out.files)
-            c.out << f << "\n";
-        return kExitOk;
+        return analysisResult(c, out.written, out.error, out.files);
     };
 }
 
