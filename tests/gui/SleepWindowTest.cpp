@@ -6,6 +6,7 @@
 #include "analysis/RhythmDemo.h"
 #include "analysis/frm_sleep.h"
 #include "cli/CliRun.h"
+#include "common/Files.h"
 #include "display/SurfaceQt.h"
 #include "support/Fakes.h"
 #include "support/GuiApplication.h"
