@@ -2,6 +2,8 @@
 // against the simulated instrument.
 #include "maintenance/DeviceTest.h"
 
+#include "common/Desktop.h"
+
 #include "MaintenanceFixture.h"
 #include "SimModel.h"
 
@@ -117,9 +119,11 @@ TEST(DeviceTestRun, AFaultyInstrumentGetsItsNonPassLinesAndEveryBeamEndsAtTwo) {
     o.model.weakEmitters = {75};
     o.model.deadReceivers = {200};
     ConnectedBench bench(o);
+    bench.fake.desktop.result = false; // no viewer: the record is named
     DeviceTest test(bench.s, bench.fake.ports);
     EXPECT_EQ(RunDeviceTestHeadless(test, bench.fake.clock), TestEnd::Finished);
     EXPECT_FALSE(test.allPassed());
+    EXPECT_TRUE(bench.fake.prompter.saw(noViewerMessage(test.recordPath())));
     EXPECT_EQ(test.recordPath(), bench.home / "testdev96.txt");
     const std::string record = bench.home.read("testdev96.txt");
     EXPECT_EQ(record, expectedRecord(o.model));
@@ -167,6 +171,24 @@ TEST(DeviceTestRun, EarlyEnds) {
         EXPECT_EQ(test.step(), kTestAborted + 1);
         EXPECT_TRUE(
             bench.fake.prompter.saw("Ops...Data Writing ERROR: reg(0)... Check COM and Try again"));
+    }
+}
+
+// The identification probe at the start takes only a valid identification
+// (10 to 250): any other answer keeps the connection's.
+TEST(DeviceTestRun, AnInvalidIdentificationKeepsTheConnectionsId) {
+    for (const auto& [reply, id] : std::vector<std::pair<std::vector<uint8_t>, int>>{
+             {{1, 0}, 96}, {{0, 5}, 96}, {{0, 50}, 50}}) {
+        SCOPED_TRACE(id);
+        sim::SimOptions o = SimPorts::quiet();
+        o.faults.probeReply = reply;
+        ConnectedBench bench(o);
+        for (Answer a : {Answer::Ok, Answer::Ok, Answer::Ok, Answer::No})
+            bench.fake.prompter.answer(a);
+        DeviceTest test(bench.s, bench.fake.ports);
+        EXPECT_EQ(RunDeviceTestHeadless(test, bench.fake.clock), TestEnd::Declined);
+        EXPECT_EQ(bench.s.Device_Id, id);
+        EXPECT_EQ(test.recordPath(), bench.home / ("testdev" + std::to_string(id) + ".txt"));
     }
 }
 
