@@ -272,6 +272,13 @@ RhythmDemo makeRhythmDemo(const std::string& programFolder) {
     }
     demo.ldFolder = joinPath(made.folder, ldName);
     demo.ddFolder = joinPath(made.folder, ddName);
+    LocalDateTime ldStart = demoStart(), ddStart = demoStart();
+    ddStart.day += kLdDays;
+    if (!writeAcquisitionStart(demo.ldFolder, ldStart) ||
+        !writeAcquisitionStart(demo.ddFolder, ddStart)) {
+        demo.error = "cannot write start.dat in " + made.folder;
+        return demo;
+    }
     if (!writeAcquisitionCounts(demo.ldFolder, ld, ldMinutes, rng) ||
         !writeAcquisitionCounts(demo.ddFolder, dd, ddMinutes, rng)) {
         demo.error = "cannot write counts.bin in " + made.folder;
