@@ -193,6 +193,12 @@ TEST(Rhythm, FilesByteForByte) {
     const std::string pg = periodogramsCsv(*r, f);
     EXPECT_NE(pg.find("\r\n0,22.0,44.489,44.509,19.642\r\n"), std::string::npos) << pg;
 
+    // One worker or two: the same numbers.
+    p.threads = 1;
+    const auto one = analyseRhythm(threeDays(), p, setup, problem);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(periodogramsCsv(*one, f), pg);
+
     p.toHour = 39; // 39 hours: not two cycles of 20
     EXPECT_FALSE(analyseRhythm(threeDays(), p, setup, problem));
     EXPECT_EQ(problem, "the window of 2340 minutes is shorter than two cycles of 20 hours");
