@@ -148,6 +148,17 @@ bool rewriteCounts(const std::string& path, const std::vector<int32_t>& times,
     return writeFileAtomic(path, out);
 }
 
+bool writeCountsFile(const std::string& path, const std::vector<int32_t>& times,
+                     const std::vector<int16_t>& counts, const std::vector<int16_t>& temperatures) {
+    const size_t n = times.size();
+    if (counts.size() < n * kChannels || temperatures.size() < n) return false;
+    std::string out;
+    out.reserve(n * kCountsRecordSize);
+    for (size_t j = 0; j < n; ++j)
+        putCountsRecord(out, times[j], counts.data() + j * kChannels, temperatures[j]);
+    return writeFileAtomic(path, out);
+}
+
 bool AppendRawBlock(const std::string& folder, int fileNumber, const SignalBlock& block) {
     const int rows = block.sampleCount();
     std::string record;

@@ -70,6 +70,10 @@ bool AppendCounts(const std::string& folder, int32_t minutes, const ChannelArray
 // file and renamed over it: the file is the old or the new one, never half.
 bool rewriteCounts(const std::string& path, const std::vector<int32_t>& times,
                    const std::vector<int16_t>& counts, const std::vector<int16_t>& temperatures);
+// A whole counts.bin of these records (as rewriteCounts lays them out),
+// created or replaced in one rename: for acquisitions made in one go.
+bool writeCountsFile(const std::string& path, const std::vector<int32_t>& times,
+                     const std::vector<int16_t>& counts, const std::vector<int16_t>& temperatures);
 // The whole block (rows 0..RT_Buffer of every slot, sample-major, beam
 // fastest) to folder/<fileNumber>.bin.
 bool AppendRawBlock(const std::string& folder, int fileNumber, const SignalBlock& block);

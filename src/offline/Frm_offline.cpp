@@ -1,5 +1,6 @@
 #include "offline/Frm_offline.h"
 
+#include "analysis/frm_sleep.h"
 #include "common/Files.h"
 #include "display/NamedWidgetQt.h"
 #include "display/QtStatusView.h"
@@ -375,6 +376,7 @@ void Frm_offline::buildMenus() {
     bmpexporta = named(mnexport->addAction(QStringLiteral("Export to BMP...")), "bmpexporta");
     asciiexporta = named(mnexport->addAction(QStringLiteral("Export to ASCII...")), "asciiexporta");
     mn_monitorexport = named(mnexport->addAction(q(kMonitorMenuText)), "mn_monitorexport");
+    mn_sleep = named(mnexport->addAction(QStringLiteral("Sleep...")), "mn_sleep");
     mnjoint = named(new QMenu(this), "mnjoint");
     mn_relativize =
         named(mnjoint->addAction(QStringLiteral("Relativize to Time0")), "mn_relativize");
@@ -430,6 +432,10 @@ void Frm_offline::wire() {
     connect(mn_monitorexport, &QAction::triggered, this, [this] {
         exportMonitorFilesFromBrowser(browser_.chosenFolder(), browser_.list().programFolder(),
                                       ports_);
+    });
+    connect(mn_sleep, &QAction::triggered, this, [this] {
+        if (!browser_.chosenFolder().empty())
+            openSleepWindow(*this, ports_, browser_.chosenFolder(), browser_.list().programFolder());
     });
     connect(mn_help, &QAction::triggered, this, [this] {
         ports_.desktop.openDocument(joinPath(browser_.list().programFolder(), "trv_help.pdf"));

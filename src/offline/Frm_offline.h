@@ -250,6 +250,7 @@ class Frm_offline : public QMainWindow {
     QAction* bmpexporta = nullptr;
     QAction* asciiexporta = nullptr;
     QAction* mn_monitorexport = nullptr;
+    QAction* mn_sleep = nullptr;
     QMenu* mnjoint = nullptr;
     QAction* mn_relativize = nullptr;
     QAction* mn_jointbmp = nullptr;

@@ -1,5 +1,6 @@
 // trelvane-cli make-demo: a ready demo project in a program folder, made the
 // current project (see store/DemoProject.h).
+#include "analysis/RhythmDemo.h"
 #include "app/cli/CliArgs.h"
 #include "store/ConfigFile.h"
 #include "store/DemoProject.h"
@@ -11,6 +12,7 @@ struct MakeDemoOptions {
     std::string home;
     int lapse = 3, com = 1;
     std::string name = "Demo";
+    bool rhythm = false;
 };
 
 Runner setUp(CLI::App& cmd) {
@@ -22,9 +24,24 @@ Runner setUp(CLI::App& cmd) {
     addWholeNumber(cmd, "--lapse", o->lapse, 1, 32767, "acquisition lapse in minutes (default 3)");
     addWholeNumber(cmd, "--com", o->com, 1, 15, "serial port number COMn (default 1)");
     cmd.add_option("--name", o->name, "project name (default Demo)")->type_name("TEXT");
+    cmd.add_flag("--rhythm", o->rhythm,
+                 "instead: a project of two synthetic acquisitions of flies (5 days of light 08 "
+                 "to 20, then 7 days of constant dark) for the sleep and rhythm analyses");
 
     return [o](const Context& c) {
         if (o->name.empty()) throw UsageError("the project name is empty");
+        if (o->rhythm) {
+            const RhythmDemo demo = makeRhythmDemo(o->home);
+            if (!demo.error.empty()) {
+                c.err << c.name << ": " << demo.error << "\n";
+                return kExitFailure;
+            }
+            c.out << "project " << demo.project << " in " << demo.projectFolder
+                  << " is the current project\n"
+                  << demo.ldFolder << "\n"
+                  << demo.ddFolder << "\n";
+            return kExitOk;
+        }
         DemoProjectOptions options;
         options.lapseMinutes = o->lapse;
         options.serialCom = o->com;
