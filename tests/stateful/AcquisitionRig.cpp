@@ -76,7 +76,7 @@ AcquisitionRig::AcquisitionRig() {
     s.setup.RT_Buffer = 16;
     s.setup.Aq_lapse = 2;
     s.setup.Save_real = 1;
-    s.setup.Threshold_Counter = 40;
+    s.setup.Threshold_Counter = 20;
     s.setup.Enab_Cal() = 0; // a full calibration takes thousands of exchanges
     s.setup.Enab_Zero() = 1;
     applyBuiltinPlate(s.plate, "w96f");
@@ -223,12 +223,14 @@ void AcquisitionRig::checkTick(double wallMs, bool linkDownBefore, int stateBefo
                    " ticks ago and the run goes on");
     }
 
-    // A blank ends once it has taken its ticks, and recording goes on.
+    // A blank ends once it has taken its ticks (fed once the real-time
+    // window has filled), and recording goes on.
     if (running && run->calibration().blankInProgress() && s.Acq_State == 1)
         ++blankTicks_;
     else
         blankTicks_ = 0;
-    if (blankTicks_ > s.setup.Threshold_Counter + 3 && !SearchStats::skipped("blank"))
+    if (blankTicks_ > s.setup.Threshold_Counter + s.setup.DSP_Interval + 3 &&
+        !SearchStats::skipped("blank"))
         broken("a blank has been taken for " + std::to_string(blankTicks_) +
                " ticks and does not end: nothing is recorded");
 
@@ -294,7 +296,7 @@ void AcquisitionRig::checkFolder(const std::string& folder, FolderState& f) {
 
     for (long long i = f.countsChecked; i < static_cast<long long>(records.size()); ++i) {
         const CountsRecord& r = records[static_cast<size_t>(i)];
-        if (r.minutes < f.lastMinutes)
+        if (r.minutes < std::max(0, f.lastMinutes) && !SearchStats::skipped("minutes"))
             broken("record " + std::to_string(i) + " of " + folder + " goes back from minute " +
                    std::to_string(f.lastMinutes) + " to " + std::to_string(r.minutes));
         f.lastMinutes = r.minutes;

@@ -18,13 +18,25 @@
 
 #include <chrono>
 #include <exception>
+#include <memory>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace trv::test {
 namespace {
 
-// Everything the checks need is read from the real run, its files and the
-// instrument: the search keeps no model of its own.
-struct NoModel {};
+// What the search believes of the run, only to steer what it tries next
+// (Ticks while acquiring, Read Blank where it can start, a switch during a
+// blank...). The checks read the real run, its files and the instrument.
+struct Steer {
+    bool acquiring = false;
+    bool manual = false;
+    bool autoZero = true;
+    bool blank = false;
+    bool instrument = true;
+};
+using NoModel = Steer;
 
 // An action: what it does (skipped when the window would not offer it),
 // then the checks. No exception may escape and no action may hang.
@@ -57,7 +69,7 @@ template <typename T> T pick(rc::Gen<T> g) {
 // --- The user --------------------------------------------------------------
 
 struct Ticks : Action {
-    int n = pick(rc::gen::inRange(1, 30));
+    int n = pick(rc::gen::oneOf(rc::gen::inRange(1, 5), rc::gen::inRange(5, 30)));
     void act(AcquisitionRig& r) const override { r.ticks(n); }
     void show(std::ostream& os) const override { os << "Ticks(" << n << ")"; }
 };
@@ -84,6 +96,7 @@ struct Play : Action {
         r.fake.prompter.type("Run");
         r.run->Play();
     }
+    void apply(Steer& m) const override { m.acquiring = true; }
     void show(std::ostream& os) const override { os << "Play"; }
 };
 
@@ -106,6 +119,7 @@ struct Stop : Action {
         if (r.run->acquisitionRunning() && !confirmed) return;
         r.run->Stop();
     }
+    void apply(Steer& m) const override { if (confirmed) m.acquiring = m.blank = false; }
     void show(std::ostream& os) const override { os << "Stop(" << (confirmed ? "yes" : "no") << ")"; }
 };
 
@@ -113,6 +127,7 @@ struct ReadBlank : Action {
     void act(AcquisitionRig& r) const override {
         if (r.run->calibration().controls.Cmd_readblank) r.run->calibration().Cmd_readblank_Click();
     }
+    void apply(Steer& m) const override { m.blank = m.blank || (m.manual && !m.autoZero); }
     void show(std::ostream& os) const override { os << "ReadBlank"; }
 };
 
@@ -127,6 +142,7 @@ struct Switch : Action {
         if (which == 1 && c.controls.autoCalibrationEnabled) c.AutoCalibration_Click(on);
         if (which == 2) on ? c.ManualCalibrationOn() : c.ManualCalibrationOff();
     }
+    void apply(Steer& m) const override { if (which == 0) m.autoZero = on; if (which == 2) m.manual = on; if (which == 2 && !on) m.autoZero = true; }
     void show(std::ostream& os) const override {
         static const char* names[] = {"AutoZero", "AutoCalibration", "ManualCalibration"};
         os << names[which] << "(" << (on ? "on" : "off") << ")";
@@ -204,6 +220,7 @@ struct LapsePasses : Action {
         if (due > now) r.fake.clock.advanceMs(static_cast<long long>((due - now) * 86400000) + 1);
         r.ticks(r.run->realtime().rtBuffer() + 2);
     }
+    void apply(Steer& m) const override { m.acquiring = m.blank = false; }
     void show(std::ostream& os) const override { os << "LapsePasses"; }
 };
 
@@ -211,11 +228,13 @@ struct LapsePasses : Action {
 
 struct KillInstrument : Action {
     void act(AcquisitionRig& r) const override { r.killInstrument(); }
+    void apply(Steer& m) const override { m.instrument = false; }
     void show(std::ostream& os) const override { os << "KillInstrument"; }
 };
 
 struct RestartInstrument : Action {
     void act(AcquisitionRig& r) const override { r.restartInstrument(); }
+    void apply(Steer& m) const override { m.instrument = true; }
     void show(std::ostream& os) const override { os << "RestartInstrument"; }
 };
 
@@ -273,12 +292,48 @@ struct ClockJump : Action {
 RC_GTEST_PROP(AcquisitionSearch, EveryActionKeepsTheDataTrue, ()) {
     ++SearchStats::sequences;
     AcquisitionRig rig;
-    rc::state::check(NoModel{}, rig,
-                     rc::state::gen::execOneOfWithArgs<
-                         Ticks, Ticks, Ticks, ConnectCmd, DisconnectCmd, Play, Play, Pause, Stop,
-                         ReadBlank, Switch, Switch, FastButton, ReAdjust, Panels, ProjectChange,
-                         LapsePasses, KillInstrument, RestartInstrument, Silent, ReplyFault,
-                         ReplyFault, Disk, ClockJump>());
+    // Where the user starts: the project's block size and lapse, Auto Zero,
+    // manual calibration.
+    const int rt = *rc::gen::inRange(8, 21);
+    const bool autoZero = *rc::gen::arbitrary<bool>();
+    const bool manual = *rc::gen::arbitrary<bool>();
+    rig.s.setup.RT_Buffer = static_cast<int16_t>(rt);
+    rig.s.setup.Enab_Zero() = autoZero ? 1 : 0;
+    rig.run->FillControls();
+    rig.run->ActivationRefresh();
+    if (manual) rig.run->calibration().ManualCalibrationOn();
+    Steer start;
+    start.autoZero = autoZero;
+    start.manual = manual;
+    rc::state::check(start, rig, [](const Steer& m) {
+        using Cmd = std::shared_ptr<const rc::state::Command<Steer, AcquisitionRig>>;
+        auto one = [&](auto tag) {
+            using T = typename decltype(tag)::type;
+            return rc::state::gen::execOneOfWithArgs<T>()(m);
+        };
+        const bool on = m.acquiring;
+        return rc::gen::weightedOneOf<Cmd>({
+            {on ? 12u : 2u, one(std::type_identity<Ticks>{})},
+            {on ? 1u : 6u, one(std::type_identity<Play>{})},
+            {on ? 2u : 1u, one(std::type_identity<Stop>{})},
+            {on ? 2u : 1u, one(std::type_identity<Pause>{})},
+            {on ? 1u : 2u, one(std::type_identity<ConnectCmd>{})},
+            {on ? 1u : 2u, one(std::type_identity<DisconnectCmd>{})},
+            {on && m.manual && !m.autoZero ? 6u : 1u, one(std::type_identity<ReadBlank>{})},
+            {m.blank ? 10u : 2u, one(std::type_identity<Switch>{})},
+            {1, one(std::type_identity<FastButton>{})},
+            {1, one(std::type_identity<ReAdjust>{})},
+            {1, one(std::type_identity<Panels>{})},
+            {on ? 0u : 2u, one(std::type_identity<ProjectChange>{})},
+            {on ? 2u : 0u, one(std::type_identity<LapsePasses>{})},
+            {on && m.instrument ? 2u : 0u, one(std::type_identity<KillInstrument>{})},
+            {m.instrument ? 0u : 4u, one(std::type_identity<RestartInstrument>{})},
+            {on && m.instrument ? 2u : 0u, one(std::type_identity<Silent>{})},
+            {on && m.instrument ? 4u : 0u, one(std::type_identity<ReplyFault>{})},
+            {on ? 2u : 1u, one(std::type_identity<Disk>{})},
+            {on ? 2u : 1u, one(std::type_identity<ClockJump>{})},
+        });
+    });
     // At the end: the run stopped, everything it wrote still holds.
     rig.run->Stop();
     rig.check();
