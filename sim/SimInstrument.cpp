@@ -205,8 +205,10 @@ std::vector<uint8_t> SimInstrument::answer(const Frame& f, bool& reply) {
         model_.advanceTo(std::chrono::duration<double>(Steady::now() - started_).count());
     if (bank == 0x80 || bank == 0x81) {
         // Register write, acknowledged with the register number.
-        model_.writeRegister(bank - 0x80, opcode, static_cast<uint8_t>(operand));
         reply = true;
+        if (bank == 0x80 && opcode == faults_.refusedRegister)
+            return {static_cast<uint8_t>((opcode + 1) & 0xFF), static_cast<uint8_t>(operand)};
+        model_.writeRegister(bank - 0x80, opcode, static_cast<uint8_t>(operand));
         int ack = opcode;
         if (faults_.wrongAckNext > 0) {
             --faults_.wrongAckNext;

@@ -39,6 +39,7 @@ struct SimFaults {
     long silentAfter = -1; // no reply at all once this many frames have arrived (-1: never)
     std::vector<uint8_t> probeReply; // when not empty: the reply to identification
     int unstableRegister = -1;       // this bank-0 register reads differently every time
+    int refusedRegister = -1;        // writes to this bank-0 register are not taken (nor acknowledged)
 };
 
 // One beam-sample reply as it went on the line.

@@ -90,6 +90,7 @@ void AcquisitionRun::restartCounters() {
     tickCount_ = 0;
     windowCounter_ = 0;
     signalViewCounter_ = 0;
+    heldTicks_ = 0;
     numbering_.reset();
 }
 
@@ -103,24 +104,27 @@ void AcquisitionRun::recordingRestart() {
     ticksSinceStart_ = 0;
     windowCounter_ = 0;
     signalViewCounter_ = 0;
+    heldTicks_ = 0;
     numbering_.reset();
     realtime_.clearBeamState();
     realtime_.blockCounts.fill(0);
     elapsedMinutes_ = 0;
     elapsedMinutesExact_ = 0;
+    startWritten_ = false;
     restartClock();
 }
 
 // The status frame with a caption and its line; an unattended run also
 // prints the line (once while it stays the same).
-void AcquisitionRun::showTrouble(const std::string& caption, const std::string& line) {
+void AcquisitionRun::showTrouble(const std::string& caption, const std::string& line,
+                                 bool always) {
     showStatusFrame(caption);
     ports_.status.setText(status::StatusLine, line);
-    sayUnattended(caption + " " + line);
+    sayUnattended(caption + " " + line, always);
 }
 
-void AcquisitionRun::sayUnattended(const std::string& text) {
-    if (!runSwitch_ || text == lastPrinted_) return;
+void AcquisitionRun::sayUnattended(const std::string& text, bool always) {
+    if ((!runSwitch_ && !always) || text == lastPrinted_) return;
     lastPrinted_ = text;
     if (printUnattended_) printUnattended_(text);
 }
@@ -308,10 +312,22 @@ bool AcquisitionRun::Play() {
     blocksRecorded_ = 0;
     blocksEnded_ = blocksDropped_ = blocksLost_ = 0;
     heldTicks_ = 0;
+    startWritten_ = false;
     rawSavingStopped_ = histogramSavingStopped_ = false;
     linkDown_ = false;
     reopenAttempts_ = 0;
     silentTicks_ = 0;
+    foreignLine_.clear();
+    runInstrument_ = {};
+    runInstrument_.id = st.Device_Id;
+    if (st.Device_Connected && st.Factory_Cal_Valid) {
+        runInstrument_.factoryRead = true;
+        runInstrument_.factory.valid = true;
+        runInstrument_.factory.month = st.Factory_Cal_Month;
+        runInstrument_.factory.year = st.Factory_Cal_Year;
+        runInstrument_.factory.offset = st.Temp_Offset;
+        runInstrument_.factory.slope = st.Temp_Slope;
+    }
     lastPrinted_.clear();
     tickError_.clear();
     setTimer(true);
@@ -350,12 +366,20 @@ void AcquisitionRun::Pause() {
     }
 }
 
+std::string AcquisitionRun::blockTotals() const {
+    return std::to_string(blocksRecorded_) + " blocks recorded, " +
+           std::to_string(blocksDropped_) + " dropped, " + std::to_string(blocksLost_) +
+           " not saved";
+}
+
+std::string AcquisitionRun::finishedLine() const {
+    return "acquisition \"" + acqName_ + "\" finished; data in " + acquisitionPath() + "; " +
+           blockTotals();
+}
+
 void AcquisitionRun::logRunEnd(const std::string& how) {
     if (!state_.recording || acqFolder_.empty()) return;
-    runlog::info("acquisition " + how + " in " + acquisitionPath() + ": " +
-                 std::to_string(blocksRecorded_) + " blocks recorded, " +
-                 std::to_string(blocksDropped_) + " dropped, " + std::to_string(blocksLost_) +
-                 " not saved");
+    runlog::info("acquisition " + how + " in " + acquisitionPath() + ": " + blockTotals());
 }
 
 void AcquisitionRun::Stop() {
@@ -407,32 +431,73 @@ void AcquisitionRun::warmUp() {
     ports_.clock.sleepMs(50);
 }
 
+// The groups a tick samples: four, or two in body-bends mode.
+int AcquisitionRun::tickGroups(std::array<int, 4>& groups) const {
+    if (state_.BodyBends_Mode) {
+        groups = {bodyBendsGroup_, bodyBendsGroup_ + 32, 0, 0};
+        return 2;
+    }
+    groups = {0, 32, 64, 96};
+    return 4;
+}
+
+// A group without a reading holds its previous sample of this block. At the
+// block's first sample there is none yet: the row waits for the group's
+// first reading of the block, which fills it too. A sample of the block
+// before never stays in the block.
+void AcquisitionRun::holdGroup(int groupStart) {
+    SignalBlock& raw = realtime_.rawBlock;
+    if (sampleIndex_ == 0) {
+        awaitingReading_[static_cast<size_t>(groupStart / kGroupBeams)] = true;
+        return;
+    }
+    for (int k = 0; k < kGroupBeams; ++k) {
+        const int b = BeamOfValue(groupStart, k);
+        raw.at(b, sampleIndex_) = raw.at(b, sampleIndex_ - 1);
+    }
+}
+
+void AcquisitionRun::storeGroup(int groupStart, const BeamGroupSample& g) {
+    SignalBlock& raw = realtime_.rawBlock;
+    bool& awaiting = awaitingReading_[static_cast<size_t>(groupStart / kGroupBeams)];
+    for (int k = 0; k < kGroupBeams; ++k) {
+        const int b = BeamOfValue(groupStart, k);
+        const int16_t v = g.values[static_cast<size_t>(k)];
+        raw.at(b, sampleIndex_) = v;
+        if (awaiting)
+            for (int i = 0; i < sampleIndex_; ++i)
+                raw.at(b, i) = v;
+    }
+    awaiting = false;
+}
+
+// A tick without any exchange (the link is down): every group holds.
+AcquisitionRun::TickSample AcquisitionRun::holdAllGroups() {
+    std::array<int, 4> groups{};
+    const int count = tickGroups(groups);
+    for (int i = 0; i < count; ++i)
+        holdGroup(groups[static_cast<size_t>(i)]);
+    return TickSample{true, true, true};
+}
+
 // Samples the groups of this tick into rawBlock at sampleIndex.
 AcquisitionRun::TickSample AcquisitionRun::sampleGroups() {
     TickSample t;
     if (state_.Offline_Mode) return t;
-    int groups[4] = {0, 32, 64, 96};
-    int count = 4;
-    if (state_.BodyBends_Mode) {
-        groups[0] = bodyBendsGroup_;
-        groups[1] = bodyBendsGroup_ + 32;
-        count = 2;
-    }
-    SignalBlock& raw = realtime_.rawBlock;
+    std::array<int, 4> groups{};
+    const int count = tickGroups(groups);
     bool lastValid = true;
     int replyBytes = 0;
     for (int i = 0; i < count; ++i) {
-        const int s = groups[i];
+        const int s = groups[static_cast<size_t>(i)];
         const BeamGroupSample g = RequestBeamSample(port(), s, SampleReads::TwoHalves);
         lastValid = g.valid;
         replyBytes += g.replyBytes;
-        if (!g.valid) t.held = true;
-        for (int k = 0; k < kGroupBeams; ++k) {
-            const int b = BeamOfValue(s, k);
-            if (g.valid)
-                raw.at(b, sampleIndex_) = g.values[static_cast<size_t>(k)];
-            else if (sampleIndex_ > 1)
-                raw.at(b, sampleIndex_) = raw.at(b, sampleIndex_ - 1);
+        if (g.valid) {
+            storeGroup(s, g);
+        } else {
+            t.held = true;
+            holdGroup(s);
         }
     }
     t.bad = !lastValid;
@@ -451,7 +516,7 @@ bool AcquisitionRun::serialHealth(bool bad) {
         return false;
     }
     if (!switches_.autoRestart) {
-        showTrouble("<COM ERROR>", "VERIFY COM PORT!");
+        showTrouble("<COM ERROR>", foreignLine_.empty() ? "VERIFY COM PORT!" : foreignLine_);
         return false;
     }
     showTrouble("<COM ERROR>",
@@ -506,20 +571,54 @@ bool AcquisitionRun::reopenLink() {
     const int p = port();
     CommClose(p);
     std::string error;
+    int id = -1;
     if (CommOpen(p, PortName(p), kDeviceLineSettings) != 0) {
         error = CommError.source + ": " + CommError.message;
         CommClose(p); // an open that failed part-way leaves the entry open
-    } else if (IsInstrumentId(ProbeDevice(p, ports_.clock))) {
-        return true;
-    } else {
+    } else if (!IsInstrumentId(id = ProbeDevice(p, ports_.clock))) {
         error = "the port opens but the instrument does not identify itself";
+    } else {
+        const std::string other = otherInstrument(id);
+        if (other.empty()) {
+            foreignLine_.clear();
+            return true;
+        }
+        // Another instrument on the run's port: its data would pass for this
+        // acquisition's. The link stays down and the port is tried again.
+        CommClose(p);
+        const std::string line = "a different instrument (id " + std::to_string(id) +
+                                 ") answers on " + PortName(p) + "; not recording from it";
+        if (line != foreignLine_) {
+            foreignLine_ = line;
+            runlog::warn(line + " (" + other + ")");
+            showTrouble("<COM ERROR>", line, true);
+        }
+        return false;
     }
+    foreignLine_.clear();
     if (error != reopenError_) {
         reopenError_ = error;
         runlog::warn(PortName(p) + ": reopening failed (" + error + "); trying again every " +
                      std::to_string(static_cast<int>(reopenSeconds_)) + " s");
     }
     return false;
+}
+
+// Why the instrument answering with identification `id` is not the one the
+// run started with ("" when it is): another identification value, or, where
+// the factory data was read at the connection, other factory data.
+std::string AcquisitionRun::otherInstrument(int id) {
+    if (!IsInstrumentId(runInstrument_.id)) return ""; // not known: any instrument
+    if (id != runInstrument_.id)
+        return "the acquisition started with id " + std::to_string(runInstrument_.id);
+    if (!runInstrument_.factoryRead) return "";
+    const FactoryCalibration now =
+        CheckFactoryRegisters(ReadFactoryRegisters(port(), ports_));
+    const FactoryCalibration& was = runInstrument_.factory;
+    if (now.valid == was.valid && now.month == was.month && now.year == was.year &&
+        now.offset == was.offset && now.slope == was.slope)
+        return "";
+    return "its factory data differs from the data read at the connection";
 }
 
 void AcquisitionRun::linkAnswers(const std::string& how) {
@@ -544,12 +643,13 @@ void AcquisitionRun::AcquisitionTick() {
     SharedState& st = state_;
     try {
         if (st.Acq_State == 1) {
-            // While the link is down and its port could not be reopened there
-            // is nothing to ask: the tick is a bad one without an exchange.
-            const bool portGone = linkDown_ && !CommIsOpen(port());
-            if (!st.Offline_Mode && !portGone && (sampleIndex_ <= 1 || ticksSinceStart_ <= 1))
+            // While the link is down the tick asks nothing (an instrument
+            // that went silent would make every exchange wait for its
+            // time-outs): it is a bad tick whose groups hold, and the port is
+            // only probed on the reopening schedule.
+            if (!st.Offline_Mode && !linkDown_ && (sampleIndex_ <= 1 || ticksSinceStart_ <= 1))
                 warmUp();
-            const TickSample sample = portGone ? TickSample{true, true, true} : sampleGroups();
+            const TickSample sample = linkDown_ ? holdAllGroups() : sampleGroups();
             if (sample.held) ++heldTicks_;
             if (serialHealth(sample.bad)) return; // restarted: this instance ends
             if (!st.Offline_Mode) watchLink(sample.silent);
@@ -581,8 +681,17 @@ void AcquisitionRun::AcquisitionTick() {
                 blockEnd();
             }
             updateElapsed();
-            if (elapsedMinutes_ >= st.setup.Aq_lapse && sampleIndex_ == 0 &&
+            // The lapse ends the run at a block boundary; while the instrument
+            // does not answer there is no block to finish, and the run ends
+            // at once without storing the unfinished one.
+            if (elapsedMinutes_ >= st.setup.Aq_lapse && (sampleIndex_ == 0 || linkDown_) &&
                 !calibration_.blankInProgress()) {
+                if (sampleIndex_ != 0)
+                    runlog::warn("the lapse passed while the instrument did not answer: block " +
+                                 std::to_string(blocksEnded_ + 1) + " (" +
+                                 std::to_string(sampleIndex_) + " of " +
+                                 std::to_string(realtime_.rtBuffer()) +
+                                 " samples) is not stored");
                 lapseEnd();
                 return;
             }
@@ -850,6 +959,14 @@ bool AcquisitionRun::writeBlockRecords() {
             showTrouble("<DISK ERROR>", "Histogram saving stopped at block " +
                                             std::to_string(blocksEnded_) + ": " + reason);
         }
+    }
+    // The folder's name tells only a minute, not always the start's: the
+    // exact start goes beside the first record.
+    if (!startWritten_) {
+        startWritten_ = true;
+        if (!writeAcquisitionStart(folder, fromSerialDays(startTime_)))
+            runlog::warn("the start time of the acquisition was not written to " +
+                         joinPath(folder, kStartFileName));
     }
     secondsSum_ += secondsPerSample_;
     ++blocksRecorded_;

@@ -24,9 +24,14 @@
 //   another runs (window events let in by a long step) returns at once.
 //   While running (Acq_State 1) a tick warms the link after a start or
 //   resume, samples the four beam groups (two in body-bends mode) into the
-//   raw block at sampleIndex, holding a group's previous sample when its
-//   reply is invalid; counts bad ticks ("<COM ERROR>" after 20) and reopens
-//   a link that stays silent every reopenSeconds; hands the sample to the
+//   raw block at sampleIndex, holding a group's previous sample of the block
+//   when its reply is invalid (a group without a reading at the block's
+//   first sample takes its first reading of the block); counts bad ticks
+//   ("<COM ERROR>" after 20) and reopens a link that stays silent every
+//   reopenSeconds, without asking the port anything in between (those ticks
+//   hold every group); after a reopening it records only from the
+//   instrument it started with (same identification value, and the same
+//   factory data where the connection read it); hands the sample to the
 //   real-time processing (spike removal and statistics with Auto Zero, the
 //   running threshold curve and counting without, the blank reading); has
 //   the signal view draw the new samples every second tick; then advances
@@ -47,7 +52,8 @@
 //   stop for the rest of the run at their first failure. Each recorded
 //   block advances the file numbering (numbering()) that names the raw and
 //   histogram files.
-// Lapse end (the elapsed whole minutes reach Aq_lapse at a block boundary):
+// Lapse end (the elapsed whole minutes reach Aq_lapse at a block boundary,
+// or at any tick while the link is down, the unfinished block not stored):
 //   the timer stops, light and element are switched off, the report is
 //   shown (with "User Defined BIN size" the report window with Autoreport
 //   and then the main window; otherwise "Acquisition finished"), and Stop
@@ -61,6 +67,8 @@
 // Read Blank during a run (Auto Zero off): recording stops, the blank is
 //   taken into a folder of its own, and the acquisition then records on in
 //   that folder from a fresh block, file numbering and start time.
+//   Switching Auto Zero on (or manual calibration off) gives a blank in
+//   progress up: the acquisition records on at once.
 // Automatic restart ("AutoRestart on ComError"): after 30 bad ticks in a
 //   row the run logs its end, stops the timer, closes the port, starts a new
 //   instance of the program with "/run" (an unattended run, "Autorun
@@ -103,6 +111,7 @@
 #include "acquisition/TemperatureLight.h"
 #include "common/Ports.h"
 #include "device/COM_Module.h"
+#include "device/Connection.h"
 #include "store/Module1.h"
 
 #include <array>
@@ -294,6 +303,10 @@ class AcquisitionRun : private CalibrationContext {
     // What an unattended run prints at each block end: "00:02:05 [0d]
     // block 4: 4 records written".
     std::string blockProgressLine() const;
+    // "37 blocks recorded, 7 dropped, 5 not saved".
+    std::string blockTotals() const;
+    // The last line of an unattended run: its name, folder and block totals.
+    std::string finishedLine() const;
     // The input box prompt of Play.
     std::string namePrompt() const;
     // The disk check text of Play, and whether it asks the question.
@@ -324,12 +337,18 @@ class AcquisitionRun : private CalibrationContext {
         bool silent = false; // not one reply byte came back
     };
     TickSample sampleGroups();
+    TickSample holdAllGroups();
+    int tickGroups(std::array<int, 4>& groups) const;
+    void holdGroup(int groupStart);
+    void storeGroup(int groupStart, const BeamGroupSample& g);
+    std::string otherInstrument(int id);
     bool serialHealth(bool bad);
     void watchLink(bool silent);
     bool reopenLink();
     void linkAnswers(const std::string& how);
-    void showTrouble(const std::string& caption, const std::string& line);
-    void sayUnattended(const std::string& text);
+    // `always`: printed by an attended run too.
+    void showTrouble(const std::string& caption, const std::string& line, bool always = false);
+    void sayUnattended(const std::string& text, bool always = false);
     double minutesSinceStart() const;
     double timeBarPercent() const;
     void blockEnd();
@@ -388,6 +407,7 @@ class AcquisitionRun : private CalibrationContext {
     int32_t blocksRecorded_ = 0;
     int32_t blocksEnded_ = 0;
     int heldTicks_ = 0; // ticks of the current block in which a group held its sample
+    bool startWritten_ = false; // the folder's start.dat
     int32_t blocksDropped_ = 0;
     int32_t blocksLost_ = 0;
     bool rawSavingStopped_ = false;
@@ -407,6 +427,17 @@ class AcquisitionRun : private CalibrationContext {
     std::string reopenError_; // the last reopen failure logged
     std::string lastPrinted_; // the last text printed for an unattended run
     std::string tickError_;   // the last failure that ended a tick, logged once
+    std::string foreignLine_; // another instrument answers on the port: what is shown
+    // The instrument the run started with: its identification value and,
+    // when the connection read it, its factory data.
+    struct RunInstrument {
+        int id = 0;
+        bool factoryRead = false;
+        FactoryCalibration factory;
+    } runInstrument_;
+    // Groups whose first reading of the block is still to come (held at the
+    // block's first sample).
+    std::array<bool, 4> awaitingReading_{};
     std::array<int16_t, kGroupBeams * 4> groupBuffer_{};
 };
 

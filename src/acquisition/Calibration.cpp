@@ -2,6 +2,7 @@
 
 #include "common/Files.h"
 #include "common/Numeric.h"
+#include "common/RunLog.h"
 #include "device/COM_Module.h"
 #include "device/ModCOMM.h"
 #include "store/AcquisitionRecord.h"
@@ -390,6 +391,28 @@ void Calibration::resumeRecording() {
     ports.status.setProgress(status::TimeBar, 0, 100);
 }
 
+void Calibration::cancelBlank(const std::string& why) {
+    // A blank that has just ended hands the recording back at the next tick.
+    if (!blankInProgress() || resumeRecording_) return;
+    SharedState& st = state_;
+    run_.processor().stopBlank();
+    st.Blank_Mode = false;
+    ports_.status.setVisible(status::BlankLabel, false);
+    if (blankSession_) {
+        runlog::info("blank reading cancelled (" + why + ")");
+        blankSession_ = false;
+        run_.setTimer(false);
+        st.Acq_State = 0;
+        if (run_.hooks().enableCmdsetup) run_.hooks().enableCmdsetup(true);
+        if (run_.hooks().enableCmdoffline) run_.hooks().enableCmdoffline(true);
+        if (run_.hooks().enableCmdPlay) run_.hooks().enableCmdPlay(true);
+    } else {
+        runlog::info("blank reading cancelled (" + why +
+                     "); the acquisition records on with its thresholds");
+        resumeRecording();
+    }
+}
+
 void Calibration::endBlank() {
     blankSession_ = false;
     blankInRun_ = false;
@@ -424,6 +447,9 @@ void Calibration::AutoCalibration_Click(bool checked) {
 }
 
 void Calibration::AutoZero_Click(bool checked) {
+    // With Auto Zero on the blank is no longer fed: one in progress would
+    // never end, and the acquisition would record nothing more.
+    if (checked) cancelBlank("Auto Zero switched on");
     run_.setAutoZero(checked);
     state_.setup.Enab_Zero() = checked ? 1 : 0;
     controls.Cmd_autozero = !checked;

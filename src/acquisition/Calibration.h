@@ -128,6 +128,9 @@ class Calibration {
     // A blank is being taken, on its own or during the acquisition.
     bool blankInProgress() const { return blankSession_ || blankInRun_; }
     void resumeRecording();
+    // A blank in progress is given up without new thresholds: a session
+    // started while idle ends, an acquisition records on at once.
+    void cancelBlank(const std::string& why);
     // Stop: whatever blank was going on is over.
     void endBlank();
 

@@ -204,38 +204,41 @@ FactoryCalibration CheckFactoryRegisters(const std::array<int, 8>& r) {
     return c;
 }
 
-void ReadFactoryCalibration(SharedState& state, Ports& ports) {
-    const int port = state.config.Serial_COM;
-    try {
-        ports.pump.processEvents(10);
-        CommFlush(port);
-        ports.pump.processEvents(10);
+std::array<int, 8> ReadFactoryRegisters(int port, Ports& ports) {
+    ports.pump.processEvents(10);
+    CommFlush(port);
+    ports.pump.processEvents(10);
 
-        std::array<int, 8> regs{};
-        for (int i = 0; i < 8; ++i) {
-            const int a = kFactoryFirstRegister + i;
-            int value = -1;
-            for (int pass = 0; pass < 3; ++pass) {
-                const int first = DeviceQuery(port, op::ReadRegister, a, 0);
+    std::array<int, 8> regs{};
+    for (int i = 0; i < 8; ++i) {
+        const int a = kFactoryFirstRegister + i;
+        int value = -1;
+        for (int pass = 0; pass < 3; ++pass) {
+            const int first = DeviceQuery(port, op::ReadRegister, a, 0);
+            ports.clock.sleepMs(200);
+            const int second = DeviceQuery(port, op::ReadRegister, a, 0);
+            ports.clock.sleepMs(200);
+            if (first == -1) {
+                // No reply: resynchronise the instrument with an identification.
+                DeviceQuery(port, op::Identify, 0, 0);
                 ports.clock.sleepMs(200);
-                const int second = DeviceQuery(port, op::ReadRegister, a, 0);
-                ports.clock.sleepMs(200);
-                if (first == -1) {
-                    // No reply: resynchronise the instrument with an identification.
-                    DeviceQuery(port, op::Identify, 0, 0);
-                    ports.clock.sleepMs(200);
-                    continue;
-                }
-                if (first == second) {
-                    value = first;
-                    break;
-                }
+                continue;
             }
-            regs[static_cast<size_t>(i)] = value;
-            ports.pump.processEvents();
+            if (first == second) {
+                value = first;
+                break;
+            }
         }
+        regs[static_cast<size_t>(i)] = value;
+        ports.pump.processEvents();
+    }
+    return regs;
+}
 
-        const FactoryCalibration c = CheckFactoryRegisters(regs);
+void ReadFactoryCalibration(SharedState& state, Ports& ports) {
+    try {
+        const FactoryCalibration c =
+            CheckFactoryRegisters(ReadFactoryRegisters(state.config.Serial_COM, ports));
         state.Factory_Cal_Valid = c.valid;
         if (c.month >= 1) state.Factory_Cal_Month = static_cast<int16_t>(c.month);
         if (c.year >= 0) state.Factory_Cal_Year = static_cast<int16_t>(c.year);

@@ -66,6 +66,10 @@ constexpr bool IsInstrumentId(int value) {
 // instrument's port open when one was found (returns true then).
 bool FindDevicePort(SharedState& state, Ports& ports, const std::function<void()>& saveConfig);
 
+// The values of the factory registers 128..135 on an open port (-1 for a
+// register that gave no two equal replies in three passes).
+std::array<int, 8> ReadFactoryRegisters(int port, Ports& ports);
+
 // Reads the factory registers 128..135 on the connected port and sets
 // Factory_Cal_Valid, Factory_Cal_Month, Factory_Cal_Year, Temp_Offset and
 // Temp_Slope (defaults 0 and 0.219 whenever the data is not plausible).

@@ -1281,8 +1281,7 @@ void Frm_Main::Timeradq_Timer() {
 
 void Frm_Main::lapseEndedUnattended() {
     closeWhenUnattendedRunEnds = false;
-    std::printf("trelvane: acquisition \"%s\" finished; data in %s\n", run_.acqName().c_str(),
-                run_.acquisitionPath().c_str());
+    std::printf("trelvane: %s\n", run_.finishedLine().c_str());
     std::fflush(stdout);
     QTimer::singleShot(0, this, [this] { close(); });
 }

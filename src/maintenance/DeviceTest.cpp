@@ -189,10 +189,10 @@ void DeviceTest::mnstatustest_Click() {
     ports_.status.setText(status::NoteLabel, "Open and close Trelvane Door to see sensing changes");
     ports_.status.setVisible(status::NoteLabel, true);
     // The identification found at connection stays when the probe gets no
-    // answer (and offline, where nothing is sent).
+    // valid identification (and offline, where nothing is sent).
     if (InstrumentInUse(s_)) {
         const int id = ProbeDevice(s_.config.Serial_COM, ports_.clock);
-        if (id >= 0) s_.Device_Id = static_cast<int16_t>(std::min(id, 32767));
+        if (IsInstrumentId(id)) s_.Device_Id = static_cast<int16_t>(id);
     }
     id_ = s_.Device_Id;
     show("SN" + std::to_string(id_));

@@ -7,6 +7,8 @@
 #include "maintenance/RegisterWrite.h"
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace trv {
 
@@ -83,17 +85,31 @@ bool FactorySettings::Cmd_temp_Click() {
     const LocalDateTime today = ports_.clock.now();
     const int month = today.month, year = today.year % 100;
     const std::array<int, 7> values = FactoryRegisterValues(month, year, offset, s_.Temp_Slope);
-    for (int i = 0; i < 7; ++i) {
-        const int reg = kFactoryFirstRegister + i;
-        if (!WriteRegisterAcknowledged(port, kWriteBank0, reg, values[static_cast<size_t>(i)],
-                                       ports_.clock)) {
-            runlog::error("Factory settings: register " + std::to_string(reg) +
-                          " was not acknowledged; sensor calibration not written");
-            ports_.prompter.show("Ops...Data Writing ERROR: reg(" + std::to_string(reg) +
-                                 ")... Check COM and Try again");
-            txt_mensaje = kNotCalibrated;
-            return false;
+    // The marker (register 128, 0 for a valid calibration) is cleared first
+    // and set last: a write that fails part-way leaves a calibration the
+    // next connection rejects, never a mix of old and new values it would
+    // take for a valid one.
+    std::vector<std::pair<int, int>> writes{{kFactoryFirstRegister, kFactoryMarkerCleared}};
+    for (int i = 1; i < 7; ++i)
+        writes.emplace_back(kFactoryFirstRegister + i, values[static_cast<size_t>(i)]);
+    writes.emplace_back(kFactoryFirstRegister, values[0]);
+    for (size_t w = 0; w < writes.size(); ++w) {
+        const auto [reg, value] = writes[w];
+        if (WriteRegisterAcknowledged(port, kWriteBank0, reg, value, ports_.clock)) continue;
+        runlog::error("Factory settings: register " + std::to_string(reg) +
+                      " was not acknowledged; sensor calibration not written" +
+                      (w > 0 ? " (the instrument's calibration is marked invalid)" : ""));
+        ports_.prompter.show("Ops...Data Writing ERROR: reg(" + std::to_string(reg) +
+                             ")... Check COM and Try again");
+        if (w > 0) {
+            ports_.prompter.show(
+                "The instrument now holds an incomplete sensor calibration, marked invalid: "
+                "the next connection uses the defaults (offset 0, slope 0.219) until a "
+                "calibration is written in full.");
+            s_.Factory_Cal_Valid = false;
         }
+        txt_mensaje = kNotCalibrated;
+        return false;
     }
     s_.Temp_Offset = offset;
     s_.Factory_Cal_Month = static_cast<int16_t>(month);

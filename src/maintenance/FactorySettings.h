@@ -25,6 +25,10 @@ std::string SerialLabel(int deviceId);
 std::string CalibratedLine(int month, int year);
 inline constexpr const char* kNotCalibrated = "NON Calibrated";
 
+// What register 128 holds while a calibration is being written (any value
+// but 0 makes the factory data invalid).
+inline constexpr int kFactoryMarkerCleared = 1;
+
 // Values of registers 128..134 for a calibration.
 std::array<int, 7> FactoryRegisterValues(int month, int year, double offset, double slope);
 

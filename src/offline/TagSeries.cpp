@@ -5,6 +5,7 @@
 #include "common/Numeric.h"
 #include "common/Prompter.h"
 #include "offline/OfflinePlots.h"
+#include "store/AcquisitionRecord.h"
 
 #include <algorithm>
 #include <array>
@@ -56,8 +57,12 @@ int loadTagMembers(const std::string& memberList, const std::string& projectFold
     std::vector<size_t> order(names.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::vector<LocalDateTime> starts;
-    for (const std::string& n : names)
-        starts.push_back(memberStart(n, now));
+    for (const std::string& n : names) {
+        // The exact start the acquisition kept, else its folder's name.
+        const auto exact = isSafeName(n) ? readAcquisitionStart(joinPath(projectFolder, n))
+                                         : std::nullopt;
+        starts.push_back(exact ? *exact : memberStart(n, now));
+    }
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return earlier(starts[a], starts[b]); });
 

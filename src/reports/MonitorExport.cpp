@@ -7,6 +7,7 @@
 #include "reports/ActivityFile.h"
 #include "reports/ReportLoad.h"
 #include "reports/ReportTypes.h"
+#include "store/AcquisitionRecord.h"
 
 #include <charconv>
 #include <cmath>
@@ -97,9 +98,7 @@ MonitorExportOutcome exportMonitorFiles(const MonitorExportRequest& rq, Prompter
     const std::string& folder = rq.acquisitionPath;
     const std::string countsPath = countsFilePath(folder);
     if (!fileExists(countsPath)) return fail("Activity file not Found");
-    const auto slash = folder.rfind('/');
-    const auto start =
-        acquisitionFolderTime(slash == std::string::npos ? folder : folder.substr(slash + 1));
+    const auto start = acquisitionStartTime(folder);
     if (!start)
         return fail("the folder name " + folder +
                     " is not an acquisition's start (yyyymmdd_hhmm): the readings have no time");

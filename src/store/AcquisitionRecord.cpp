@@ -1,10 +1,13 @@
 #include "store/AcquisitionRecord.h"
 
 #include "common/Files.h"
+#include "common/Numeric.h"
 #include "common/Prompter.h"
 #include "common/TextRecord.h"
 #include "store/ProjectFile.h"
 #include "store/StoreText.h"
+
+#include <ctime>
 
 namespace trv {
 
@@ -58,6 +61,72 @@ std::string createAcquisitionFolder(SharedState& s, const LocalDateTime& start,
     const std::string subproj = joinPath(folder, kSubprojFileName);
     ok = writeFileAtomic(subproj, subprojFileText(name, comments)) && ok;
     return ok ? folderName : "";
+}
+
+std::string startFileText(const LocalDateTime& t, int offset) {
+    const int a = offset < 0 ? -offset : offset;
+    return zeroPadded(t.year, 4) + "-" + zeroPadded(t.month, 2) + "-" + zeroPadded(t.day, 2) +
+           "T" + zeroPadded(t.hour, 2) + ":" + zeroPadded(t.minute, 2) + ":" +
+           zeroPadded(t.second, 2) + (offset < 0 ? "-" : "+") + zeroPadded(a / 60, 2) + ":" +
+           zeroPadded(a % 60, 2) + "\r\n";
+}
+
+namespace {
+
+// Minutes east of UTC of a local time, as the computer's time zone gives it.
+int utcOffsetMinutes(const LocalDateTime& t) {
+    std::tm tmv{};
+    tmv.tm_year = t.year - 1900;
+    tmv.tm_mon = t.month - 1;
+    tmv.tm_mday = t.day;
+    tmv.tm_hour = t.hour;
+    tmv.tm_min = t.minute;
+    tmv.tm_sec = t.second;
+    tmv.tm_isdst = -1;
+    if (std::mktime(&tmv) == static_cast<std::time_t>(-1)) return 0;
+    return static_cast<int>(tmv.tm_gmtoff / 60);
+}
+
+} // namespace
+
+bool writeAcquisitionStart(const std::string& folder, const LocalDateTime& start) {
+    return writeFileAtomic(joinPath(folder, kStartFileName),
+                           startFileText(start, utcOffsetMinutes(start)));
+}
+
+std::optional<LocalDateTime> readAcquisitionStart(const std::string& folder) {
+    const auto text = readStoreFile(joinPath(folder, kStartFileName));
+    // yyyy-mm-ddThh:mm:ss+hh:mm
+    constexpr size_t kLength = 25;
+    if (!text || text->size() < kLength) return std::nullopt;
+    const std::string& x = *text;
+    const std::string shape = "dddd-dd-ddTdd:dd:dd?dd:dd";
+    for (size_t i = 0; i < kLength; ++i) {
+        const char c = x[i];
+        const bool ok = shape[i] == 'd'   ? (c >= '0' && c <= '9')
+                        : shape[i] == '?' ? (c == '+' || c == '-')
+                                          : c == shape[i];
+        if (!ok) return std::nullopt;
+    }
+    if (x.find_first_not_of("\r\n", kLength) != std::string::npos) return std::nullopt;
+    auto field = [&](size_t at, size_t len) { return std::stoi(x.substr(at, len)); };
+    LocalDateTime t;
+    t.year = field(0, 4);
+    t.month = field(5, 2);
+    t.day = field(8, 2);
+    t.hour = field(11, 2);
+    t.minute = field(14, 2);
+    t.second = field(17, 2);
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.hour > 23 || t.minute > 59 ||
+        t.second > 59 || fromSerialDays(toSerialDays(t)).day != t.day)
+        return std::nullopt;
+    return t;
+}
+
+std::optional<LocalDateTime> acquisitionStartTime(const std::string& folder) {
+    if (auto t = readAcquisitionStart(folder)) return t;
+    const auto slash = folder.find_last_of('/');
+    return acquisitionFolderTime(slash == std::string::npos ? folder : folder.substr(slash + 1));
 }
 
 std::string readAcquisitionName(const std::string& folder) {

@@ -6,6 +6,7 @@
 #include "common/Clock.h"
 #include "store/Module1.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,22 @@ std::string freeAcquisitionFolderName(const std::string& projectFolder, const Lo
 // file could not be written.
 std::string createAcquisitionFolder(SharedState& s, const LocalDateTime& start,
                                     const std::string& name, const std::string& comments);
+
+// start.dat: the exact start of the acquisition recorded in the folder, one
+// line "yyyy-mm-ddThh:mm:ss+hh:mm" (local time and its offset from UTC),
+// written with the first record. The folder's name gives only a minute, and
+// not always the start's (a restart in the minute of another run, a blank
+// taken during the run).
+inline constexpr const char* kStartFileName = "start.dat";
+std::string startFileText(const LocalDateTime& start, int utcOffsetMinutes);
+// Writes start.dat with the offset the computer's time zone gives at `start`.
+bool writeAcquisitionStart(const std::string& folder, const LocalDateTime& start);
+// The local start time start.dat holds (to the second); nothing when the
+// file is missing or damaged.
+std::optional<LocalDateTime> readAcquisitionStart(const std::string& folder);
+// The start of the acquisition in `folder` (a path): start.dat, else the
+// minute of the folder's name; nothing when neither tells it.
+std::optional<LocalDateTime> acquisitionStartTime(const std::string& folder);
 
 // The first item of the folder's subproj.dat; empty when missing or unreadable.
 std::string readAcquisitionName(const std::string& folder);

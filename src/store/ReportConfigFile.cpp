@@ -97,10 +97,10 @@ int loadReportConfig(SharedState& s, int userFlag, Prompter& prompter, Locale& l
             s.report = c;
             return c.User_defined;
         }
+        // Defaults (nothing to load): a write that fails is said as a write,
+        // the file as it was is no reason to complain about.
         resetReportConfig(s, locale);
-        if (!writeFileAtomic(path, reportConfigText(s.report, userFlag)))
-            throw RecordError("repoconf.dat not written");
-        s.report.User_defined = static_cast<int16_t>(userFlag);
+        saveReportConfig(s, userFlag, prompter);
         return 0;
     } catch (const RecordError&) {
         prompter.show(kReportConfigLoadError);

@@ -366,6 +366,88 @@ TEST(RunCalibration, ReadBlankDuringARecordingWithAutoZeroOnKeepsRecording) {
     g.run->Stop();
 }
 
+// A recording of 20-sample blocks, manual calibration on and Auto Zero off,
+// with a blank pressed after one block and a quarter.
+struct BlankInRun : RunFixture {
+    explicit BlankInRun(int lapseMinutes = 30000) {
+        run->setAutoCalibration(false);
+        run->calibration().ManualCalibrationOn();
+        run->calibration().AutoZero_Click(false);
+        s.setup.RT_Buffer = 20;
+        s.setup.DSP_Interval = 5;
+        s.setup.Threshold_Counter = 30;
+        s.setup.Aq_lapse = static_cast<int16_t>(lapseMinutes);
+        EXPECT_TRUE(play());
+        for (int i = 0; i < 25; ++i)
+            tick();
+        run->calibration().Cmd_readblank_Click();
+        EXPECT_TRUE(s.Blank_Mode);
+    }
+};
+
+// Switching Auto Zero on, or manual calibration off, while the blank is
+// being taken gives the blank up: the run records on and ends at its lapse.
+TEST(RunCalibration, AutoZeroOnDuringABlankGivesItUpAndTheRunRecordsOn) {
+    for (const bool manualOff : {false, true}) {
+        SCOPED_TRACE(manualOff ? "manual calibration off" : "Auto Zero on");
+        BlankInRun f(1);
+        for (int i = 0; i < 3; ++i)
+            f.tick();
+        if (manualOff)
+            f.run->calibration().ManualCalibrationOff();
+        else
+            f.run->calibration().AutoZero_Click(true);
+        EXPECT_FALSE(f.s.Blank_Mode);
+        EXPECT_FALSE(f.fake.status.visible["lblcalibrando"]);
+        EXPECT_LT(f.ticksUntilStopped(3000), 3000) << "the run never ended";
+        EXPECT_TRUE(f.run->finished());
+        EXPECT_GE(countsRecordCount(countsFilePath(f.acqPath())), 30);
+        EXPECT_EQ(readAcquisitionName(f.acqPath()), "Run A");
+    }
+}
+
+// Samples held during the blank are not held samples of the first block
+// recorded after it.
+TEST(RunCalibration, HeldSamplesOfTheBlankDoNotCountInTheNextBlock) {
+    BlankInRun f;
+    for (int i = 0; i < 22; ++i) // past the blank's first block end
+        f.tick();
+    ASSERT_TRUE(f.s.Blank_Mode);
+    f.sim->updateFaults([](sim::SimFaults& x) { x.badHighNext = 4 * 5; });
+    long ticks = 0;
+    while (f.s.Blank_Mode && ticks++ < 500)
+        f.tick();
+    ASSERT_FALSE(f.s.Blank_Mode);
+    ASSERT_EQ(f.sim->faults().badHighNext, 0); // all five held before the blank ended
+    for (int i = 0; i < 20; ++i)
+        f.tick();
+    EXPECT_EQ(f.run->blocksDropped(), 0);
+    EXPECT_EQ(countsRecordCount(countsFilePath(f.acqPath())), 1);
+    f.run->Stop();
+}
+
+// A block is stored when at most a tenth of its ticks held a sample, and
+// dropped beyond that.
+TEST(RunComErrors, ABlockWithMoreThanATenthHeldIsDropped) {
+    for (const auto& [heldTicks, stored] : {std::pair{3, true}, std::pair{4, false}}) {
+        SCOPED_TRACE(heldTicks);
+        RunFixture f;
+        f.run->setAutoCalibration(false);
+        f.run->setAutoZero(true);
+        f.s.setup.RT_Buffer = 30;
+        ASSERT_TRUE(f.play());
+        for (int i = 0; i < 40; ++i) // a block and a third
+            f.tick();
+        f.sim->updateFaults([&](sim::SimFaults& x) { x.badHighNext = 4 * heldTicks; });
+        for (int i = 0; i < 20; ++i)
+            f.tick();
+        EXPECT_EQ(f.run->blocksEnded(), 2);
+        EXPECT_EQ(f.run->blocksDropped(), stored ? 0 : 1);
+        EXPECT_EQ(countsRecordCount(countsFilePath(f.acqPath())), stored ? 2 : 1);
+        f.run->Stop();
+    }
+}
+
 struct ComErrors : RunFixture {
     ComErrors() {
         run->setAutoCalibration(false);

@@ -77,6 +77,7 @@ TEST(RunFaults, AFullDiskStopsRawSavingButNotCountsAndTheLapseStillEnds) {
     const long ticks = f.ticksUntilStopped(5000);
     EXPECT_LT(ticks, 5000) << "the lapse never ended";
     EXPECT_TRUE(f.run->finished());
+    EXPECT_EQ(f.run->sampleIndex(), 0); // the link answers: the lapse ends with a block
 
     EXPECT_EQ(rawCalls, 3); // raw saving stopped at its first failure
     EXPECT_EQ(countsRecordCount(countsFilePath(f.acqPath())), 10);
@@ -89,6 +90,11 @@ TEST(RunFaults, AFullDiskStopsRawSavingButNotCountsAndTheLapseStillEnds) {
     EXPECT_TRUE(log.has("raw data saving stopped for the rest of the acquisition"));
     EXPECT_TRUE(log.has("block 11 at minute 0: counts record not written"));
     EXPECT_TRUE(log.has("finished at its lapse"));
+    // The unattended run's last line names the blocks the files lack.
+    EXPECT_EQ(f.run->finishedLine(),
+              "acquisition \"Autorun project\" finished; data in " + f.acqPath() +
+                  "; 10 blocks recorded, 0 dropped, " +
+                  std::to_string(f.run->blocksEnded() - 10) + " not saved");
 }
 
 // The instrument's program is killed (the pty goes away) and started again
@@ -141,6 +147,114 @@ TEST(RunFaults, APulledLinkIsReopenedAndTheGapShowsInTheRecordTimes) {
     EXPECT_TRUE(log.has("answers again after reopening the port"));
 }
 
+// Ticks while the port is gone hold the block's own previous sample: the
+// block with a few of them is stored without a sample of the block before.
+TEST(RunFaults, TicksWithoutThePortHoldTheBlocksOwnPreviousSample) {
+    FaultRun f(30000);
+    f.s.setup.RT_Buffer = 100;
+    f.run->setReopenSeconds(0.2);
+    long heldRows = 0, foreignRows = 0;
+    f.run->setOnSampleStored([&](int i, SignalBlock& raw) {
+        if (!f.run->linkDown() || i == 0) return;
+        ++heldRows;
+        for (int b = 0; b < kChannels; ++b)
+            if (raw.at(b, i) != raw.at(b, i - 1)) {
+                ++foreignRows;
+                break;
+            }
+    });
+    ASSERT_TRUE(f.play());
+    for (int i = 0; i < 150; ++i) // the second block half done
+        f.tick();
+    f.sims.stop(1);
+    while (!f.run->linkDown() || CommIsOpen(1))
+        f.tick();
+    f.tick();
+    f.sim = &f.sims.start(1, RunFixture::defaultSim());
+    for (int i = 0; i < 50 && f.run->blocksEnded() < 2; ++i)
+        f.tick();
+    ASSERT_EQ(f.run->blocksEnded(), 2);
+    EXPECT_GT(heldRows, 0);
+    EXPECT_EQ(foreignRows, 0);
+    EXPECT_EQ(f.run->blocksRecorded(), 2); // at most a tenth held
+}
+
+// An instrument that goes silent with its port open: once the link counts
+// as down the ticks send nothing (only the reopening probes it), and the
+// run ends at its lapse in the middle of its block without storing it.
+TEST(RunFaults, ASilentInstrumentIsNotWaitedOnAndTheLapseStillEnds) {
+    LogFile log;
+    FaultRun f(1);
+    f.s.setup.RT_Buffer = 2000; // 140 s blocks
+    f.run->setReopenSeconds(20);
+    ASSERT_TRUE(f.play());
+    for (int i = 0; i < 300; ++i)
+        f.tick();
+    f.sims.stop(1);
+    while (!f.run->linkDown())
+        f.tick();
+    sim::SimOptions silent = RunFixture::defaultSim();
+    silent.faults.silentAfter = 0;
+    f.sim = &f.sims.start(1, silent);
+    const long ticks = f.ticksUntilStopped(3000);
+    EXPECT_TRUE(f.run->finished());
+    EXPECT_LE(ticks, 600); // 39 s after the link went down at 21 s
+    EXPECT_EQ(f.run->elapsedMinutes(), 1);
+    long samples = 0;
+    for (const auto& fr : f.sim->frames())
+        samples += fr[2] == 0x30;
+    EXPECT_EQ(samples, 0);
+    EXPECT_GE(f.sim->framesReceived(), 1); // probed on reopening
+    EXPECT_EQ(f.run->blocksRecorded(), 0);
+    EXPECT_TRUE(log.has("samples) is not stored"));
+}
+
+// After a link loss the run records only from the instrument it started
+// with: another identification value, or the same one with other factory
+// data, keeps the link down and is said; the first instrument back records.
+TEST(RunFaults, AnotherInstrumentOnThePortIsNotRecorded) {
+    LogFile log;
+    FaultRun f(30000);
+    f.s.Device_Id = 96;
+    ASSERT_TRUE(f.s.Factory_Cal_Valid);
+    ASSERT_TRUE(f.play());
+    for (int i = 0; i < 2 * 20; ++i)
+        f.tick();
+    ASSERT_EQ(f.run->blocksRecorded(), 2);
+    struct Case {
+        int id;
+        double offset;
+        bool same;
+    };
+    for (const Case c : {Case{50, 0.5, false}, Case{96, -2.5, false}, Case{96, 0.5, true}}) {
+        SCOPED_TRACE(c.id);
+        f.sims.stop(1);
+        while (!f.run->linkDown())
+            f.tick();
+        sim::SimOptions o = RunFixture::defaultSim();
+        o.identification = c.id;
+        o.model.factory = sim::factoryData(6, 24, c.offset, 0.219);
+        f.sim = &f.sims.start(1, o);
+        const int before = f.run->blocksRecorded();
+        for (int i = 0; i < 200; ++i) // two reopenings
+            f.tick();
+        const std::string line = "a different instrument (id " + std::to_string(c.id) +
+                                 ") answers on COM1; not recording from it";
+        if (c.same) {
+            EXPECT_FALSE(f.run->linkDown());
+            EXPECT_GT(f.run->blocksRecorded(), before);
+        } else {
+            EXPECT_TRUE(f.run->linkDown());
+            EXPECT_EQ(f.run->blocksRecorded(), before);
+            EXPECT_EQ(f.fake.status.current["statusLine"], line);
+            EXPECT_EQ(f.printedWith(line), 1);
+            EXPECT_TRUE(log.has(line));
+        }
+    }
+    EXPECT_EQ(static_cast<int>(readCounts(countsFilePath(f.acqPath())).size()),
+              f.run->blocksRecorded());
+}
+
 // A temperature reading that gets no reply is stored as 0 (no reading),
 // never as the value a missing reply computes to.
 TEST(RunFaults, ATemperatureWithoutReplyIsNotStored) {
@@ -191,6 +305,15 @@ TEST(RunFaults, ARestartInTheSameMinuteNeverSharesTheKilledRunsFiles) {
     EXPECT_EQ(fileSize(joinPath(first, "0.bin")), rawSize);
     for (const CountsRecord& r : readCounts(countsFilePath(again.acquisitionPath())))
         EXPECT_EQ(r.minutes, 0);
+    // The folder's name is a minute late: the exact start is kept beside.
+    auto startOf = [](const AcquisitionRun& r) {
+        LocalDateTime t = fromSerialDays(r.startTime());
+        t.millisecond = 0;
+        return t;
+    };
+    EXPECT_EQ(startOf(again).minute, 30);
+    EXPECT_EQ(acquisitionStartTime(again.acquisitionPath()), startOf(again));
+    EXPECT_EQ(acquisitionStartTime(first), startOf(*f.run));
 }
 
 // A clock set back ten minutes right after Play, and again an hour later

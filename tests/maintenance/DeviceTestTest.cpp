@@ -170,6 +170,24 @@ TEST(DeviceTestRun, EarlyEnds) {
     }
 }
 
+// The identification probe at the start takes only a valid identification
+// (10 to 250): any other answer keeps the connection's.
+TEST(DeviceTestRun, AnInvalidIdentificationKeepsTheConnectionsId) {
+    for (const auto& [reply, id] : std::vector<std::pair<std::vector<uint8_t>, int>>{
+             {{1, 0}, 96}, {{0, 5}, 96}, {{0, 50}, 50}}) {
+        SCOPED_TRACE(id);
+        sim::SimOptions o = SimPorts::quiet();
+        o.faults.probeReply = reply;
+        ConnectedBench bench(o);
+        for (Answer a : {Answer::Ok, Answer::Ok, Answer::Ok, Answer::No})
+            bench.fake.prompter.answer(a);
+        DeviceTest test(bench.s, bench.fake.ports);
+        EXPECT_EQ(RunDeviceTestHeadless(test, bench.fake.clock), TestEnd::Declined);
+        EXPECT_EQ(bench.s.Device_Id, id);
+        EXPECT_EQ(test.recordPath(), bench.home / ("testdev" + std::to_string(id) + ".txt"));
+    }
+}
+
 TEST(DeviceTestRun, RefusedDuringAnAcquisition) {
     FakePorts fake;
     SharedState s;

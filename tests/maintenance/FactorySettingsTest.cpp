@@ -4,6 +4,7 @@
 
 #include "MaintenanceFixture.h"
 #include "common/Numeric.h"
+#include "device/COM_Module.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,44 @@ TEST(FactorySettings, NotCalibratedPaths) {
     EXPECT_EQ(
         bench.fake.prompter.texts(),
         std::vector<std::string>{"Ops...Data Writing ERROR: reg(128)... Check COM and Try again"});
+}
+
+// A write that fails part-way never leaves a mix of old and new values that
+// reads as a valid calibration: the next connection falls back to the
+// defaults, or, when nothing was written, reads the old calibration.
+TEST(FactorySettings, AWriteFailingPartWayLeavesNoValidMixedCalibration) {
+    for (const int refused : {132, 128}) {
+        SCOPED_TRACE(refused);
+        sim::SimOptions o = SimPorts::quiet();
+        o.model.factory = sim::factoryData(6, 24, 0.5, 0.219);
+        o.faults.refusedRegister = refused;
+        ConnectedBench bench(o);
+        ReadFactoryCalibration(bench.s, bench.fake.ports);
+        ASSERT_TRUE(bench.s.Factory_Cal_Valid);
+        bench.sim->setPlateTemperature(25.0);
+        FactorySettings f(bench.s, bench.fake.ports);
+        f.open();
+        const int raw = DeviceQuery(3, op::ReadTemperature, 0, 0);
+        f.txt_set_temp = std::to_string(raw * 0.219 - 2.5); // a new offset of -2.5
+        EXPECT_FALSE(f.Cmd_temp_Click());
+        EXPECT_EQ(f.txt_mensaje, "NON Calibrated");
+        const auto texts = bench.fake.prompter.texts();
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(texts[0], "Ops...Data Writing ERROR: reg(" + std::to_string(refused) +
+                                ")... Check COM and Try again");
+        EXPECT_EQ(texts.size(), refused == 128 ? 1u : 2u);
+        SharedState next = bench.s;
+        ReadFactoryCalibration(next, bench.fake.ports);
+        if (refused == 128) { // nothing was written
+            EXPECT_TRUE(next.Factory_Cal_Valid);
+            EXPECT_DOUBLE_EQ(next.Temp_Offset, 0.5);
+            EXPECT_EQ(next.Factory_Cal_Month, 6);
+        } else {
+            EXPECT_FALSE(next.Factory_Cal_Valid);
+            EXPECT_DOUBLE_EQ(next.Temp_Offset, 0.0);
+            EXPECT_DOUBLE_EQ(next.Temp_Slope, 0.219);
+        }
+    }
 }
 
 } // namespace

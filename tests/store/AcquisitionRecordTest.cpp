@@ -26,6 +26,37 @@ TEST(AcquisitionRecord, SubprojWrittenAndReadBackByteForByte) {
     EXPECT_EQ(readAcquisitionComments(f.dir.path()), "first line \r\nthird, with 'quotes'");
 }
 
+// The exact start is preferred to the folder's minute; a damaged or missing
+// start.dat falls back to the folder name.
+TEST(AcquisitionRecord, TheStartFileOrElseTheFolderName) {
+    const LocalDateTime t{2024, 3, 15, 9, 30, 2, 0};
+    EXPECT_EQ(startFileText(t, 60), "2024-03-15T09:30:02+01:00\r\n");
+    EXPECT_EQ(startFileText(t, -330), "2024-03-15T09:30:02-05:30\r\n");
+    const LocalDateTime minute{2024, 3, 15, 9, 31, 0, 0};
+    struct Case {
+        const char* text; // nullptr: no start.dat
+        LocalDateTime start;
+    };
+    for (const Case& c : std::vector<Case>{{"2024-03-15T09:30:02-05:30\r\n", t},
+                                           {"2024-03-15T09:30:02+00:00", t},
+                                           {"2024-02-30T09:30:02+00:00\r\n", minute},
+                                           {"2024-03-15 09:30:02+00:00\r\n", minute},
+                                           {"2024-03-15T09:30:02+00:00 x\r\n", minute},
+                                           {"", minute},
+                                           {nullptr, minute}}) {
+        SCOPED_TRACE(c.text ? c.text : "none");
+        StoreFixture f;
+        const std::string folder = f.dir / "20240315_0931";
+        ASSERT_TRUE(makeFolder(folder));
+        if (c.text) f.dir.write("20240315_0931/start.dat", c.text);
+        EXPECT_EQ(acquisitionStartTime(folder), c.start);
+    }
+    StoreFixture f;
+    ASSERT_TRUE(writeAcquisitionStart(f.dir.path(), t));
+    EXPECT_EQ(readAcquisitionStart(f.dir.path()), t);
+    EXPECT_EQ(acquisitionStartTime(f.dir / "notatime"), std::nullopt);
+}
+
 TEST(AcquisitionRecord, CreateSavesTheProjectIntoTheFolderAndComesBack) {
     StoreFixture f;
     std::string project = f.useProject(3);
