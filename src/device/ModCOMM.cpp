@@ -1,4 +1,5 @@
 #include "device/ModCOMM.h"
+#include "device/PortTimeouts.h"
 
 #include "common/RunLog.h"
 

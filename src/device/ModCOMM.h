@@ -85,11 +85,6 @@ std::string ResolvePortName(const std::string& name);
 // to; case does not matter). False when the text is malformed.
 bool ParseLineSettings(const std::string& text, LineSettings& settings);
 
-// The time-outs CommOpen gives every port it opens. The defaults suit the
-// instrument's line; tests that run thousands of link faults shorten them.
-const CommTimeouts& CommOpenTimeouts();
-void SetCommOpenTimeouts(const CommTimeouts& timeouts);
-
 // Opens port `port` (1..16) on device `name` with the settings text. 0 on
 // success; -1 when the entry is already open ("Port in use."); else the
 // failure code. A failure after the device was opened leaves the entry open:

@@ -6,6 +6,7 @@
 #include "acquisition/DataFiles.h"
 #include "common/Files.h"
 #include "device/ModCOMM.h"
+#include "device/PortTimeouts.h"
 #include "store/ConfigFile.h"
 #include "store/PlateFormat.h"
 
