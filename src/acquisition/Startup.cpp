@@ -4,6 +4,7 @@
 
 #include "common/Numeric.h"
 #include "store/ConfigFile.h"
+#include "store/DetectionThreshold.h"
 #include "store/ProjectFile.h"
 #include "store/ReportConfigFile.h"
 
@@ -72,11 +73,9 @@ std::string plateFormatCaption(const std::string& plateFormat) {
 
 std::string detectionText(const ProjectSetup& setup) {
     static const char* const names[] = {"C.elegans", "Zebrafish", "Echinococcus", "Drosophila"};
-    static const int usualSnrX10[] = {18, 28, 18, 8};
     const int organism = setup.Mn[0][0];
     const bool known = organism >= 0 && organism <= 3;
-    int snrX10 = setup.Mn[0][3];
-    if (snrX10 == 0 && known) snrX10 = usualSnrX10[organism];
+    const int snrX10 = detectionSnrX10(setup);
     return "Detection Mode" + std::to_string(setup.DSP_Method) + ", " +
            (known ? names[organism] : "") + " [snr " + fixedDecimals(snrX10 / 10.0, 1) + "]";
 }

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -42,6 +43,21 @@ const char* const kHelp =
     "Batch work on stored acquisitions: trelvane-cli --help. The simulated instrument:\n"
     "trelvane-sim --help.\n";
 
+// True when Qt would find no display to open: no platform chosen (by
+// QT_QPA_PLATFORM or -platform) and neither an X nor a Wayland display.
+bool noDisplayToOpen(int argc, char** argv) {
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    if (set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY"))
+        return false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +72,14 @@ int main(int argc, char** argv) {
             std::printf("trelvane %s\n", TRELVANE_VERSION);
             return 0;
         }
+    }
+    // Qt would abort with a page about platform plugins; one line says what
+    // to do instead.
+    if (noDisplayToOpen(argc, argv)) {
+        std::fputs("trelvane: no display; to record the current project without one, run: "
+                   "QT_QPA_PLATFORM=offscreen trelvane /run\n",
+                   stderr);
+        return 1;
     }
     // A file-size limit makes a data write fail (and the run say so) instead
     // of ending the program in the middle of an acquisition.

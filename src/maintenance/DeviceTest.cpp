@@ -1,5 +1,6 @@
 #include "maintenance/DeviceTest.h"
 
+#include "common/Desktop.h"
 #include "common/Files.h"
 #include "common/HeadlessPorts.h"
 #include "common/Numeric.h"
@@ -384,7 +385,7 @@ void DeviceTest::doStep() {
                             std::to_string(TestPercentage(levels_[static_cast<size_t>(b)])) + "%");
         append(lines);
     } else if (st == 100) {
-        ports_.desktop.openDocument(recordPath_);
+        openForUser(ports_.desktop, ports_.prompter, recordPath_);
     }
 }
 

@@ -92,6 +92,10 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
         loadOfflineConfiguration(folder, programFolder, config_, ports_.prompter);
         return config_.loaded();
     };
+    h.loadProjectConfiguration = [this, programFolder](const std::string& folder) {
+        loadOfflineConfiguration(folder, programFolder, projectConfig_, ports_.prompter);
+        return projectConfig_.loaded();
+    };
     h.fillGroupLists = [this] {
         stopPageLoad();
         track_.release();
@@ -102,7 +106,7 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
     };
     h.settings = [this] {
         const ProjectSetup& s = config_.setup;
-        return LoadedSettings{s.Plate_format, s.Organism(), s.DSP_Method, s.SNRx10()};
+        return LoadedSettings{s.Plate_format, s.Organism(), s.DSP_Method, config_.snrTimesTen()};
     };
     h.showGroupActivity = [this] {
         plots_.showGroupActivity(Picreal->surface(), source(), ports_.prompter);
@@ -112,7 +116,13 @@ Frm_offline::Frm_offline(const std::string& programFolder, Ports& ports, QWidget
         track_.release();
         plots_.release();
     };
-    h.openGroupEditor = [this] { openGroupEditor(); };
+    h.clearView = [this] {
+        stopPageLoad();
+        track_.release();
+        plots_.forget(Picreal->surface());
+        Picreal->update();
+    };
+    h.openGroupEditor = [this] { return openGroupEditor(); };
     views.analyze = [this] { analyze(); };
     resize(1100, 700);
 }
@@ -134,7 +144,7 @@ void Frm_offline::build() {
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);
     columns->setContentsMargins(6, 4, 6, 6);
-    columns->addWidget(buildLeft(), 2);
+    columns->addWidget(buildLeft(), 3);
     columns->addWidget(buildRight(), 5);
     setCentralWidget(central);
 }
@@ -155,6 +165,7 @@ QWidget* Frm_offline::buildLeft() {
     v->addLayout(headers);
 
     Listpj = named(new QListWidget(left), "Listpj");
+    Listpj->setMinimumWidth(300);
     Listpj->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Listpj->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Listpj->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -190,7 +201,11 @@ QWidget* Frm_offline::buildRight() {
     auto* v = new QVBoxLayout(right);
     v->setContentsMargins(0, 0, 0, 0);
 
+    // Two rows of buttons: the views, then the track button, the ".bmp" box
+    // and "Report", whose long caption is cut rather than widening the
+    // window, so that every control stays in sight at the default size.
     auto* buttons = new QHBoxLayout;
+    auto* reportRow = new QHBoxLayout;
     Cmd_leegroups =
         named(new QPushButton(QStringLiteral("[Group Activity]"), right), "Cmd_leegroups");
     cmdchannels = named(new QPushButton(QStringLiteral("Channel Signal"), right), "cmdchannels");
@@ -200,14 +215,18 @@ QWidget* Frm_offline::buildRight() {
     cmd_track =
         named(new QPushButton(QStringLiteral("Single Animal Path Tracking"), right), "cmd_track");
     chk_bmp = named(new QCheckBox(QStringLiteral("->.bmp"), right), "chk_bmp");
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{Cmd_leegroups, cmdchannels, Cmd_barplot, Cmd_gridplot,
-                                         Cmd_lineplot, cmd_track, chk_bmp})
+    for (QWidget* w : std::initializer_list<QWidget*>{Cmd_leegroups, cmdchannels, Cmd_barplot,
+                                                      Cmd_gridplot, Cmd_lineplot})
         buttons->addWidget(w);
     buttons->addStretch(1);
     Cmd_report = named(new QPushButton(QStringLiteral("[ REPORT ]"), right), "Cmd_report");
-    buttons->addWidget(Cmd_report);
+    Cmd_report->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    Cmd_report->setMinimumWidth(160);
+    reportRow->addWidget(cmd_track);
+    reportRow->addWidget(chk_bmp);
+    reportRow->addWidget(Cmd_report, 1);
     v->addLayout(buttons);
+    v->addLayout(reportRow);
 
     auto* middle = new QHBoxLayout;
     auto* plotColumn = new QVBoxLayout;

@@ -66,9 +66,11 @@ class Frm_offline : public QMainWindow {
     void bindStatus(QtStatusView& view);
 
     OfflineBrowser& browser() { return browser_; }
-    // The configuration of the folder the browser last loaded, and the views
-    // of the chosen acquisition.
+    // The configuration of the chosen acquisition, the configuration of the
+    // project last expanded (kept apart), and the views of the chosen
+    // acquisition.
     OfflineConfiguration& configuration() { return config_; }
+    const OfflineConfiguration& projectConfiguration() const { return projectConfig_; }
     OfflinePlots& plots() { return plots_; }
     // The track view of a 6-well acquisition ("Single Animal Path Tracking").
     TrackSession& tracks() { return track_; }
@@ -109,8 +111,10 @@ class Frm_offline : public QMainWindow {
     // Right button on the plot surface: the pop-up menu of the view shown
     // (null in the track view, which pops its own up).
     QMenu* surfaceMenu() const;
-    // "Plate Config": the plot surface becomes the plate editor.
-    void openGroupEditor();
+    // "Plate Config": the plot surface becomes the plate editor of the
+    // chosen acquisition, named in the window's caption. False, after a
+    // message, when there is no acquisition or plate layout to edit.
+    bool openGroupEditor();
     // "EXIT Group Edition": save or discard, then the bar plot again.
     void cmdcancelgrups_Click();
     // The last drawn line plot, and the open group editor (null when none).
@@ -161,6 +165,7 @@ class Frm_offline : public QMainWindow {
     Ports& ports_;
     OfflineBrowser browser_;
     OfflineConfiguration config_;
+    OfflineConfiguration projectConfig_;
     OfflinePlots plots_;
     TrackSession track_{plots_};
     bool opened_ = false;

@@ -1,11 +1,9 @@
 // The offline window's kinetics line plot, the exports of the plot surface's
-
-#include "display/NamedWidgetQt.h"
 // pop-up menus and the group editor on the plot surface.
-#include "display/NamedWidgetQt.h"
 #include "offline/Frm_offline.h"
 
 #include "common/Numeric.h"
+#include "display/NamedWidgetQt.h"
 #include "display/SurfaceQt.h"
 #include "offline/OfflineExports.h"
 #include "store/AcquisitionRecord.h"
@@ -142,9 +140,11 @@ void Frm_offline::wireTools() {
     QAction* editGroups = mnplate->addAction(QStringLiteral("Edit Plate Groups"));
     editGroups->setObjectName(QStringLiteral("mn_editgroups"));
     connect(editGroups, &QAction::triggered, this, [this] {
-        browser_.c.plotButtonsEnabled = false;
-        openGroupEditor();
-        if (!regroup_) after([&] { browser_.c.plotButtonsEnabled = true; });
+        after([&] {
+            const bool before = browser_.c.plotButtonsEnabled;
+            browser_.c.plotButtonsEnabled = false;
+            if (!openGroupEditor()) browser_.c.plotButtonsEnabled = before;
+        });
     });
 }
 
@@ -244,15 +244,26 @@ void Frm_offline::exportBmp(const char* fileName) {
 
 // --- group editor ---------------------------------------------------------------
 
-void Frm_offline::openGroupEditor() {
-    if (browser_.chosenFolder().empty() || !config_.loaded()) return;
+bool Frm_offline::openGroupEditor() {
+    const std::string& folder = browser_.chosenFolder();
+    if (folder.empty()) {
+        ports_.prompter.show(kChooseAcquisitionFirst);
+        return false;
+    }
+    if (!config_.loaded() || config_.folder != folder) {
+        ports_.prompter.show(kNoPlateToEdit + folder);
+        return false;
+    }
     regroup_ = std::make_unique<RegroupSession>(config_, ports_, Picreal->surface());
+    setWindowTitle(QString::fromLatin1(Caption) + QStringLiteral("  [Plate Config: ") +
+                   q(regroup_->folder()) + QStringLiteral("]"));
     plots_.viewMode = offlineview::GroupEditor;
     Combo_sets->clear();
     for (const std::string& size : regroup_->setSizes())
         Combo_sets->addItem(q(size));
     Combo_sets->setCurrentIndex(regroup_->setSizes().empty() ? -1 : regroup_->initialSetSize());
     showEditorControls();
+    return true;
 }
 
 void Frm_offline::showEditorControls() {
@@ -285,13 +296,14 @@ void Frm_offline::cmdcancelgrups_Click() {
 }
 
 void Frm_offline::leaveGroupEditor(bool save) {
-    const std::string folder = browser_.chosenFolder();
-    bool saved = false;
+    // The groups go back into the folder the editor was opened for.
+    const std::string folder = regroup_->folder();
     if (save) {
-        saved = regroup_->save(folder);
+        const bool saved = regroup_->save();
         ports_.prompter.show(saved ? std::string(kGroupsSaved) : kGroupsSaveError + folder);
     }
     regroup_.reset();
+    setWindowTitle(QString::fromLatin1(Caption));
     Framegrup->hide();
     Listpj->setEnabled(true);
     browser_.c.plotButtonsEnabled = true;

@@ -1,5 +1,6 @@
 #include "offline/MonitorFilesMenu.h"
 
+#include "common/Desktop.h"
 #include "reports/MonitorExport.h"
 
 #include <charconv>
@@ -45,7 +46,9 @@ bool exportMonitorFilesFromBrowser(const std::string& acquisitionFolder,
         ports.prompter.message("Monitor files not written: " + out.error, Buttons::Ok, kTitle);
         return false;
     }
-    ports.desktop.showInFolder(out.files.front());
+    // Without a file manager the user still learns where the files went.
+    if (!ports.desktop.showInFolder(out.files.front()))
+        ports.prompter.show(noViewerMessage(out.files.front()));
     return true;
 }
 

@@ -119,9 +119,10 @@ void OfflineBrowser::expand(int index) {
     const std::string project = list_.projectAt(index);
     list_.setExpanded(project, !list_.expanded(project));
     list_.rebuild();
-    // The configuration of the project the user expanded or collapsed.
+    // The configuration of the project the user expanded or collapsed, kept
+    // apart from the chosen acquisition's.
     list_.currentFolderPath = list_.projectPath(project) + "/";
-    if (hooks_.loadConfiguration) hooks_.loadConfiguration(list_.currentFolderPath);
+    if (hooks_.loadProjectConfiguration) hooks_.loadProjectConfiguration(list_.currentFolderPath);
     c.cmdchannelsEnabled = false;
     c.Cmd_analyzeEnabled = false;
     c.Cmd_leegroupsEnabled = true;
@@ -285,6 +286,9 @@ void OfflineBrowser::mnDelete_Click() {
         return;
     }
     const std::string path = list_.acquisitionPath(project, acquisition);
+    const bool chosen = path == chosenFolder_;
+    // Comments typed for it go with it into the archive.
+    if (chosen) Txt_description_LostFocus();
     const std::string archived = path + archiveSuffix(ports_.clock.now());
     // Never over an earlier archive: a second archive in the same second
     // gets a number.
@@ -292,8 +296,30 @@ void OfflineBrowser::mnDelete_Click() {
     for (int n = 2; !ok && n <= 99 && folderExists(path); ++n)
         ok = renameNoReplace(path, archived + "_" + std::to_string(n));
     if (!ok) ports_.prompter.show("Error");
+    if (ok && chosen) forgetChosen();
     list_.rebuild();
     reselect(project, "", index);
+}
+
+void OfflineBrowser::forgetChosen() {
+    currentAcquisition_.clear();
+    chosenFolder_.clear();
+    commentsFolder_.clear();
+    commentsDirty_ = false;
+    settings_ = LoadedSettings{};
+    c.Cmd_report = "[ REPORT ]";
+    c.Cmd_reportEnabled = false;
+    c.cmdchannelsEnabled = false;
+    c.Cmd_analyzeEnabled = false;
+    c.Txt_descriptionVisible = false;
+    c.Txt_description.clear();
+    c.List_tags.clear();
+    c.tagsVisible = false;
+    c.cmd_trackVisible = false;
+    c.headerProject.clear();
+    c.headerAcquisition.clear();
+    c.headerConfig.clear();
+    if (hooks_.clearView) hooks_.clearView();
 }
 
 void OfflineBrowser::chooseAgain() {
@@ -310,15 +336,29 @@ void OfflineBrowser::chooseAgain() {
 }
 
 void OfflineBrowser::mnPlateConfig_Click() {
-    const LineKind kind = list_.kindAt(c.listIndex);
+    const int index = c.listIndex;
+    const LineKind kind = list_.kindAt(index);
     if (kind == LineKind::Project) {
         ports_.prompter.show("Only possible for SubProjects");
         return;
     }
-    if (kind == LineKind::Acquisition && hooks_.openGroupEditor) {
-        c.plotButtonsEnabled = false;
-        hooks_.openGroupEditor();
+    if (kind != LineKind::Acquisition) {
+        ports_.prompter.show(kChooseAcquisitionFirst);
+        return;
     }
+    // The editor always edits the acquisition of the line it was asked on.
+    const std::string project = list_.projectAt(index);
+    const std::string acquisition = list_.acquisitionAt(index);
+    if (project != currentProject_ || acquisition != currentAcquisition_ || chosenFolder_.empty())
+        choose(index);
+    if (chosenFolder_.empty() || acquisition != currentAcquisition_) {
+        ports_.prompter.show(kChooseAcquisitionFirst);
+        return;
+    }
+    if (!hooks_.openGroupEditor) return;
+    const bool before = c.plotButtonsEnabled;
+    c.plotButtonsEnabled = false;
+    if (!hooks_.openGroupEditor()) c.plotButtonsEnabled = before;
 }
 
 void OfflineBrowser::mnTag_Click(int entry, const std::vector<int>& selectedLines) {
@@ -369,7 +409,7 @@ void OfflineBrowser::Cmd_report_Click() {
     r.caption = c.Cmd_report;
     r.organism = settings_.organism;
     r.method = settings_.method;
-    r.threshold = fixedDecimals((settings_.snrx10 < 5 ? 18 : settings_.snrx10) / 10.0, 1);
+    r.threshold = fixedDecimals(settings_.snrx10 / 10.0, 1);
     if (hooks_.openReport) hooks_.openReport(r);
 }
 

@@ -23,7 +23,7 @@ struct LoadedSettings {
     std::string plateFormat; // plate format code, "w96f"
     int organism = 0;        // 0 C.elegans, 1 Zebrafish, 2 Echinococcus, 3 Drosophila
     int method = 1;          // DSP_Method
-    int snrx10 = 0;          // SNRx10 as stored
+    int snrx10 = 18;         // the detection threshold x 10 (the organism's usual one for 0)
 };
 
 // What "Report" hands to the report window.
@@ -38,10 +38,13 @@ struct ReportLaunch {
 };
 
 struct BrowserHooks {
-    // Loads the configuration of a folder (an acquisition, or a project
-    // folder after an expansion); false when loading stopped after its
-    // message.
+    // Loads the configuration of the chosen acquisition's folder; false when
+    // loading stopped after its message.
     std::function<bool(const std::string& folder)> loadConfiguration;
+    // Loads the configuration of a project folder after an expansion. It is
+    // kept apart: the chosen acquisition's configuration never changes by
+    // expanding a project.
+    std::function<bool(const std::string& folder)> loadProjectConfiguration;
     // Fills the group picker and the plot group list from it.
     std::function<void()> fillGroupLists;
     // The configuration block of the header (CR LF TAB "***** CONFIG ******" ...).
@@ -54,8 +57,11 @@ struct BrowserHooks {
     // Leaving the window: the loaded plot data is released (closing the
     // window also puts the plot captions back).
     std::function<void()> release;
-    // "Plate Config" on an acquisition: the group editor.
-    std::function<void()> openGroupEditor;
+    // The chosen acquisition was archived: nothing of it stays on show.
+    std::function<void()> clearView;
+    // "Plate Config" on an acquisition: the group editor of the chosen
+    // acquisition; false (after its message) when it could not open.
+    std::function<bool()> openGroupEditor;
     // "Report": the report window with these inputs.
     std::function<void(const ReportLaunch&)> openReport;
     // "<< Back" and closing: the launcher comes back.
@@ -69,6 +75,10 @@ std::vector<std::string> tagEntries(const std::string& tagText);
 // "> 2024.0131 ACQ10:15 "name" => REPORT": the acquisition line from its
 // fourth character, cut to 50 characters and ".." when longer than 50.
 std::string reportCaption(const std::string& acquisitionLine);
+
+// "Plate Config" without an acquisition line to edit.
+inline constexpr const char* kChooseAcquisitionFirst =
+    "Plate Config: choose an acquisition first (double click its line)";
 
 // The menu entries of "Kinetic Group TAG": "CLEAR", "[K1]" ... "[K4]".
 inline constexpr int kTagMenuEntries = 5;
@@ -104,6 +114,8 @@ class OfflineBrowser {
     void mnRename_Click();
     void mnFind_Click();
     void mnDelete_Click();
+    // "Plate Config": the acquisition of the selected line is chosen first
+    // (as a double click would), then its group editor opens.
     void mnPlateConfig_Click();
     // "Kinetic Group TAG" entry 0..4 on the selected lines (in list order).
     void mnTag_Click(int entry, const std::vector<int>& selectedLines);
@@ -142,6 +154,7 @@ class OfflineBrowser {
     void choose(int index);
     std::string treeAcquisitionLine(const std::string& project, const std::string& acquisition);
     void showTags(const std::string& tagText);
+    void forgetChosen();
 
     Ports& ports_;
     BrowserHooks hooks_;

@@ -2,16 +2,17 @@
 
 #include "common/Numeric.h"
 #include "display/LivePlots.h"
+#include "store/DetectionThreshold.h"
 
 namespace trv {
 
 int OfflineConfiguration::snrTimesTen() const {
-    int snr = setup.SNRx10();
-    return snr < 5 ? 18 : snr;
+    return detectionSnrX10(setup);
 }
 
 void loadOfflineConfiguration(const std::string& folder, const std::string& programFolder,
                               OfflineConfiguration& config, Prompter& prompter) {
+    config.folder = folder;
     config.result =
         loadFolderConfiguration(folder, programFolder, config.setup, config.layout, prompter);
 }

@@ -16,6 +16,7 @@
 namespace trv {
 
 struct OfflineConfiguration {
+    std::string folder;  // the folder it was loaded from
     ProjectSetup setup;  // name, Plate_format, Aq_lapse, DSP_Method, Organism, SNRx10, RT_Buffer
     ReportLayout layout; // the four channel tables and the plate layout
     LayoutLoad result = LayoutLoad::NoSetup;
@@ -24,8 +25,8 @@ struct OfflineConfiguration {
     const PlateLayout& plate() const { return layout.plate; }
     // True when the plate file was read: the plots and pickers have a layout.
     bool loaded() const { return layout.loaded; }
-    // The threshold of the header and the report presets: SNRx10, with a
-    // stored value below 5 read as 18.
+    // The threshold of the header and the report presets: SNRx10, or the
+    // organism's usual value when the stored one is below 5.
     int snrTimesTen() const;
     // Samples per stored raw block: RT_Buffer of the recording (500 when
     // setup.dat does not give a usable one).

@@ -43,9 +43,17 @@ std::string rawPageText(const std::string& projectName, const std::string& folde
         channel >= 0 && channel < kChannels ? plate.Channel_Well[static_cast<size_t>(channel)] : -1;
     const std::string label = well >= 0 ? plate.wellLabel(well) : "";
     const long long perPage = static_cast<long long>(page.rtBuffer) * RawPageLayout::kBlocksPerPage;
+    // A block missing before the last stored one keeps its lines, each value
+    // written as "-", so that line numbers always map to samples.
+    int last = -1;
+    for (int b = 0; b < page.blockCount(); ++b)
+        if (page.has(b)) last = b;
+    bool gap = false;
+    for (int b = 0; b < last; ++b)
+        gap = gap || !page.has(b);
     std::string out = "\"" + projectName + "\"\r\n\"" + folder + "\"\r\n\r\n";
     out += "Well: " + label + " Page[" + pageBox + "] [#" + thousands((page.page - 1) * perPage) +
-           "-" + thousands(page.page * perPage) + "]\r\n\r\n";
+           "-" + thousands(page.page * perPage) + "]" + (gap ? kRawGapNote : "") + "\r\n\r\n";
     std::vector<int> channels;
     if (well >= 0) {
         for (int p = 0; p <= plate.Max_Beam; ++p) {
@@ -56,11 +64,11 @@ std::string rawPageText(const std::string& projectName, const std::string& folde
         }
     }
     out += "\r\n";
-    for (int b = 0; b < page.blockCount(); ++b) {
-        if (!page.has(b)) continue;
+    for (int b = 0; b <= last; ++b) {
+        const bool stored = page.has(b);
         for (int i = 1; i <= page.rtBuffer; ++i) {
             for (int c : channels)
-                out += std::to_string(page.sample(b, c, i)) + " ";
+                out += (stored ? std::to_string(page.sample(b, c, i)) : std::string("-")) + " ";
             out += "\r\n";
         }
     }

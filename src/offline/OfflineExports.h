@@ -22,6 +22,7 @@ inline constexpr const char* kLineImageFile = "lineimg.bmp";
 inline constexpr const char* kPlateImageFile = "plateimg.bmp";
 inline constexpr const char* kTrackImageFile = "trackimg.bmp";
 inline constexpr const char* kRawTextFile = "datafile.txt";
+inline constexpr const char* kRawGapNote = " (-: block not stored)";
 
 // "Export failed: <path> could not be written".
 std::string exportWriteError(const std::string& path);
@@ -41,6 +42,8 @@ bool exportSurfaceBmp(Surface& surface, const std::string& programFolder,
 // header of the well's channels ("B3.0 B3.1 "), then per stored block of the
 // page samples 1..rtBuffer (the last repeats the one before) of those
 // channels in beam order, each value followed by a blank. CR LF line ends.
+// A block missing before the page's last stored block keeps its lines with
+// "-" for every value, and the well line then ends with kRawGapNote.
 // `pageBox` is the page box text ("1/4").
 std::string rawPageText(const std::string& projectName, const std::string& folder,
                         const PlateLayout& plate, int channel, const RawPage& page,

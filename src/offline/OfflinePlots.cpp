@@ -168,6 +168,20 @@ void OfflinePlots::release() {
     rawPage = RawPage{};
 }
 
+void OfflinePlots::forget(Surface& s) {
+    release();
+    plotGroups.clear();
+    groupPicker.clear();
+    rowLetters.clear();
+    columnNumbers.clear();
+    plotGroupSelected = 0;
+    picker = SignalView{};
+    rawLayout = RawPageLayout{};
+    viewMode = offlineview::Bar;
+    panels = OfflinePanels{};
+    s.clear();
+}
+
 void OfflinePlots::showGroupActivity(Surface& s, const OfflineSource& src, Prompter& prompter) {
     signalCaption = "Channel Signal";
     groupCaption = "[Group Activity]";
@@ -378,6 +392,7 @@ void OfflinePlots::Dibujar_barplot(Surface& s, const OfflineSource& src, Prompte
     s.text(6, s.textHeight() / 2, "0");
     s.setFontScale(1.0);
     drawHeader(s, src.header, M);
+    s.text(10, 1.2 * M - 2 * s.textHeight(), kBarPlotCaption);
 }
 
 // --- heat map -------------------------------------------------------------------
@@ -388,7 +403,11 @@ void OfflinePlots::Dibujar_heatmap(Surface& s, const OfflineSource& src, Prompte
     const double ro = static_cast<double>(roundHalfEven(p.Row_Offset * 100));
     const double cp = static_cast<double>(roundHalfEven(p.Column_Pitch * 100));
     const double co = static_cast<double>(roundHalfEven(p.Column_Offset * 100));
-    s.setScale(co - 50, ro - 50, 2450, 1650);
+    // The usual view, widened to the plate's right and bottom edges when
+    // its wells reach further (a 6-well plate ends at 2504).
+    const int rows = std::max<int>(0, p.Plate_Rows), cols = std::max<int>(0, p.Plate_Columns);
+    s.setScale(co - 50, ro - 50, std::max(2450.0, cols * cp + co + 50),
+               std::max(1650.0, rows * rp + ro + 50));
     s.clear();
     s.setPenWidth(1);
 
@@ -398,7 +417,6 @@ void OfflinePlots::Dibujar_heatmap(Surface& s, const OfflineSource& src, Prompte
     for (const CountsRecord& r : records)
         for (int c = 0; c < kChannels; ++c)
             total[static_cast<size_t>(c)] += r.counts[static_cast<size_t>(c)];
-    const int rows = std::max<int>(0, p.Plate_Rows), cols = std::max<int>(0, p.Plate_Columns);
     std::vector<long long> well(static_cast<size_t>(std::max(rows * cols, p.Max_Well + 1)), 0);
     for (int c = 0; c < kChannels; ++c) {
         const int w = p.Channel_Well[static_cast<size_t>(c)];
@@ -464,7 +482,7 @@ void OfflinePlots::Dibujar_canales(Surface& s, const OfflineSource& src) {
     const int S = rawPage.rtBuffer;
     const int blocks = RawPageLayout::kBlocksPerPage;
     const double W = static_cast<double>(S) * blocks; // samples on a page
-    const double left = -W / 25;
+    const double left = signalLeft(W);
     s.setScale(left, 2150, W, -150);
     s.clear();
     s.setPenWidth(1);

@@ -29,6 +29,10 @@ inline constexpr int Heatmap = 5;
 inline constexpr int Track = 6;
 } // namespace offlineview
 
+// What the bars of the bar plot are: unlike the report, which averages
+// whole bins, they sum every record.
+inline constexpr const char* kBarPlotCaption = "Bars: counts of all records, mean per channel";
+
 // Group 384 of the activity collects the free channels.
 inline constexpr int kFreeGroup = 384;
 
@@ -121,6 +125,9 @@ class OfflinePlots {
     void acquisitionChosen(const OfflineConfiguration& config);
     // Leaving the window: the loaded data are released.
     void release();
+    // No acquisition is chosen any more: the data, the lists and the
+    // surface are cleared.
+    void forget(Surface& s);
 
     // "[Group Activity]": back to the bar plot from the first bar, with the
     // plot panels shown.
@@ -185,6 +192,9 @@ class OfflinePlots {
     static Rgb beamColour(int k, int maxBeam);
     // "k" label of a sample position in thousands ("k0", "k27.5").
     static std::string thousandsLabel(long long samples);
+    // The left edge of the channel signal view for a page of that many
+    // samples; "100%" is printed there, at the top.
+    static double signalLeft(double samplesOnPage) { return -samplesOnPage / 25; }
 
   private:
     void drawHeader(Surface& s, const PlotHeader& h, double M);

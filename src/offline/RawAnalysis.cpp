@@ -97,7 +97,10 @@ RawAnalysisResult Dibujar_analisis(Surface& s, OfflinePlots& plots, const Offlin
         if (progress) progress->setProgress(status::OfflineProgress, b + 1, blocks);
     }
     s.setForeColor(colour::Black);
-    s.text(100, 2150, "Time(min)");
+    // After "100%" when the view is too narrow for both at the usual place.
+    const double afterPercent =
+        OfflinePlots::signalLeft(static_cast<double>(S) * blocks) + s.textWidth("100% ");
+    s.text(std::max(100.0, afterPercent), 2150, "Time(min)");
     for (size_t k = 0; k < r.channels.size(); ++k)
         s.filledBox(100, 100.0 * beams[k] + 20, 600, 100.0 * beams[k] + 40,
                     OfflinePlots::beamColour(beams[k], p.Max_Beam));

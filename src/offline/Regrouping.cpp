@@ -46,7 +46,7 @@ bool saveGroupFiles(const std::string& folder, const ChannelTables& tables, Port
 }
 
 RegroupSession::RegroupSession(const OfflineConfiguration& config, Ports& ports, Surface& surface)
-    : ports_(ports) {
+    : folder_(config.folder), ports_(ports) {
     state_.plate = config.plate();
     state_.channels = config.channels();
     state_.setup = config.setup;
@@ -70,8 +70,8 @@ std::vector<std::string> RegroupSession::freeChannels() const {
     return editor_->labels(editor_->freeChannels());
 }
 
-bool RegroupSession::save(const std::string& folder) {
-    return saveGroupFiles(folder, state_.channels, ports_);
+bool RegroupSession::save() {
+    return saveGroupFiles(folder_, state_.channels, ports_);
 }
 
 } // namespace trv

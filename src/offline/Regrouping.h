@@ -19,6 +19,10 @@ inline constexpr const char* kAskSaveGroups = "Do you like to Save Changes?";
 inline constexpr const char* kGroupsSaved = "New Groups applied and saved";
 inline constexpr const char* kGroupsRestored = "Original groups restored";
 inline constexpr const char* kGroupsSaveError = "Error updating group files at ";
+// The editor cannot open on a folder whose plate layout was not read:
+// kNoPlateToEdit + folder.
+inline constexpr const char* kNoPlateToEdit =
+    "The groups cannot be edited without a plate layout: ";
 
 // The minute of a save in the timestamped backup names ("groups" + stamp +
 // ".bak"): year with four digits, month, day, hour, minute (202403051742).
@@ -35,9 +39,11 @@ bool saveGroupFiles(const std::string& folder, const ChannelTables& tables, Port
 class RegroupSession {
   public:
     // A working copy of the configuration's plate and channel tables, edited
-    // on `surface`.
+    // on `surface`; the session belongs to the configuration's folder.
     RegroupSession(const OfflineConfiguration& config, Ports& ports, Surface& surface);
 
+    // The folder whose groups are edited, and saved by save().
+    const std::string& folder() const { return folder_; }
     GroupEditor& editor() { return *editor_; }
     const ChannelTables& channels() const { return state_.channels; }
     const PlateLayout& plate() const { return state_.plate; }
@@ -51,10 +57,11 @@ class RegroupSession {
     std::vector<std::string> assignedWells() const;
     std::vector<std::string> freeChannels() const;
 
-    // The group files of the acquisition folder from the working copy.
-    bool save(const std::string& folder);
+    // The group files of the session's folder from the working copy.
+    bool save();
 
   private:
+    std::string folder_;
     SharedState state_;
     std::unique_ptr<GroupEditor> editor_;
     Ports& ports_;

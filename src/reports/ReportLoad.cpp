@@ -5,6 +5,7 @@
 #include "common/RunLog.h"
 #include "common/TextRecord.h"
 #include "store/ChannelTablesFile.h"
+#include "store/DetectionThreshold.h"
 #include "store/PlateFormat.h"
 #include "store/ProjectFile.h"
 #include "store/StoreText.h"
@@ -145,8 +146,7 @@ std::string reportSettingText(const std::string& folder, const std::string& deci
             // What could not be read keeps its default.
         }
     }
-    int snr = setup.SNRx10();
-    if (snr < 5) snr = 18;
+    const int snr = detectionSnrX10(setup);
     std::string organism;
     switch (setup.Organism()) {
     case 0:

@@ -138,8 +138,8 @@ TEST(StartupTexts, OrganismSnrNameAndClosingQuestion) {
     EXPECT_EQ(plateFormatCaption("w384"), "384 Microplate");
     s.setup.DSP_Method = 2;
     s.setup.Organism() = 1;
-    s.setup.SNRx10() = 0; // nothing stored: the organism's usual value
-    EXPECT_EQ(detectionText(s.setup), "Detection Mode2, Zebrafish [snr 2.8]");
+    s.setup.SNRx10() = 0; // nothing stored: the threshold a Zebrafish run starts with
+    EXPECT_EQ(detectionText(s.setup), "Detection Mode2, Zebrafish [snr 2.1]");
     s.setup.SNRx10() = 21;
     EXPECT_EQ(detectionText(s.setup), "Detection Mode2, Zebrafish [snr 2.1]");
 }

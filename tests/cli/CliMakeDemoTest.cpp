@@ -100,13 +100,27 @@ TEST(CliMakeDemo, RefusesAFolderWithoutConfigAndBadArguments) {
          {std::vector<std::string>{"make-demo", home.path(), "--com", "16"},
           {"make-demo", home.path(), "--lapse", "0"},
           {"make-demo", home.path(), "--name="},
-          {"make-demo"},
+          {"make-demo", home.path(), "second-folder"},
           {"make-demo", home.path(), "--colour", "red"}}) {
         r = runCli(out, args);
         EXPECT_EQ(r.exitCode, 2) << args.back();
         EXPECT_NE(r.err.find("usage: trelvane-cli make-demo"), std::string::npos);
     }
     EXPECT_FALSE(folderExists(home / "p00001"));
+}
+
+TEST(CliMakeDemo, WithoutAFolderUsesTheProgramFolder) {
+    test::TempDir home, out;
+    seedProgramFolder(home);
+    std::vector<std::string> envText = {"PATH=/usr/bin:/bin", "TRELVANE_HOME=" + home.path()};
+    std::vector<char*> envp;
+    for (auto& e : envText)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const CliResult r = runCliWith(out, {"make-demo", "--lapse", "2"}, envp.data());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    test::FakePorts fp;
+    EXPECT_EQ(loadCurrent(home.path(), fp).setup.Aq_lapse, 2);
 }
 
 } // namespace

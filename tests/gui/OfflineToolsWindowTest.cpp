@@ -14,6 +14,7 @@
 #include "reports/ReportWindowsQt.h"
 #include "reports/frm_report.h"
 #include "store/AcquisitionRecord.h"
+#include "store/PlateFormat.h"
 #include "store/ProjectFile.h"
 #include "support/GuiApplication.h"
 
@@ -79,6 +80,19 @@ struct OfflineTools : ::testing::Test {
         ASSERT_GE(w().Listpj->count(), 2);
         doubleClick(1);
         ASSERT_FALSE(w().browser().chosenFolder().empty());
+    }
+    void click(int row) {
+        QTest::mouseClick(w().Listpj->viewport(), Qt::LeftButton, {},
+                          w().Listpj->visualItemRect(w().Listpj->item(row)).center());
+    }
+    // A copy of the recorded acquisition under another name.
+    std::string copyAcquisition(const std::string& name) {
+        const std::string folder = joinPath(project, name);
+        EXPECT_TRUE(makeFolder(folder));
+        for (const char* f :
+             {"setup.dat", "status.dat", "groups.dat", "chgroup.dat", "counts.bin", "subproj.dat"})
+            copyFile(joinPath(acquisition, f), joinPath(folder, f));
+        return folder;
     }
     // The pixel of a well's centre on the plate editor's drawing.
     QPoint wellPixel(int row, int column) {
@@ -249,6 +263,92 @@ TEST_F(OfflineTools, LinePlotsAndTheJointReportAsTheCommandLine) {
     EXPECT_FALSE(fileExists(joinPath(acquisition, "chgroup.bak")));
     EXPECT_EQ(win.plots().viewMode, offlineview::Bar);
     EXPECT_TRUE(win.Cmd_gridplot->isEnabled());
+}
+
+TEST_F(OfflineTools, ExpandingAnotherProjectKeepsTheChosenAcquisitionsGroups) {
+    // Project 2: a 384-well plate, every channel in group 7 "Foreign".
+    SharedState other = rec->s;
+    other.config.Actual_Project_Number = 2;
+    other.Project_Folder = rec->dir / "p00002";
+    other.setup.Plate_format = "w384";
+    applyBuiltinPlate(other.plate, "w384");
+    other.channels.Channel_Group.fill(7);
+    other.channels.Group_Name[7] = "Foreign";
+    ASSERT_TRUE(makeFolder(other.Project_Folder));
+    ASSERT_TRUE(saveProject(other));
+    const std::string chgroup = readWholeFile(joinPath(acquisition, "chgroup.dat")).value_or("");
+
+    app->launcher().choose(3);
+    Frm_offline& win = w();
+    ASSERT_EQ(win.Listpj->count(), 2); // p00002, p00001
+    doubleClick(1);
+    doubleClick(2); // the acquisition of p00001
+    ASSERT_EQ(win.browser().chosenFolder(), acquisition);
+    const std::vector<std::string> own = entries(win.lstgrup_plot);
+    doubleClick(0); // expands p00002
+    EXPECT_EQ(win.projectConfiguration().plate().Max_Well, 383);
+
+    QTest::mouseClick(win.Cmd_barplot, Qt::LeftButton);
+    EXPECT_EQ(entries(win.lstgrup_plot), own);
+    QTest::mouseClick(win.Cmd_gridplot, Qt::LeftButton);
+    EXPECT_EQ(win.source().config.plate().Max_Well, 95);
+    EXPECT_NE(win.source().config.channels().Group_Name[7], "Foreign");
+
+    // "Plate Config" and "EXIT Group Edition" / Yes keep the acquisition's groups.
+    const int line =
+        win.browser().list().indexOfAcquisition("p00001", acquisition.substr(project.size() + 1));
+    click(line);
+    win.mn_plateconfig->trigger();
+    ASSERT_NE(win.regroup(), nullptr);
+    EXPECT_EQ(win.regroup()->plate().Max_Well, 95);
+    QTest::mouseClick(win.cmdcancelgrups, Qt::LeftButton); // answered Yes
+    EXPECT_TRUE(rec->fake.prompter.saw("New Groups applied and saved"));
+    // (The editor names a used group still called "Free"; the channels keep their groups.)
+    EXPECT_EQ(readWholeFile(joinPath(acquisition, "chgroup.dat")), chgroup);
+    const std::string names = readWholeFile(joinPath(acquisition, "groups.dat")).value_or("");
+    EXPECT_EQ(names.find("Foreign"), std::string::npos);
+    EXPECT_EQ(win.lstgrup_plot->count(), static_cast<int>(own.size()));
+}
+
+TEST_F(OfflineTools, PlateConfigEditsTheLineItWasAskedOn) {
+    const std::string second = copyAcquisition("20240315_1030");
+    // A third whose plate format file is missing.
+    const std::string broken = copyAcquisition("20240315_1130");
+    ProjectSetup setup = rec->s.setup;
+    setup.Plate_format = "w13";
+    ASSERT_TRUE(writeFileAtomic(joinPath(broken, "setup.dat"), setupFileText(setup, 1)));
+    const std::string chgroup = readWholeFile(joinPath(acquisition, "chgroup.dat")).value_or("");
+    test::FakePrompter& prompter = rec->fake.prompter;
+
+    app->launcher().choose(3);
+    Frm_offline& win = w();
+    win.mn_plateconfig->trigger(); // nothing chosen, no line
+    EXPECT_TRUE(prompter.saw(kChooseAcquisitionFirst));
+    doubleClick(0); // 1130, 1030, then the recorded one
+    ASSERT_EQ(win.Listpj->count(), 4);
+    doubleClick(3);
+    ASSERT_TRUE(win.Cmd_barplot->isEnabled());
+
+    // No plate layout: said, and the plot buttons come back with the next choice.
+    click(1);
+    win.mn_plateconfig->trigger();
+    EXPECT_EQ(win.regroup(), nullptr);
+    EXPECT_TRUE(prompter.saw(kNoPlateToEdit + broken))
+        << ::testing::PrintToString(prompter.texts());
+    doubleClick(3);
+    EXPECT_TRUE(win.Cmd_barplot->isEnabled());
+
+    // On another line: that acquisition is chosen and named in the caption.
+    click(2);
+    win.mn_plateconfig->trigger();
+    ASSERT_NE(win.regroup(), nullptr);
+    EXPECT_EQ(win.browser().chosenFolder(), second);
+    EXPECT_TRUE(win.windowTitle().contains(QString::fromStdString(second)));
+    QTest::mouseClick(win.Cmd_clear, Qt::LeftButton);
+    QTest::mouseClick(win.cmdcancelgrups, Qt::LeftButton);
+    EXPECT_EQ(readWholeFile(joinPath(acquisition, "chgroup.dat")), chgroup);
+    EXPECT_NE(readWholeFile(joinPath(second, "chgroup.dat")), chgroup);
+    EXPECT_EQ(win.windowTitle(), QString::fromLatin1(Frm_offline::Caption));
 }
 
 } // namespace

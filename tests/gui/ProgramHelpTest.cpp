@@ -26,6 +26,12 @@ TEST(ProgramHelp, EveryProgramAnswersHelpAndVersionWithoutADisplay) {
     }
     EXPECT_NE(runProgramWith(io, "trelvane", {"--help"}, envp.data()).out.find("/run"),
               std::string::npos);
+    // Started plainly without a display, the window program says in one line
+    // how to record headless instead of letting Qt abort.
+    const CliResult plain = runProgramWith(io, "trelvane", {}, envp.data());
+    EXPECT_EQ(plain.exitCode, 1);
+    EXPECT_EQ(plain.err, "trelvane: no display; to record the current project without one, run: "
+                         "QT_QPA_PLATFORM=offscreen trelvane /run\n");
 }
 
 } // namespace

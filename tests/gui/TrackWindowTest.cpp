@@ -156,6 +156,26 @@ TEST_F(TrackWindow, PlaysStopsAndExportsTheHeadlessTable) {
         EXPECT_GT(headless.distance(well), 0.0) << well;
 }
 
+TEST_F(TrackWindow, EveryControlStaysInSightAtTheDefaultSize) {
+    Frm_offline& win = w();
+    win.resize(1100, 700);
+    QTest::qWait(50);
+    const QRect inside = win.rect();
+    for (QWidget* c : std::initializer_list<QWidget*>{
+             win.Cmd_leegroups, win.cmdchannels, win.Cmd_barplot, win.Cmd_gridplot,
+             win.Cmd_lineplot, win.cmd_track, win.Cmd_report, win.lstgrup_plot, win.txt_search,
+             win.cmd_lupa, win.Listpj}) {
+        ASSERT_TRUE(c->isVisible()) << c->objectName().toStdString();
+        const QRect at(c->mapTo(&win, QPoint(0, 0)), c->size());
+        EXPECT_TRUE(inside.contains(at)) << c->objectName().toStdString();
+    }
+    EXPECT_GE(win.Listpj->width(), 300);
+    EXPECT_GE(win.txt_search->width(), 100);
+    save(win, "TRELVANE_LAYOUT_SCREENSHOT");
+    QTest::mouseClick(win.Cmd_gridplot, Qt::LeftButton);
+    save(win, "TRELVANE_HEATMAP_SCREENSHOT");
+}
+
 TEST_F(TrackWindow, AnalyzeLaysTheDetectionOverTheChannelSignal) {
     Frm_offline& win = w();
     // The channel signal view of the first well, its page read in the background.

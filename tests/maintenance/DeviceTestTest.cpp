@@ -2,6 +2,8 @@
 // against the simulated instrument.
 #include "maintenance/DeviceTest.h"
 
+#include "common/Desktop.h"
+
 #include "MaintenanceFixture.h"
 #include "SimModel.h"
 
@@ -117,9 +119,11 @@ TEST(DeviceTestRun, AFaultyInstrumentGetsItsNonPassLinesAndEveryBeamEndsAtTwo) {
     o.model.weakEmitters = {75};
     o.model.deadReceivers = {200};
     ConnectedBench bench(o);
+    bench.fake.desktop.result = false; // no viewer: the record is named
     DeviceTest test(bench.s, bench.fake.ports);
     EXPECT_EQ(RunDeviceTestHeadless(test, bench.fake.clock), TestEnd::Finished);
     EXPECT_FALSE(test.allPassed());
+    EXPECT_TRUE(bench.fake.prompter.saw(noViewerMessage(test.recordPath())));
     EXPECT_EQ(test.recordPath(), bench.home / "testdev96.txt");
     const std::string record = bench.home.read("testdev96.txt");
     EXPECT_EQ(record, expectedRecord(o.model));

@@ -2,6 +2,7 @@
 // export, bad minutes and a cancel write nothing, the result is shown.
 #include "offline/MonitorFilesMenu.h"
 
+#include "common/Desktop.h"
 #include "common/Files.h"
 #include "reports/AcquisitionFixture.h"
 #include "store/StoreText.h"
@@ -56,6 +57,13 @@ TEST_F(MonitorFilesMenu, WellsPerBinAreWrittenAndShown) {
     EXPECT_EQ(lines[0].substr(0, 2), "1\t");
     // Well A1 sums channels 0 and 16 over records 0 and 1: 0+16 + 1+17.
     EXPECT_NE(lines[0].find("\t34\t"), std::string::npos) << lines[0];
+
+    // Without a file manager the message names the file.
+    fake.desktop.result = false;
+    fake.prompter.type("20");
+    fake.prompter.answer(Answer::Yes);
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(fake.prompter.saw(noViewerMessage(joinPath(acq, "Monitor1.txt"))));
 }
 
 } // namespace

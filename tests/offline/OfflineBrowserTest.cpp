@@ -37,9 +37,13 @@ TEST(OfflineBrowser, ChoosingAnAcquisitionSetsTheRightSide) {
         calls.push_back("load " + f);
         return true;
     };
+    h.loadProjectConfiguration = [&](const std::string& f) {
+        calls.push_back("project " + f);
+        return true;
+    };
     h.fillGroupLists = [&] { calls.push_back("groups"); };
     h.configurationBlock = [] { return std::string("\r\n\t***** CONFIG ******"); };
-    h.settings = [] { return LoadedSettings{"w6", 3, 2, 4}; };
+    h.settings = [] { return LoadedSettings{"w6", 3, 2, 8}; };
     h.showGroupActivity = [&] { calls.push_back("draw"); };
     ReportLaunch launched;
     h.openReport = [&](const ReportLaunch& r) { launched = r; };
@@ -54,7 +58,7 @@ TEST(OfflineBrowser, ChoosingAnAcquisitionSetsTheRightSide) {
     fx.b.activate(line);
 
     const std::string folder = fx.dir / "p00001/20240131_1015";
-    EXPECT_EQ(calls, (std::vector<std::string>{"load " + fx.dir / "p00001/", "load " + folder,
+    EXPECT_EQ(calls, (std::vector<std::string>{"project " + fx.dir / "p00001/", "load " + folder,
                                                "groups", "draw"}));
     EXPECT_EQ(fx.b.chosenFolder(), folder);
     EXPECT_EQ(fx.b.c.headerProject, "+ 2024.0131\tp00001_Larvae run");
@@ -73,7 +77,7 @@ TEST(OfflineBrowser, ChoosingAnAcquisitionSetsTheRightSide) {
     EXPECT_EQ(launched.caption, fx.b.c.Cmd_report);
     EXPECT_EQ(launched.organism, 3);
     EXPECT_EQ(launched.method, 2);
-    EXPECT_EQ(launched.threshold, "1.8"); // a stored 4 reads as 18
+    EXPECT_EQ(launched.threshold, "0.8"); // Drosophila's threshold as loaded
 
     // A filter afterwards leaves "Report" on the acquisition shown.
     fx.b.cmd_lupa_Click("worms");
@@ -120,6 +124,19 @@ TEST(OfflineBrowser, ArchiveRenamesWithoutEverOverwriting) {
     EXPECT_TRUE(folderExists(fx.dir / "p00001/20240131_1015removed20240315093007"));
     EXPECT_EQ(fx.b.list().indexOfAcquisition("p00001", "20240131_1015"), -1);
     EXPECT_NE(fx.b.list().indexOfAcquisition("p00001", "20240205_0930"), -1);
+
+    // Archiving the chosen acquisition clears what showed it.
+    int cleared = 0;
+    fx.b.hooks().clearView = [&] { ++cleared; };
+    line = fx.b.list().indexOfAcquisition("p00001", "20240205_0930");
+    fx.b.activate(line);
+    ASSERT_TRUE(fx.b.c.Cmd_reportEnabled);
+    fx.b.mnDelete_Click();
+    EXPECT_EQ(cleared, 1);
+    EXPECT_EQ(fx.b.chosenFolder(), "");
+    EXPECT_FALSE(fx.b.c.Cmd_reportEnabled);
+    EXPECT_EQ(fx.b.c.Cmd_report, "[ REPORT ]");
+    EXPECT_FALSE(fx.b.c.Txt_descriptionVisible);
 }
 
 TEST(OfflineBrowser, RenameFindAndPlateConfig) {
@@ -152,6 +169,30 @@ TEST(OfflineBrowser, RenameFindAndPlateConfig) {
     fx.b.mnPlateConfig_Click();
     EXPECT_TRUE(fx.fake.prompter.saw("Only possible for SubProjects"));
     EXPECT_FALSE(fx.fake.prompter.saw("Error Renaming"));
+
+    // Without a line, or when the editor cannot open, it says so and the
+    // plot buttons stay as they were.
+    std::vector<std::string> opened;
+    bool opens = false;
+    fx.b.hooks().openGroupEditor = [&] {
+        opened.push_back(fx.b.chosenFolder());
+        return opens;
+    };
+    fx.b.c.listIndex = -1;
+    fx.b.mnPlateConfig_Click();
+    EXPECT_TRUE(fx.fake.prompter.saw(kChooseAcquisitionFirst));
+    fx.b.select(line);
+    fx.b.mnPlateConfig_Click();
+    EXPECT_TRUE(fx.b.c.plotButtonsEnabled);
+    // On a line other than the chosen acquisition's, that line's
+    // acquisition is chosen first.
+    opens = true;
+    const int first = fx.b.list().indexOfAcquisition("p00001", "20240131_1015");
+    fx.b.select(first);
+    fx.b.mnPlateConfig_Click();
+    EXPECT_FALSE(fx.b.c.plotButtonsEnabled);
+    EXPECT_EQ(opened, (std::vector<std::string>{fx.dir / "p00001/20240205_0930",
+                                                fx.dir / "p00001/20240131_1015"}));
 }
 
 TEST(OfflineBrowser, TagsFromTheMenu) {

@@ -1,10 +1,11 @@
 // The browser's copy of an acquisition's configuration, the pickers and plot
 // group list filled from it, and the header's configuration block.
 #include "offline/OfflineConfiguration.h"
-#include "TestPaths.h"
 
 #include "TestPaths.h"
+#include "acquisition/Startup.h"
 #include "reports/AcquisitionFixture.h"
+#include "store/ProjectFile.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +80,27 @@ TEST(OfflineConfiguration, PlateBackupMissingFilesAndThreshold) {
     EXPECT_EQ(c.channels().Channel_Enabled[100], -1);
     EXPECT_EQ(c.snrTimesTen(), 18);
     EXPECT_EQ(p.messages.size(), 4u); // one per channel table
+}
+
+TEST(OfflineConfiguration, OneThresholdInTheMainWindowTheBrowserAndTheReports) {
+    struct Case {
+        int organism, stored;
+        const char* shown;
+    } cases[] = {{1, 0, "2.1"}, {3, 0, "1.8"}, {3, 8, "0.8"}, {0, 0, "1.8"}, {2, 25, "2.5"}};
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        OfflineConfiguration config;
+        config.setup.Organism() = static_cast<int16_t>(c.organism);
+        config.setup.SNRx10() = static_cast<int16_t>(c.stored);
+        dir.write(kSetupFileName, setupFileText(config.setup, 1));
+        const std::string shown = c.shown;
+        EXPECT_NE(detectionText(config.setup).find("[snr " + shown + "]"), std::string::npos)
+            << c.organism << " " << c.stored;
+        EXPECT_NE(configurationBlock(config, ".").find("SNR=" + shown + "]"), std::string::npos)
+            << c.organism << " " << c.stored;
+        EXPECT_NE(reportSettingText(dir.path(), ".").find("[snr=" + shown + "]"), std::string::npos)
+            << c.organism << " " << c.stored;
+    }
 }
 
 } // namespace

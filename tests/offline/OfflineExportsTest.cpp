@@ -34,12 +34,22 @@ TEST(RawPageText, WellHeaderAndSamplesOneToTheLast) {
     const std::string text =
         rawPageText("Larvae", "/data/p00001/20240305_1500", plate, 32, smallPage(), "2/3");
     const std::string head = "\"Larvae\"\r\n\"/data/p00001/20240305_1500\"\r\n\r\n"
-                             "Well: A2 Page[2/3] [#0.22k-0.44k]\r\n\r\n"
+                             "Well: A2 Page[2/3] [#0.22k-0.44k] (-: block not stored)\r\n\r\n"
                              "A2.0 A2.1 \r\n";
     ASSERT_EQ(text.substr(0, head.size()), head);
-    // Samples 1..4 of blocks 0 and 2; sample 4 repeats sample 3.
+    // Samples 1..4 of blocks 0 and 2; sample 4 repeats sample 3. The
+    // missing block 1 keeps its four lines.
     EXPECT_EQ(text.substr(head.size()), "1 -1 \r\n2 -2 \r\n3 -3 \r\n3 -3 \r\n"
+                                        "- - \r\n- - \r\n- - \r\n- - \r\n"
                                         "201 -1 \r\n202 -2 \r\n203 -3 \r\n203 -3 \r\n");
+    // Without a gap the well line carries no note; blocks after the last
+    // stored one are not written.
+    RawPage tail = smallPage();
+    tail.present = {true, false, false};
+    const std::string plain = rawPageText("L", "F", plate, 32, tail, "2/3");
+    EXPECT_EQ(plain.substr(plain.find("Well:")),
+              "Well: A2 Page[2/3] [#0.22k-0.44k]\r\n\r\nA2.0 A2.1 \r\n"
+              "1 -1 \r\n2 -2 \r\n3 -3 \r\n3 -3 \r\n");
 
     // A well of one channel: one header entry, one value a line.
     const std::string one = rawPageText("P", "F", test::w384Plate(), 0, smallPage(), "2/3");

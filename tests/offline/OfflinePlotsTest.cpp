@@ -5,6 +5,7 @@
 #include "common/Numeric.h"
 #include "display/RecordingSurface.h"
 #include "reports/AcquisitionFixture.h"
+#include "reports/RawAcquisition.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
@@ -131,6 +132,7 @@ TEST_F(OfflineViewTest, BarsPageToShowTheChosenEntry) {
     // All activity zero: the scale still reaches 50.
     EXPECT_EQ(surface.top(), 60);
     EXPECT_TRUE(surface.hasText("50"));
+    EXPECT_TRUE(surface.hasText(kBarPlotCaption));
 
     plots.plotGroupChosen(3, surface, source(), prompter);
     EXPECT_EQ(plots.firstBar, 0);
@@ -257,6 +259,28 @@ TEST_F(OfflineViewTest, ChannelSignalDrawsTheWellsBeamsOnlyWhereBlocksExist) {
     // Paging is refused outside the channel signal view.
     plots.showBarPlot(surface, source(), prompter);
     EXPECT_FALSE(plots.scrollPage(1, surface, source()));
+}
+
+TEST(Heatmap, ShowsEveryWellOfAPlateReachingPastTheUsualView) {
+    test::AcquisitionFixture fx;
+    test::copyShippedPlates(fx.program);
+    const std::string acq = fx.acquisition("20240315_0930", "Run", ChannelTables{}, "w6");
+    test::AcquisitionFixture::writeCounts(
+        acq, {0}, [](int, int) { return 1; }, [](int) { return 0; });
+    test::FakePrompter prompter;
+    OfflineConfiguration config;
+    loadOfflineConfiguration(acq, fx.program, config, prompter);
+    ASSERT_TRUE(config.loaded());
+    OfflinePlots plots;
+    plots.acquisitionChosen(config);
+    RecordingSurface surface(800, 500);
+    plots.showHeatmap(surface, OfflineSource{acq, config, {}}, prompter);
+    const auto wells = surface.ofKind(RecordingSurface::Kind::Box);
+    ASSERT_EQ(wells.size(), 6u);
+    for (const auto& b : wells) {
+        EXPECT_LE(std::max(b.x1, b.x2), surface.right());
+        EXPECT_LE(std::max(b.y1, b.y2), surface.bottom());
+    }
 }
 
 } // namespace

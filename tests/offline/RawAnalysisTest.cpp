@@ -78,6 +78,19 @@ TEST(RawAnalysis, Page2CountsAndTimes) {
         // The page stays as stored for the next analysis.
         EXPECT_EQ(plots.rawPage.sample(0, 0, 100), 1000);
     }
+
+    // A narrow view: "Time(min)" starts after "100%", on the same line.
+    for (int width : {300, 1000}) {
+        RecordingSurface narrow(width, 400);
+        Dibujar_analisis(narrow, plots, src, "1.8", 1);
+        double percentEnd = 0, time = 0;
+        for (const auto& t : narrow.texts()) {
+            if (t.text == "100%") percentEnd = t.x1 + narrow.textWidth(t.text);
+            if (t.text == "Time(min)") time = t.x1;
+        }
+        EXPECT_GT(time, percentEnd) << width;
+        EXPECT_GE(time, 100) << width;
+    }
 }
 
 } // namespace

@@ -86,9 +86,10 @@ TEST_F(Regroup, SavesKeepBackupsAndNeverWriteUnreadableFiles) {
     const std::string original = readWholeFile(joinPath(folder, "chgroup.dat")).value_or("");
     fake.clock.set(2024, 3, 5, 17, 42, 5);
 
+    config.folder = folder; // the session saves where its configuration came from
     RegroupSession s(config, fake.ports, surface);
     s.editor().clearGroups();
-    ASSERT_TRUE(s.save(folder));
+    ASSERT_TRUE(s.save());
     const std::string cleared = readWholeFile(joinPath(folder, "chgroup.dat")).value_or("");
     EXPECT_NE(cleared, original);
     EXPECT_EQ(readWholeFile(joinPath(folder, "chgroup.bak")), original);
@@ -100,7 +101,7 @@ TEST_F(Regroup, SavesKeepBackupsAndNeverWriteUnreadableFiles) {
     // groups, the state before this save.
     fake.clock.set(2024, 3, 5, 17, 42, 50);
     s.editor().autoArrange("04x01 [RowsxColumn]");
-    ASSERT_TRUE(s.save(folder));
+    ASSERT_TRUE(s.save());
     EXPECT_EQ(readWholeFile(joinPath(folder, "chgroup.bak")), cleared);
     EXPECT_EQ(readWholeFile(joinPath(folder, "chgroup202403051742.bak")), cleared);
     ChannelTables back;

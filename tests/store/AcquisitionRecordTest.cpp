@@ -196,6 +196,8 @@ TEST(AcquisitionRecord, TagUpdatesRewriteTheFileWholeOnlyWhenSomethingChanged) {
     std::string thousand;
     for (int i = 0; i < 1001; ++i)
         thousand += "20230101_0000 [K1]\r\n";
+    const std::string exactly1000 = thousand.substr(0, thousand.size() / 1001 * 1000);
+    const std::string longer = key + "_x [K1]\r\n" + key + " [K1]\r\n";
     struct Case {
         const char* what;
         std::string before; // "" with missing: no file
@@ -218,6 +220,12 @@ TEST(AcquisitionRecord, TagUpdatesRewriteTheFileWholeOnlyWhenSomethingChanged) {
         {"more than 1000 lines left alone", thousand, false, key, "[K1]", TagUpdate::Refused,
          thousand},
         {"a blank in the key", "", true, "2024 131_1015", "[K1]", TagUpdate::Refused, ""},
+        {"1000 lines still updated", exactly1000, false, key, "[K2]", TagUpdate::Written,
+         exactly1000 + key + " [K2]\r\n"},
+        {"a longer key is another acquisition", longer, false, key, "[K2]", TagUpdate::Written,
+         key + "_x [K1]\r\n" + key + " [K1][K2]\r\n"},
+        {"clearing leaves a longer key alone", longer, false, key, "", TagUpdate::Written,
+         key + "_x [K1]\r\n" + key + "\r\n"},
     };
     for (const auto& c : cases) {
         StoreFixture f;

@@ -1,6 +1,7 @@
 // trelvane-cli make-demo: a ready demo project in a program folder, made the
 // current project (see store/DemoProject.h).
 #include "app/cli/CliArgs.h"
+#include "store/ConfigFile.h"
 #include "store/DemoProject.h"
 
 namespace trv::cli {
@@ -14,8 +15,9 @@ struct MakeDemoOptions {
 
 Runner setUp(CLI::App& cmd) {
     auto o = std::make_shared<MakeDemoOptions>();
-    cmd.add_option("HOME", o->home, "program folder (holding config.dat)")
-        ->required()
+    cmd.add_option("HOME", o->home,
+                   "program folder (holding config.dat); default: the programs' own, "
+                   "$TRELVANE_HOME or ~/.local/share/trelvane")
         ->type_name("");
     addWholeNumber(cmd, "--lapse", o->lapse, 1, 32767, "acquisition lapse in minutes (default 3)");
     addWholeNumber(cmd, "--com", o->com, 1, 15, "serial port number COMn (default 1)");
@@ -27,7 +29,10 @@ Runner setUp(CLI::App& cmd) {
         options.lapseMinutes = o->lapse;
         options.serialCom = o->com;
         options.name = o->name;
-        const DemoProjectResult r = makeDemoProject(o->home, options);
+        // The programs' own folder (made from the shipped files on an
+        // installed program's first use) when none is named.
+        const DemoProjectResult r =
+            makeDemoProject(o->home.empty() ? programFolder() : o->home, options);
         if (r.project == 0) {
             c.err << c.name << ": " << r.error << "\n";
             return kExitFailure;
