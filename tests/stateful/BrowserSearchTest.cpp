@@ -74,7 +74,8 @@ struct BrowserRig {
     TempDir dir;
     FakePorts fake;
     std::string program = dir.path();
-    OfflineConfiguration config; // the window's copy of the shown folder's configuration
+    OfflineConfiguration config;        // the chosen acquisition's configuration
+    OfflineConfiguration projectConfig; // an expanded project's
     OfflinePlots plots;
     RecordingSurface surface{800, 600};
     std::unique_ptr<RegroupSession> regroup;
@@ -112,6 +113,10 @@ struct BrowserRig {
             loadOfflineConfiguration(f, program, config, fake.prompter);
             return config.loaded();
         };
+        h.loadProjectConfiguration = [this](const std::string& f) {
+            loadOfflineConfiguration(f, program, projectConfig, fake.prompter);
+            return projectConfig.loaded();
+        };
         h.fillGroupLists = [this] { plots.acquisitionChosen(config); };
         h.configurationBlock = [this] { return configurationBlock(config, "."); };
         h.settings = [this] {
@@ -122,10 +127,16 @@ struct BrowserRig {
             plots.showGroupActivity(surface, source(), fake.prompter);
         };
         h.release = [this] { plots.release(); };
+        h.clearView = [this] { plots.forget(surface); };
         h.openGroupEditor = [this] {
-            if (browser->chosenFolder().empty() || !config.loaded()) return;
+            const std::string& chosen = browser->chosenFolder();
+            if (chosen.empty() || !config.loaded() || config.folder != chosen) {
+                fake.prompter.show(kChooseAcquisitionFirst);
+                return false;
+            }
             regroup = std::make_unique<RegroupSession>(config, fake.ports, surface);
             plots.viewMode = offlineview::GroupEditor;
+            return true;
         };
         browser = std::make_unique<OfflineBrowser>(program, fake.ports, std::move(h));
         browser->open();
@@ -189,10 +200,10 @@ struct BrowserRig {
 
     void leaveEditor(bool save) {
         if (!regroup) return;
-        const std::string target = browser->chosenFolder();
+        const std::string target = regroup->folder();
         if (save) {
             mayChange.insert(relative(regroupFolder));
-            const bool saved = regroup->save(target);
+            const bool saved = regroup->save();
             fake.prompter.show(saved ? std::string(kGroupsSaved) : kGroupsSaveError + target);
             if (saved) checkSavedGroups(target, regroup->channels());
         }
