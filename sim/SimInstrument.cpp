@@ -180,6 +180,16 @@ void SimInstrument::handleFrame(const Frame& f) {
             reply.resize(len);
         }
         lateMs = faults_.lateMs;
+        if (send && f[2] == 0x30 && !reply.empty()) {
+            SentSample e;
+            e.request = framesReceived_;
+            e.groupStart = f[3];
+            e.complete = reply.size() == 192;
+            e.badHigh = lastBadHigh_;
+            for (size_t k = 0; k < e.values.size() && 2 * k + 1 < reply.size(); ++k)
+                e.values[k] = static_cast<int16_t>(reply[2 * k] << 8 | reply[2 * k + 1]);
+            sent_.push_back(e);
+        }
     }
     if (!send || reply.empty()) return;
     if (lateMs > 0 && !waitInterruptible(std::chrono::milliseconds(lateMs))) return;
@@ -235,6 +245,7 @@ std::vector<uint8_t> SimInstrument::answer(const Frame& f, bool& reply) {
         reply = true;
         const bool badHigh = faults_.badHighNext > 0;
         if (badHigh) --faults_.badHighNext;
+        lastBadHigh_ = badHigh;
         return beamSample(operand, badHigh);
     }
     default:
@@ -341,6 +352,17 @@ void SimInstrument::setIdentification(int value) {
 std::vector<Frame> SimInstrument::frames() const {
     std::lock_guard lock(mutex_);
     return {frames_.begin(), frames_.end()};
+}
+
+size_t SimInstrument::samplesSent() const {
+    std::lock_guard lock(mutex_);
+    return sent_.size();
+}
+
+std::vector<SentSample> SimInstrument::samplesSentSince(size_t from) const {
+    std::lock_guard lock(mutex_);
+    if (from >= sent_.size()) return {};
+    return {sent_.begin() + static_cast<long>(from), sent_.end()};
 }
 
 long SimInstrument::framesReceived() const {

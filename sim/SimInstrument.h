@@ -7,6 +7,8 @@
 //
 // Faults can be switched on and off while it runs (thread-safe), and every
 // frame it receives is recorded, so tests can check the exact bytes sent.
+// Every beam sample it puts on the line is kept in a ledger too, so a test
+// can tell a sample the instrument sent from a held, stale or invented one.
 #pragma once
 
 #include "SimModel.h"
@@ -38,6 +40,15 @@ struct SimFaults {
     std::vector<uint8_t> probeReply; // when not empty: the reply to identification
     int unstableRegister = -1;       // this bank-0 register reads differently every time
     int refusedRegister = -1;        // writes to this bank-0 register are not taken (nor acknowledged)
+};
+
+// One beam-sample reply as it went on the line.
+struct SentSample {
+    long request = 0;    // the frame it answered (1 = the first frame received)
+    int groupStart = 0;  // 0, 32, 64 or 96
+    bool complete = true; // all 192 bytes went out (not cut short)
+    bool badHigh = false; // carried a high byte above 15
+    std::array<int16_t, 96> values{}; // value k belongs to beam groupStart + k/3 + 128*(k%3)
 };
 
 // Simulated time: the wall clock, or 30 ms (sampleSeconds) per complete
@@ -82,6 +93,10 @@ class SimInstrument {
     std::vector<Frame> frames() const;
     long framesReceived() const;
     void clearFrames();
+    // The ledger of beam samples sent: how many so far, and those from
+    // entry `from` on.
+    size_t samplesSent() const;
+    std::vector<SentSample> samplesSentSince(size_t from) const;
     // Waits until at least `count` frames have arrived in all.
     bool waitForFrames(long count, int timeoutMs) const;
 
@@ -114,8 +129,10 @@ class SimInstrument {
     SimFaults faults_;
     int identification_;
     std::deque<Frame> frames_;
+    std::vector<SentSample> sent_;
     long framesReceived_ = 0;
     int unstableToggle_ = 0;
+    bool lastBadHigh_ = false; // the beam sample just answered carries a bad high byte
     std::vector<int> groupsThisSample_;
     std::chrono::steady_clock::time_point started_{};
     std::chrono::steady_clock::time_point lineFreeAt_{};

@@ -743,7 +743,17 @@ double AcquisitionRun::timeBarPercent() const {
 }
 
 void AcquisitionRun::updateElapsed() {
-    const double days = ports_.clock.nowDays() - startTime_;
+    double days = ports_.clock.nowDays() - startTime_;
+    // A clock set back (a correction, the end of summer time) never takes
+    // the run's time back: the start moves back with it, so the records'
+    // minutes go on from where they were and the lapse keeps its length.
+    const double reached = elapsedMinutesExact_ / 1440;
+    if (days < reached - 0.01 / 1440) {
+        runlog::warn("the clock went back " + seconds(reached - days) +
+                     "; the acquisition's time goes on from " + elapsedText(reached));
+        startTime_ -= reached - days;
+        days = reached;
+    }
     ports_.status.setText(status::ElapsedTime, elapsedText(days));
     elapsedMinutes_ = static_cast<int32_t>(std::floor(days * 1440 + kMinuteEpsilon));
     elapsedMinutesExact_ = roundDecimals(days * 1440, 2);

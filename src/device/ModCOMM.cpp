@@ -1,4 +1,5 @@
 #include "device/ModCOMM.h"
+#include "device/PortTimeouts.h"
 
 #include "common/RunLog.h"
 
@@ -33,6 +34,7 @@ using SteadyClock = std::chrono::steady_clock;
 
 // Entry 0 is never used; ports are 1..16.
 std::array<PortEntry, kCommPorts + 1> portTable;
+CommTimeouts openTimeouts{100, 0, 500, 1000, 0};
 
 // Line error flags as the instrument software has always reported them.
 constexpr unsigned kErrRxOver = 0x1, kErrOverrun = 0x2, kErrParity = 0x4, kErrFrame = 0x8,
@@ -415,6 +417,14 @@ bool RequestLowLatency(int fd) {
     return ::ioctl(fd, TIOCSSERIAL, &ss) == 0;
 }
 
+const CommTimeouts& CommOpenTimeouts() {
+    return openTimeouts;
+}
+
+void SetCommOpenTimeouts(const CommTimeouts& timeouts) {
+    openTimeouts = timeouts;
+}
+
 int CommOpen(int port, const std::string& name, const std::string& settings) {
     if (!validPort(port)) return recordUnexpected("CommOpen", EINVAL, "");
     PortEntry& e = portTable[static_cast<size_t>(port)];
@@ -451,7 +461,7 @@ int CommOpen(int port, const std::string& name, const std::string& settings) {
         // serial line at all.
         if (!::isatty(fd)) return recordFailure("CommOpen (SetupComm)", ENOTTY);
         if (::tcflush(fd, TCIOFLUSH) != 0) return recordFailure("CommOpen (PurgeComm)", errno);
-        e.timeouts = {100, 0, 500, 1000, 0};
+        e.timeouts = openTimeouts;
         if (::tcgetattr(fd, &e.lineSettings.tio) != 0)
             return recordFailure("CommOpen (GetCommState)", errno);
         if (!ParseLineSettings(settings, e.lineSettings))
@@ -511,6 +521,10 @@ int CommRead(int port, std::string& out, int32_t wanted) {
             lastOk = platformRead(e, buffer, want, n, lastErr);
             out.append(buffer, static_cast<size_t>(n));
             total += n;
+            // A port that is not open, or a device that failed the read (an
+            // adapter unplugged, a hung-up line), gives nothing however long
+            // one waits: only a read that timed out is tried again.
+            if (e.handle < 0 || !lastOk) break;
             if (total < wanted) {
                 ++retries;
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -316,5 +316,32 @@ TEST(RunFaults, ARestartInTheSameMinuteNeverSharesTheKilledRunsFiles) {
     EXPECT_EQ(acquisitionStartTime(first), startOf(*f.run));
 }
 
+// A clock set back ten minutes right after Play, and again an hour later
+// (the end of summer time): the records' minutes never go back, and the
+// lapse keeps its length in the run's own time.
+TEST(RunFaults, AClockSetBackNeverTakesTheRecordsBack) {
+    LogFile log;
+    FaultRun f(2);
+    ASSERT_TRUE(f.play());
+    f.fake.clock.advanceMs(-600'000);
+    for (int i = 0; i < 2 * 20; ++i)
+        f.tick();
+    f.fake.clock.advanceMs(60'000);
+    for (int i = 0; i < 20; ++i)
+        f.tick();
+    f.fake.clock.advanceMs(-3'600'000);
+    const long ticks = f.ticksUntilStopped(5000);
+    EXPECT_TRUE(f.run->finished());
+    // Two minutes of the run's time: about 850 ticks of 70 ms after the first minute.
+    EXPECT_GT(ticks, 700);
+    const auto records = readCounts(countsFilePath(f.acqPath()));
+    ASSERT_GE(records.size(), 4u);
+    EXPECT_EQ(records[0].minutes, 0);
+    EXPECT_EQ(records[2].minutes, 1);
+    for (size_t i = 1; i < records.size(); ++i)
+        EXPECT_GE(records[i].minutes, records[i - 1].minutes) << "record " << i;
+    EXPECT_TRUE(log.has("the clock went back 600 s"));
+}
+
 } // namespace
 } // namespace trv::test
