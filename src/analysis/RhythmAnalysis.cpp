@@ -273,13 +273,10 @@ std::optional<RhythmResult> analyseRhythm(WellSeries minutes, const RhythmParame
     for (std::thread& t : pool)
         t.join();
 
-    std::map<int, RhythmGroupResult> groups;
-    for (const SeriesWell& w : s.wells)
-        if (w.group >= 0) {
-            groups[w.group].group = w.group;
-            groups[w.group].name = w.groupName;
-        }
-    for (auto& [number, g] : groups) {
+    for (const int number : s.groupNumbers()) {
+        RhythmGroupResult g;
+        g.group = number;
+        g.name = s.groupName(number);
         std::vector<double> periods, indices;
         std::map<long long, std::pair<double, std::pair<double, int>>> sums; // by period minutes
         for (const RhythmWellResult& w : r.wells) {

@@ -179,7 +179,10 @@ TEST(Rhythm, FilesByteForByte) {
     p.periodMaxHours = 24;
     std::string problem;
     ProjectSetup setup;
-    const auto r = analyseRhythm(threeDays(), p, setup, problem);
+    WellSeries s = threeDays();
+    s.lastGroup = 2; // channels in groups 0 to 2, no well in 0 or 2
+    s.groupNames[2] = "G2";
+    const auto r = analyseRhythm(s, p, setup, problem);
     ASSERT_TRUE(r) << problem;
     const CsvFormat f;
     const std::string wells = rhythmWellsCsv(*r, f);
@@ -189,7 +192,9 @@ TEST(Rhythm, FilesByteForByte) {
               "2,A3,G1,empty,,,,,,,,\r\n");
     EXPECT_EQ(rhythmGroupsCsv(*r, {";", ","}),
               "group;wells tested;wells rhythmic;mean period;SD period;mean index;SD index\r\n"
-              "G1;2;1;24,000;;1,520;\r\n");
+              ";0;0;;;;\r\n"
+              "G1;2;1;24,000;;1,520;\r\n"
+              "G2;0;0;;;;\r\n");
     const std::string pg = periodogramsCsv(*r, f);
     EXPECT_NE(pg.find("\r\n0,22.0,44.489,44.509,19.642\r\n"), std::string::npos) << pg;
 
