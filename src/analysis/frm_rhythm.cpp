@@ -190,7 +190,10 @@ void frm_rhythm::open(const std::string& acquisitionPath, const std::string& pro
     show();
     raise();
     activateWindow();
-    if (busy()) return;
+    if (busy()) {
+        pendingOpen_ = {acquisitionPath, programFolder};
+        return;
+    }
     acquisitionPath_ = acquisitionPath;
     programFolder_ = programFolder;
     const RhythmParameters p;
@@ -232,6 +235,11 @@ void frm_rhythm::run(bool save) {
             showResult();
             txt_rhythmmessages->setPlainText(
                 q(analysisMessages(*messages, outcome_.files, outcome_.error)));
+            if (pendingOpen_) {
+                const auto [path, folder] = *pendingOpen_;
+                pendingOpen_.reset();
+                open(path, folder);
+            }
         });
 }
 

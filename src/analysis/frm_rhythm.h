@@ -13,6 +13,9 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -82,6 +85,8 @@ class frm_rhythm : public QWidget {
     LightHoursControls light_;
     std::unique_ptr<AnalysisJob> job_;
     std::string acquisitionPath_, programFolder_;
+    // An acquisition chosen while an analysis ran: opened when it ends.
+    std::optional<std::pair<std::string, std::string>> pendingOpen_;
     RhythmOutcome outcome_;
     SurfaceWidget* menuPlot_ = nullptr;
 };
