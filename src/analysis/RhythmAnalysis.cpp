@@ -5,6 +5,7 @@
 #include <gsl/gsl_cdf.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <numbers>
@@ -228,7 +229,8 @@ std::optional<double> sdOf(const std::vector<double>& v) {
 } // namespace
 
 std::optional<RhythmResult> analyseRhythm(WellSeries minutes, const RhythmParameters& p,
-                                          const ProjectSetup& setup, std::string& problem) {
+                                          const ProjectSetup& setup, std::string& problem,
+                                          const RhythmProgress& progress) {
     RhythmResult r;
     r.parameters = p;
     r.schedule = p.lightOn && p.lightOff ? scheduleOverride(*p.lightOn, *p.lightOff)
@@ -254,6 +256,8 @@ std::optional<RhythmResult> analyseRhythm(WellSeries minutes, const RhythmParame
     const ThresholdTable table = thresholdTable(p, m);
     // Wells are independent: each worker takes every n-th, so the numbers
     // are the same for any number of workers.
+    std::atomic<size_t> done{0};
+    const double total = static_cast<double>(s.wells.size());
     auto work = [&](size_t first, size_t step) {
         for (size_t i = first; i < s.wells.size(); i += step) {
             RhythmWellResult& w = r.wells[i];
@@ -263,6 +267,8 @@ std::optional<RhythmResult> analyseRhythm(WellSeries minutes, const RhythmParame
                     rhythmSeries(s, i, fate, p.binMinutes, r.fromMinute, r.toMinute), p, &table);
             w.position = i;
             w.fate = fate;
+            const size_t now = ++done;
+            if (first == 0 && progress) progress(static_cast<double>(now), total, "periodograms");
         }
     };
     const size_t workers = static_cast<size_t>(std::clamp(p.threads, 1, 16));
@@ -273,13 +279,10 @@ std::optional<RhythmResult> analyseRhythm(WellSeries minutes, const RhythmParame
     for (std::thread& t : pool)
         t.join();
 
-    std::map<int, RhythmGroupResult> groups;
-    for (const SeriesWell& w : s.wells)
-        if (w.group >= 0) {
-            groups[w.group].group = w.group;
-            groups[w.group].name = w.groupName;
-        }
-    for (auto& [number, g] : groups) {
+    for (const int number : s.groupNumbers()) {
+        RhythmGroupResult g;
+        g.group = number;
+        g.name = s.groupName(number);
         std::vector<double> periods, indices;
         std::map<long long, std::pair<double, std::pair<double, int>>> sums; // by period minutes
         for (const RhythmWellResult& w : r.wells) {
@@ -319,7 +322,9 @@ std::string num(const std::optional<double>& v, int decimals, const CsvFormat& f
     return v ? withDecimalMark(fixedDecimals(*v, decimals), f.decimalMark) : std::string();
 }
 
-std::string statusOf(const RhythmResult& r, const RhythmWellResult& w) {
+} // namespace
+
+std::string rhythmWellStatus(const RhythmResult& r, const RhythmWellResult& w) {
     if (w.fate.empty) return "empty";
     std::string s;
     if (w.fate.deathMinute)
@@ -327,8 +332,6 @@ std::string statusOf(const RhythmResult& r, const RhythmWellResult& w) {
     if (!w.tested) return s.empty() ? "no period" : s + ", no period";
     return s.empty() ? "ok" : s;
 }
-
-} // namespace
 
 std::string rhythmWellsCsv(const RhythmResult& r, const CsvFormat& f) {
     std::string t =
@@ -339,8 +342,8 @@ std::string rhythmWellsCsv(const RhythmResult& r, const CsvFormat& f) {
         const SeriesWell& sw = r.minutes.wells[w.position];
         const bool cells = w.tested;
         t += csvLine({std::to_string(sw.well), csvField(sw.label, f), csvField(sw.groupName, f),
-                      csvField(statusOf(r, w), f), num(w.chiPeriod, 1, f), num(w.chiQp, 3, f),
-                      num(w.chiThreshold, 3, f), num(w.index, 3, f),
+                      csvField(rhythmWellStatus(r, w), f), num(w.chiPeriod, 1, f),
+                      num(w.chiQp, 3, f), num(w.chiThreshold, 3, f), num(w.index, 3, f),
                       cells ? (w.rhythmic ? "yes" : "no") : "", num(w.lsPeriod, 1, f),
                       num(w.lsPower, 3, f), num(w.lsPValue, 6, f)},
                      f);

@@ -100,10 +100,14 @@ struct RhythmResult {
     std::vector<RhythmGroupResult> groups;
 };
 
+// Progress: wells done of the wells, called on the caller's thread only.
+using RhythmProgress = SleepProgress;
+
 // Everything from the 1-minute series of an acquisition; nothing with the
 // reason when the window is shorter than two cycles of the shortest period.
 std::optional<RhythmResult> analyseRhythm(WellSeries minutes, const RhythmParameters& p,
-                                          const ProjectSetup& setup, std::string& problem);
+                                          const ProjectSetup& setup, std::string& problem,
+                                          const RhythmProgress& progress = {});
 
 inline constexpr const char* kRhythmWellsFile = "rhythm_wells.csv";
 inline constexpr const char* kRhythmGroupsFile = "rhythm_groups.csv";
@@ -112,6 +116,9 @@ inline constexpr const char* kRhythmSettingsFile = "rhythm_settings.txt";
 
 // The separator and decimal mark as the sleep analysis's files.
 using CsvFormat = SleepFormat;
+
+// "ok", "empty", "no period", "dead from yyyy-mm-dd hh:mm[, no period]".
+std::string rhythmWellStatus(const RhythmResult& r, const RhythmWellResult& w);
 
 std::string rhythmWellsCsv(const RhythmResult& r, const CsvFormat& f);
 std::string rhythmGroupsCsv(const RhythmResult& r, const CsvFormat& f);
@@ -136,7 +143,8 @@ struct RhythmOutcome {
 };
 
 // Loads and analyses the acquisition (nothing written).
-RhythmOutcome computeRhythm(const RhythmRequest& request, Prompter& prompter);
+RhythmOutcome computeRhythm(const RhythmRequest& request, Prompter& prompter,
+                            const RhythmProgress& progress = {});
 // Writes the files of a result, each replaced atomically: the tables, the
 // settings, actogram_<group>.svg and periodogram_<group>.svg per group, and
 // actogram_<well>.svg per well when asked.

@@ -6,20 +6,22 @@
 
 namespace trv {
 
-RhythmOutcome computeRhythm(const RhythmRequest& rq, Prompter& prompter) {
+RhythmOutcome computeRhythm(const RhythmRequest& rq, Prompter& prompter,
+                            const RhythmProgress& progress) {
     RhythmOutcome out;
     if (auto problem = rhythmParameterProblem(rq.parameters)) {
         out.usage = true;
         out.error = *problem;
         return out;
     }
+    if (progress) progress(0, 1, "reading");
     AcquisitionData data;
     if (!loadAcquisitionData(rq.acquisitionPath, rq.programFolder, data, out.error, prompter))
         return out;
     WellSeries minutes = buildWellSeries(data, 1);
     data.records.clear();
     std::string problem;
-    out.result = analyseRhythm(std::move(minutes), rq.parameters, data.setup, problem);
+    out.result = analyseRhythm(std::move(minutes), rq.parameters, data.setup, problem, progress);
     if (!out.result) {
         out.usage = true;
         out.error = problem;
@@ -38,30 +40,24 @@ bool writeRhythmFiles(const RhythmRequest& rq, Locale& locale, RhythmOutcome& ou
         {kRhythmSettingsFile, rhythmSettingsText(r, f)},
     };
     std::vector<std::string> taken;
+    auto actogramSvg = [](const ActogramData& a) {
+        SvgSurface svg(900, 60 + 36 * actogramRows(a));
+        Dibujar_actogram(svg, a);
+        return svg.svg();
+    };
     for (const RhythmGroupResult& g : r.groups) {
-        std::vector<size_t> members;
-        for (size_t i = 0; i < r.wells.size(); ++i)
-            if (r.minutes.wells[i].group == g.group) members.push_back(i);
-        const std::string name = g.name.empty() ? "group " + std::to_string(g.group) : g.name;
-        const ActogramData a = actogramOf(r, members, name + " (mean of its wells)");
-        SvgSurface acto(900, 60 + 36 * actogramRows(a));
-        Dibujar_actogram(acto, a);
-        files.push_back({plotFileName("actogram_" + name, taken), acto.svg()});
+        const std::string name = rhythmGroupName(g);
+        files.push_back(
+            {plotFileName("actogram_" + name, taken), actogramSvg(groupActogram(r, g))});
         SvgSurface pg(640, 360);
-        Dibujar_periodogram(pg, g.meanPeriodogram, name + ": mean chi-square periodogram",
-                            f.decimalMark);
+        Dibujar_periodogram(pg, g.meanPeriodogram, groupPeriodogramTitle(g), f.decimalMark);
         files.push_back({plotFileName("periodogram_" + name, taken), pg.svg()});
     }
     if (rq.perWell)
-        for (size_t i = 0; i < r.wells.size(); ++i) {
-            const SeriesWell& w = r.minutes.wells[i];
-            const ActogramData a =
-                actogramOf(r, {i}, w.label + " (well " + std::to_string(w.well) + ")");
-            SvgSurface acto(900, 60 + 36 * actogramRows(a));
-            Dibujar_actogram(acto, a);
+        for (size_t i = 0; i < r.wells.size(); ++i)
             files.push_back(
-                {plotFileName("actogram_" + std::to_string(w.well), taken), acto.svg()});
-        }
+                {plotFileName("actogram_" + std::to_string(r.minutes.wells[i].well), taken),
+                 actogramSvg(wellActogram(r, i))});
     out.written = writeAnalysisFiles(rq.outputFolder.empty() ? rq.acquisitionPath : rq.outputFolder,
                                      files, out.files, out.error);
     return out.written;

@@ -44,6 +44,38 @@ ActogramData actogramOf(const RhythmResult& r, const std::vector<size_t>& positi
     return a;
 }
 
+std::string rhythmGroupName(const RhythmGroupResult& g) {
+    return g.name.empty() ? "group " + std::to_string(g.group) : g.name;
+}
+
+ActogramData groupActogram(const RhythmResult& r, const RhythmGroupResult& g) {
+    std::vector<size_t> members;
+    for (size_t i = 0; i < r.wells.size(); ++i)
+        if (r.minutes.wells[i].group == g.group) members.push_back(i);
+    return actogramOf(r, members, rhythmGroupName(g) + " (mean of its wells)");
+}
+
+namespace {
+
+std::string wellTitle(const RhythmResult& r, size_t position) {
+    const SeriesWell& w = r.minutes.wells[position];
+    return w.label + " (well " + std::to_string(w.well) + ")";
+}
+
+} // namespace
+
+ActogramData wellActogram(const RhythmResult& r, size_t position) {
+    return actogramOf(r, {position}, wellTitle(r, position));
+}
+
+std::string groupPeriodogramTitle(const RhythmGroupResult& g) {
+    return rhythmGroupName(g) + ": mean chi-square periodogram";
+}
+
+std::string wellPeriodogramTitle(const RhythmResult& r, size_t position) {
+    return wellTitle(r, position) + ": chi-square periodogram";
+}
+
 namespace {
 
 long long firstMidnight(const ActogramData& a) {
@@ -87,13 +119,15 @@ void Dibujar_actogram(Surface& s, const ActogramData& a) {
         const double y0 = top + row * rowH, yBase = y0 + rowH;
         const std::string day = std::to_string(row + 1);
         s.text(left - 6 - s.textWidth(day), y0 + rowH / 2 - s.textHeight() / 2, day);
-        if (a.schedule.present())
+        // No bar without a schedule: an empty one would read as light all day.
+        if (a.schedule.present()) {
             for (int h = 0; h < 48; ++h) {
                 const bool light = a.schedule.lightAtHour(h % 24);
                 s.filledBox(xOf(h * 60.0), y0, xOf((h + 1) * 60.0), y0 + lightH,
                             light ? colour::White : colour::Black);
             }
-        s.box(left, y0, right, y0 + lightH, rgb(120, 120, 120));
+            s.box(left, y0, right, y0 + lightH, rgb(120, 120, 120));
+        }
         s.line(left, yBase, right, yBase, rgb(160, 160, 160));
         const long long rowStart = midnight + row * 1440LL;
         for (size_t b = 0; b < a.bins.size(); ++b) {

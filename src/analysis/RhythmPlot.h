@@ -30,6 +30,16 @@ ActogramData actogramOf(const RhythmResult& r, const std::vector<size_t>& positi
 // Rows of an actogram: the days from the midnight at or before its start to its end.
 int actogramRows(const ActogramData& a);
 
+// A group's name in titles and file names ("group 3" when it has none).
+std::string rhythmGroupName(const RhythmGroupResult& g);
+// The mean actogram of a group's wells and the actogram of one well, titled
+// as in the files.
+ActogramData groupActogram(const RhythmResult& r, const RhythmGroupResult& g);
+ActogramData wellActogram(const RhythmResult& r, size_t position);
+// The titles of the periodograms of a group (its mean) and of a well.
+std::string groupPeriodogramTitle(const RhythmGroupResult& g);
+std::string wellPeriodogramTitle(const RhythmResult& r, size_t position);
+
 void Dibujar_actogram(Surface& s, const ActogramData& a);
 void Dibujar_periodogram(Surface& s, const std::vector<PeriodPoint>& points,
                          const std::string& title, const std::string& decimalMark);

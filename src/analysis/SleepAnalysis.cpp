@@ -179,15 +179,10 @@ SleepResult analyseSleep(WellSeries series, const SleepParameters& p, const Proj
         r.profileLight[k] =
             r.schedule.lightAtHour(s.clockHour(static_cast<long long>(k) * r.profileSlotMinutes));
 
-    std::map<int, SleepGroupResult> groups;
-    for (const SleepWellResult& w : r.wells) {
-        const SeriesWell& sw = s.wells[w.position];
-        if (sw.group < 0) continue;
-        SleepGroupResult& g = groups[sw.group];
-        g.group = sw.group;
-        g.name = sw.groupName;
-    }
-    for (auto& [number, g] : groups) {
+    for (const int number : s.groupNumbers()) {
+        SleepGroupResult g;
+        g.group = number;
+        g.name = s.groupName(number);
         std::vector<const SleepWellResult*> used;
         for (const SleepWellResult& w : r.wells)
             if (s.wells[w.position].group == number && !w.fate.empty && !w.fate.deathMinute)

@@ -73,12 +73,13 @@ void Dibujar_sleepprofile(Surface& s, const SleepResult& r, const std::string& d
     s.text(4, barTop - s.textHeight() - 10, yLabel);
     (void)decimalMark;
 
-    // One curve per group, broken where no used well had data.
+    // One curve per group with wells used, broken where none had data.
     s.setPenWidth(2);
     double legendX = left + s.textWidth(yLabel) + 24;
-    for (size_t g = 0; g < r.groups.size(); ++g) {
-        const SleepGroupResult& grp = r.groups[g];
-        const Rgb c = kPalette[g % std::size(kPalette)];
+    size_t drawn = 0;
+    for (const SleepGroupResult& grp : r.groups) {
+        if (grp.wellsUsed == 0) continue;
+        const Rgb c = kPalette[drawn++ % std::size(kPalette)];
         for (size_t k = 1; k < grp.profile.size(); ++k)
             if (grp.profile[k - 1] && grp.profile[k])
                 s.line(xOf((static_cast<double>(k) - 0.5) * slot), yOf(*grp.profile[k - 1]),

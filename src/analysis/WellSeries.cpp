@@ -152,6 +152,8 @@ WellSeries buildWellSeries(const AcquisitionData& data, int binMinutes) {
     s.binMinutes = std::max(1, binMinutes);
     s.start = data.start;
     s.groupNames.assign(layout.channels.Group_Name.begin(), layout.channels.Group_Name.end());
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (layout.inGroup(ch)) s.lastGroup = std::max<int>(s.lastGroup, layout.groupOf(ch));
 
     // Wells to which the plate file gives a channel, by well index.
     std::vector<std::vector<int>> channelsOf(static_cast<size_t>(layout.wellCount()));
@@ -194,6 +196,23 @@ WellSeries buildWellSeries(const AcquisitionData& data, int binMinutes) {
         }
     }
     return s;
+}
+
+std::vector<int> WellSeries::groupNumbers() const {
+    std::vector<int> groups;
+    for (int g = 0; g <= lastGroup; ++g)
+        groups.push_back(g);
+    for (const SeriesWell& w : wells)
+        if (w.group > lastGroup) groups.push_back(w.group);
+    std::sort(groups.begin(), groups.end());
+    groups.erase(std::unique(groups.begin(), groups.end()), groups.end());
+    return groups;
+}
+
+std::string WellSeries::groupName(int group) const {
+    return group >= 0 && static_cast<size_t>(group) < groupNames.size()
+               ? groupNames[static_cast<size_t>(group)]
+               : std::string();
 }
 
 WellFate wellFate(const WellSeries& series, size_t position, long long threshold,

@@ -63,6 +63,8 @@ struct WellSeries {
     std::vector<uint8_t> hasData;        // per bin: at least one record
     std::vector<long long> activity;     // [well position * bins + bin]
     std::vector<std::string> groupNames; // Group_Name of groups 0..384
+    // The highest group number a channel of the acquisition is in (-1: none).
+    int lastGroup = -1;
 
     size_t bins() const { return hasData.size(); }
     long long endMinute() const { return lastRecordMinute + 1; }
@@ -74,6 +76,11 @@ struct WellSeries {
     long long clockMinute(long long minute) const;
     // The clock hour (0..23) of a minute of the recording.
     int clockHour(long long minute) const;
+    // The groups that get rows, by number: 0 to lastGroup as the reports
+    // list them, whether or not a well is in them, and any group a well is in.
+    std::vector<int> groupNumbers() const;
+    // A group's name ("" when the table has none).
+    std::string groupName(int group) const;
 };
 
 // "2026-12-10 14:30" for a clock minute (see WellSeries::clockMinute).

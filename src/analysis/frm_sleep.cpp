@@ -20,18 +20,9 @@
 
 namespace trv {
 
-namespace {
-
-QSpinBox* spin(QWidget* parent, const char* name, int min, int max, int value) {
-    auto* s = named(new QSpinBox(parent), name);
-    s->setRange(min, max);
-    s->setValue(value);
-    return s;
-}
-
-} // namespace
-
-frm_sleep::frm_sleep(Ports& ports, QWidget* parent) : QWidget(parent, Qt::Window), ports_(ports) {
+frm_sleep::frm_sleep(Ports& ports, QWidget* parent)
+    : QWidget(parent, Qt::Window), ports_(ports),
+      light_(this, "chk_sleeplight", "spn_sleepon", "spn_sleepoff") {
     setObjectName(QStringLiteral("frm_sleep"));
     setWindowTitle(QStringLiteral("Sleep"));
     build();
@@ -41,13 +32,13 @@ frm_sleep::frm_sleep(Ports& ports, QWidget* parent) : QWidget(parent, Qt::Window
 void frm_sleep::build() {
     auto* root = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    spn_sleepbin = spin(this, "spn_sleepbin", 1, 1440, 1);
-    spn_sleepthreshold = spin(this, "spn_sleepthreshold", 0, INT_MAX, 0);
-    spn_sleepminbout = spin(this, "spn_sleepminbout", 1, 366 * 1440, 1);
-    spn_sleepdead = spin(this, "spn_sleepdead", 1, 366 * 24, 24);
-    chk_sleeplight = named(new QCheckBox(QStringLiteral("Light on/off at"), this), "chk_sleeplight");
-    spn_sleepon = spin(this, "spn_sleepon", 0, 23, 8);
-    spn_sleepoff = spin(this, "spn_sleepoff", 0, 23, 20);
+    spn_sleepbin = analysisSpin(this, "spn_sleepbin", 1, 1440, 1);
+    spn_sleepthreshold = analysisSpin(this, "spn_sleepthreshold", 0, INT_MAX, 0);
+    spn_sleepminbout = analysisSpin(this, "spn_sleepminbout", 1, 366 * 1440, 1);
+    spn_sleepdead = analysisSpin(this, "spn_sleepdead", 1, 366 * 24, 24);
+    chk_sleeplight = light_.check;
+    spn_sleepon = light_.on;
+    spn_sleepoff = light_.off;
     lbl_sleepschedule = named(new QLabel(this), "lbl_sleepschedule");
     int c = 0;
     auto add = [&](const char* label, QWidget* w) {
@@ -58,9 +49,7 @@ void frm_sleep::build() {
     add("Threshold:", spn_sleepthreshold);
     add("Minimum bout (min):", spn_sleepminbout);
     add("Dead after (h):", spn_sleepdead);
-    grid->addWidget(chk_sleeplight, 0, c++);
-    grid->addWidget(spn_sleepon, 0, c++);
-    grid->addWidget(spn_sleepoff, 0, c++);
+    light_.addTo(grid, 0, c);
     cmd_sleepcalc = named(new QPushButton(QStringLiteral("Calculate"), this), "cmd_sleepcalc");
     cmd_sleepsave = named(new QPushButton(QStringLiteral("Save"), this), "cmd_sleepsave");
     cmd_sleepcalc->setDefault(true);
@@ -89,12 +78,6 @@ void frm_sleep::build() {
     txt_sleepmessages->setMaximumHeight(70);
     root->addWidget(txt_sleepmessages);
 
-    auto hoursEnabled = [this] {
-        spn_sleepon->setEnabled(chk_sleeplight->isChecked());
-        spn_sleepoff->setEnabled(chk_sleeplight->isChecked());
-    };
-    hoursEnabled();
-    connect(chk_sleeplight, &QCheckBox::toggled, this, hoursEnabled);
     connect(cmd_sleepcalc, &QPushButton::clicked, this, [this] { calculate(); });
     connect(cmd_sleepsave, &QPushButton::clicked, this, [this] { save(); });
     connect(pic_sleepprofile, &SurfaceWidget::resized, this, [this] { drawProfile(); });
@@ -109,10 +92,7 @@ SleepRequest frm_sleep::request() const {
     p.threshold = spn_sleepthreshold->value();
     p.minBout = spn_sleepminbout->value();
     p.deadWindowHours = spn_sleepdead->value();
-    if (chk_sleeplight->isChecked()) {
-        p.lightOn = spn_sleepon->value();
-        p.lightOff = spn_sleepoff->value();
-    }
+    light_.take(p.lightOn, p.lightOff);
     return rq;
 }
 
@@ -131,18 +111,10 @@ void frm_sleep::open(const std::string& acquisitionPath, const std::string& prog
         spn_sleepthreshold->setValue(static_cast<int>(r.parameters.threshold));
         spn_sleepminbout->setValue(r.minBout);
         spn_sleepdead->setValue(r.parameters.deadWindowHours);
-        chk_sleeplight->setChecked(false);
-        if (r.schedule.present()) {
-            spn_sleepon->setValue(r.schedule.on);
-            spn_sleepoff->setValue(r.schedule.off);
-        }
+        light_.show(r.schedule);
     }
-    if (!outcome_.error.empty()) prompter.messages.push_back(outcome_.error);
     showResult();
-    QStringList l;
-    for (const std::string& m : prompter.messages)
-        l << q(m);
-    txt_sleepmessages->setPlainText(l.join(QLatin1Char('\n')));
+    txt_sleepmessages->setPlainText(q(analysisMessages(prompter.messages, {}, outcome_.error)));
     show();
     raise();
     activateWindow();
@@ -152,10 +124,7 @@ void frm_sleep::calculate() {
     CollectingPrompter prompter;
     outcome_ = computeSleep(request(), prompter);
     showResult();
-    std::string text;
-    for (const std::string& m : prompter.messages)
-        text += m + "\n";
-    txt_sleepmessages->setPlainText(q(text + outcome_.error));
+    txt_sleepmessages->setPlainText(q(analysisMessages(prompter.messages, {}, outcome_.error)));
 }
 
 void frm_sleep::save() {
@@ -163,11 +132,9 @@ void frm_sleep::save() {
     CollectingPrompter prompter;
     outcome_ = computeSleep(rq, prompter);
     showResult();
-    std::string text;
-    if (outcome_.result && writeSleepFiles(rq, ports_.locale, outcome_))
-        for (const std::string& f : outcome_.files)
-            text += "Written: " + f + "\n";
-    txt_sleepmessages->setPlainText(q(text + outcome_.error));
+    if (outcome_.result) writeSleepFiles(rq, ports_.locale, outcome_);
+    txt_sleepmessages->setPlainText(
+        q(analysisMessages(prompter.messages, outcome_.files, outcome_.error)));
 }
 
 void frm_sleep::showResult() {
@@ -222,9 +189,7 @@ void frm_sleep::drawProfile() {
 
 void openSleepWindow(QWidget& browser, Ports& ports, const std::string& acquisitionPath,
                      const std::string& programFolder) {
-    auto* w = browser.findChild<frm_sleep*>(QString(), Qt::FindDirectChildrenOnly);
-    if (!w) w = new frm_sleep(ports, &browser);
-    w->open(acquisitionPath, programFolder);
+    analysisWindow<frm_sleep>(browser, ports).open(acquisitionPath, programFolder);
 }
 
 } // namespace trv

@@ -5,6 +5,7 @@
 // trelvane-cli sleep through the same code.
 #pragma once
 
+#include "analysis/AnalysisControlsQt.h"
 #include "analysis/SleepAnalysis.h"
 #include "common/Ports.h"
 
@@ -54,6 +55,7 @@ class frm_sleep : public QWidget {
     void drawProfile();
 
     Ports& ports_;
+    LightHoursControls light_;
     std::string acquisitionPath_, programFolder_;
     SleepOutcome outcome_;
 };

@@ -1,5 +1,6 @@
 #include "offline/Frm_offline.h"
 
+#include "analysis/frm_rhythm.h"
 #include "analysis/frm_sleep.h"
 #include "common/Files.h"
 #include "display/NamedWidgetQt.h"
@@ -377,6 +378,7 @@ void Frm_offline::buildMenus() {
     asciiexporta = named(mnexport->addAction(QStringLiteral("Export to ASCII...")), "asciiexporta");
     mn_monitorexport = named(mnexport->addAction(q(kMonitorMenuText)), "mn_monitorexport");
     mn_sleep = named(mnexport->addAction(QStringLiteral("Sleep...")), "mn_sleep");
+    mn_rhythm = named(mnexport->addAction(QStringLiteral("Rhythm...")), "mn_rhythm");
     mnjoint = named(new QMenu(this), "mnjoint");
     mn_relativize =
         named(mnjoint->addAction(QStringLiteral("Relativize to Time0")), "mn_relativize");
@@ -436,6 +438,11 @@ void Frm_offline::wire() {
     connect(mn_sleep, &QAction::triggered, this, [this] {
         if (!browser_.chosenFolder().empty())
             openSleepWindow(*this, ports_, browser_.chosenFolder(), browser_.list().programFolder());
+    });
+    connect(mn_rhythm, &QAction::triggered, this, [this] {
+        if (!browser_.chosenFolder().empty())
+            openRhythmWindow(*this, ports_, browser_.chosenFolder(),
+                             browser_.list().programFolder());
     });
     connect(mn_help, &QAction::triggered, this, [this] {
         ports_.desktop.openDocument(joinPath(browser_.list().programFolder(), "trv_help.pdf"));

@@ -251,6 +251,7 @@ class Frm_offline : public QMainWindow {
     QAction* asciiexporta = nullptr;
     QAction* mn_monitorexport = nullptr;
     QAction* mn_sleep = nullptr;
+    QAction* mn_rhythm = nullptr;
     QMenu* mnjoint = nullptr;
     QAction* mn_relativize = nullptr;
     QAction* mn_jointbmp = nullptr;

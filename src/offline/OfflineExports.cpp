@@ -13,29 +13,6 @@ std::string thousands(long long samples) {
 
 } // namespace
 
-std::string exportWriteError(const std::string& path) {
-    return "Export failed: " + path + " could not be written";
-}
-
-std::string exportOpenError(const std::string& path) {
-    return "Exported to " + path + ", but no program could open it";
-}
-
-void openExport(const std::string& path, Ports& ports) {
-    if (!ports.desktop.openDocument(path)) ports.prompter.show(exportOpenError(path));
-}
-
-bool exportSurfaceBmp(Surface& surface, const std::string& programFolder,
-                      const std::string& fileName, Ports& ports) {
-    const std::string path = joinPath(programFolder, fileName);
-    if (!surface.saveBmp(path)) {
-        ports.prompter.show(exportWriteError(path));
-        return false;
-    }
-    openExport(path, ports);
-    return true;
-}
-
 std::string rawPageText(const std::string& projectName, const std::string& folder,
                         const PlateLayout& plate, int channel, const RawPage& page,
                         const std::string& pageBox) {

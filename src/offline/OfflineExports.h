@@ -1,14 +1,16 @@
 // What the offline browser exports from its plot surface: the picture as a
 // bitmap in the program folder (image1.bmp, lineimg.bmp, plateimg.bmp,
-// trackimg.bmp), the shown raw signal page as datafile.txt and the joint
-// report of a tagged series in the project folder. Each export opens its
-// file with the user's default program afterwards. An export that cannot
-// write its file, or finds no program to open it, says so: a user who asked
-// for an export must not be left with nothing happening.
+// trackimg.bmp; display/SurfaceExport.h), the shown raw signal page as
+// datafile.txt and the joint report of a tagged series in the project
+// folder. Each export opens its file with the user's default program
+// afterwards. An export that cannot write its file, or finds no program to
+// open it, says so: a user who asked for an export must not be left with
+// nothing happening.
 #pragma once
 
 #include "common/Ports.h"
 #include "display/Surface.h"
+#include "display/SurfaceExport.h"
 #include "offline/Kinetics.h"
 #include "offline/RawPages.h"
 #include "store/Module1.h"
@@ -23,19 +25,6 @@ inline constexpr const char* kPlateImageFile = "plateimg.bmp";
 inline constexpr const char* kTrackImageFile = "trackimg.bmp";
 inline constexpr const char* kRawTextFile = "datafile.txt";
 inline constexpr const char* kRawGapNote = " (-: block not stored)";
-
-// "Export failed: <path> could not be written".
-std::string exportWriteError(const std::string& path);
-// "Exported to <path>, but no program could open it".
-std::string exportOpenError(const std::string& path);
-
-// Opens a written export with the default program; a failure is shown.
-void openExport(const std::string& path, Ports& ports);
-
-// Saves the surface as programFolder/fileName and opens it. False (with a
-// message) when the file could not be written.
-bool exportSurfaceBmp(Surface& surface, const std::string& programFolder,
-                      const std::string& fileName, Ports& ports);
 
 // The text of a raw signal page for the well of `channel`: the project name
 // and the acquisition folder in double quotes, the well and page line, the

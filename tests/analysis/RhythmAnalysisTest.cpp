@@ -2,10 +2,15 @@
 // 23.5 hours, white noise not rhythmic, missing bins that do not move the
 // peak, periods without two whole cycles left out, the Lomb-Scargle power
 // against the formula evaluated directly, the threshold against known
-// chi-square quantiles.
+// chi-square quantiles, a dead well's series cut at its death, the plots
+// well-formed.
 #include "analysis/RhythmAnalysis.h"
 #include "analysis/RhythmPlot.h"
+#include "analysis/XmlCheck.h"
+#include "common/Files.h"
 #include "display/RecordingSurface.h"
+#include "support/Fakes.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -179,7 +184,10 @@ TEST(Rhythm, FilesByteForByte) {
     p.periodMaxHours = 24;
     std::string problem;
     ProjectSetup setup;
-    const auto r = analyseRhythm(threeDays(), p, setup, problem);
+    WellSeries s = threeDays();
+    s.lastGroup = 2; // channels in groups 0 to 2, no well in 0 or 2
+    s.groupNames[2] = "G2";
+    const auto r = analyseRhythm(s, p, setup, problem);
     ASSERT_TRUE(r) << problem;
     const CsvFormat f;
     const std::string wells = rhythmWellsCsv(*r, f);
@@ -189,7 +197,9 @@ TEST(Rhythm, FilesByteForByte) {
               "2,A3,G1,empty,,,,,,,,\r\n");
     EXPECT_EQ(rhythmGroupsCsv(*r, {";", ","}),
               "group;wells tested;wells rhythmic;mean period;SD period;mean index;SD index\r\n"
-              "G1;2;1;24,000;;1,520;\r\n");
+              ";0;0;;;;\r\n"
+              "G1;2;1;24,000;;1,520;\r\n"
+              "G2;0;0;;;;\r\n");
     const std::string pg = periodogramsCsv(*r, f);
     EXPECT_NE(pg.find("\r\n0,22.0,44.489,44.509,19.642\r\n"), std::string::npos) << pg;
 
@@ -225,6 +235,82 @@ TEST(Rhythm, ActogramRowsHoldTwoDaysUnderTheLightBars) {
     }
     EXPECT_TRUE(s.hasText("3"));
     EXPECT_FALSE(s.hasText("4"));
+
+    // Without a schedule no light bar at all (an empty one would read as light).
+    ActogramData dark = a;
+    dark.schedule = LightSchedule{};
+    RecordingSurface d(900, 200);
+    Dibujar_actogram(d, dark);
+    EXPECT_TRUE(d.ofKind(RecordingSurface::Kind::Box).empty());
+    for (const auto& b : d.filledBoxes())
+        EXPECT_NE(b.colour, colour::White);
+}
+
+TEST(Rhythm, ADeadWellsSeriesEndsBeforeItsDeath) {
+    // Twelve 1-minute bins of activity 1 to 12, minute 4 without records.
+    WellSeries m;
+    m.lastRecordMinute = 11;
+    m.hasData.assign(12, 1);
+    m.hasData[4] = 0;
+    for (long long a = 1; a <= 12; ++a)
+        m.activity.push_back(a);
+    m.wells.resize(1);
+    struct Case {
+        std::optional<long long> death;
+        int R;
+        long long from, to;
+        std::vector<double> x; // -1: missing
+    } cases[] = {
+        {std::nullopt, 3, 0, 12, {6, 10, 24, 33}},
+        {7, 3, 0, 12, {6, 10, 7}}, // the bin of the death keeps the minute before it
+        {6, 3, 0, 12, {6, 10}},
+        {7, 3, 3, 12, {10, 7}},
+        {5, 1, 2, 12, {3, 4, -1}},
+        {12, 3, 0, 9, {6, 10, 24}}, // a death after the window changes nothing
+        {0, 3, 0, 12, {}},
+        {3, 3, 3, 12, {}},
+    };
+    for (const Case& c : cases) {
+        WellFate fate;
+        fate.deathMinute = c.death;
+        const BinSeries s = rhythmSeries(m, 0, fate, c.R, c.from, c.to);
+        std::vector<double> got;
+        for (size_t b = 0; b < s.x.size(); ++b)
+            got.push_back(s.has[b] ? s.x[b] : -1);
+        EXPECT_EQ(got, c.x) << "death " << c.death.value_or(-1) << " R " << c.R << " from "
+                            << c.from;
+    }
+}
+
+TEST(Rhythm, ThePlotFilesAreWellFormedXml) {
+    // A group name with the characters XML reserves; A3 never moves.
+    WellSeries s = threeDays();
+    const std::string name = "G1 & <\"controls\">";
+    s.groupNames[1] = name;
+    for (SeriesWell& w : s.wells)
+        w.groupName = name;
+    RhythmParameters p;
+    p.lightOn = 8;
+    p.lightOff = 20;
+    RhythmOutcome out;
+    std::string problem;
+    out.result = analyseRhythm(std::move(s), p, ProjectSetup{}, problem);
+    ASSERT_TRUE(out.result) << problem;
+    test::TempDir dir;
+    test::FakeLocale locale;
+    RhythmRequest rq;
+    rq.outputFolder = dir.path();
+    rq.perWell = true;
+    ASSERT_TRUE(writeRhythmFiles(rq, locale, out)) << out.error;
+    int plots = 0;
+    for (const std::string& path : out.files) {
+        if (path.size() < 4 || path.substr(path.size() - 4) != ".svg") continue;
+        ++plots;
+        const std::string text = *readWholeFile(path);
+        EXPECT_EQ(test::xmlProblem(text), "") << path;
+        EXPECT_NE(text.find("<svg"), std::string::npos) << path;
+    }
+    EXPECT_EQ(plots, 2 + 3); // the group's actogram and periodogram, one actogram per well
 }
 
 } // namespace

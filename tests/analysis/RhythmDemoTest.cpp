@@ -85,8 +85,11 @@ TEST(RhythmDemo, TheRhythmAnalysisFindsEachGroupsPeriod) {
         rq.programFolder = home.path();
         const RhythmOutcome out = computeRhythm(rq, prompter);
         ASSERT_TRUE(out.result) << out.error;
-        ASSERT_EQ(out.result->groups.size(), 4u);
+        // Group 0 has no well and still gets its row.
+        ASSERT_EQ(out.result->groups.size(), 5u);
+        EXPECT_EQ(out.result->groups[0].wellsTested, 0);
         for (const RhythmGroupResult& g : out.result->groups) {
+            if (g.group == 0) continue;
             // Entrained to 24 h under light, free-running in the dark.
             const double period =
                 folder == demo.ldFolder

@@ -2,12 +2,11 @@
 // split by missing bins, bouts across a light change, latency, the light
 // phases of the schedules, dead and empty wells, the files byte for byte.
 #include "analysis/SleepAnalysis.h"
+#include "analysis/XmlCheck.h"
 #include "reports/AcquisitionFixture.h"
 #include "support/Fakes.h"
 
 #include <gtest/gtest.h>
-
-#include <expat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -173,20 +172,34 @@ TEST(Sleep, ABoutAcrossLightsOffGivesMinutesToBothPhasesAndCountsWhereItStarts) 
 
 TEST(Sleep, DeadAndEmptyWellsAreListedAndLeftOutOfTheGroup) {
     // Five days in hours: well 0 moves every hour, well 1 stops at hour 54
-    // (day 3), well 2 never moves; all in group 4.
+    // (day 3), both in group 4; well 2 never moves, alone in group 5.
+    // Channels are in groups up to 6, which has no well.
     const std::string alive(120, '3');
     const std::string dying = std::string(54, '3') + std::string(66, '0');
     const std::string empty(120, '0');
-    const SleepResult r = analyseSleep(handSeries({alive, dying, empty}, 60, at(10, 0), {4, 4, 4}),
-                                       params(60, 60), lightSetup(0, 0, 0));
+    WellSeries series = handSeries({alive, dying, empty}, 60, at(10, 0), {4, 4, 5});
+    series.lastGroup = 6;
+    series.groupNames[6] = "G6";
+    const SleepResult r = analyseSleep(std::move(series), params(60, 60), lightSetup(0, 0, 0));
     EXPECT_FALSE(r.wells[0].fate.deathMinute);
     EXPECT_EQ(r.wells[1].fate.deathMinute, 54 * 60);
     EXPECT_TRUE(r.wells[2].fate.empty);
     // The dead well's bins from its death on are no data.
     EXPECT_EQ(*r.wells[1].phases[0][kDataMinutes], 54 * 60);
     EXPECT_EQ(*r.wells[1].phases[0][kSleepMinutes], 0);
-    ASSERT_EQ(r.groups.size(), 1u);
-    const SleepGroupResult& g = r.groups[0];
+    // Every group up to 6 gets its rows, used wells or not.
+    ASSERT_EQ(r.groups.size(), 7u);
+    for (int n = 0; n < 7; ++n) {
+        EXPECT_EQ(r.groups[static_cast<size_t>(n)].group, n);
+        EXPECT_EQ(r.groups[static_cast<size_t>(n)].wellsUsed, n == 4 ? 1 : 0);
+    }
+    const std::string groups = sleepGroupsCsv(r, {});
+    for (const char* name : {"G5", "G6"})
+        EXPECT_NE(groups.find(std::string("\r\n") + name +
+                              ",all,2026-12-10 00:00,0,,,0,,,0,,,0,,,0,,,0,,,0\r\n"),
+                  std::string::npos)
+            << groups;
+    const SleepGroupResult& g = r.groups[4];
     EXPECT_EQ(g.wellsUsed, 1);
     EXPECT_EQ(g.phases[0][kDataMinutes].n, 1);
     EXPECT_EQ(*g.phases[0][kDataMinutes].mean, 120 * 60);
@@ -198,7 +211,7 @@ TEST(Sleep, DeadAndEmptyWellsAreListedAndLeftOutOfTheGroup) {
         csv.find("1,A2,G4,all,2026-12-10 00:00,3240,0,0,,,0.050,dead from 2026-12-12 06:00\r\n"),
         std::string::npos)
         << csv;
-    EXPECT_NE(csv.find("2,A3,G4,all,2026-12-10 00:00,,,,,,,empty\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("2,A3,G5,all,2026-12-10 00:00,,,,,,,empty\r\n"), std::string::npos) << csv;
 }
 
 TEST(Sleep, DeathNeedsAWholeWindowWithDataAndStillness) {
@@ -251,11 +264,7 @@ TEST(Sleep, TheProfileIsWellFormedXml) {
         handSeries({"1" + std::string(89, '0'), std::string(90, '5')}, 30, at(10, 6), {1, 2}),
         params(30, 30), lightSetup(1, 8, 20));
     const std::string svg = sleepProfileSvg(r, {});
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    const bool ok = XML_Parse(parser, svg.data(), static_cast<int>(svg.size()), 1) == XML_STATUS_OK;
-    const std::string why = ok ? "" : XML_ErrorString(XML_GetErrorCode(parser));
-    XML_ParserFree(parser);
-    EXPECT_TRUE(ok) << why;
+    EXPECT_EQ(test::xmlProblem(svg), "");
     EXPECT_NE(svg.find("G2 (n=1)"), std::string::npos);
     EXPECT_NE(svg.find("day 3"), std::string::npos);
 }

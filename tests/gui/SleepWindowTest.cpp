@@ -41,12 +41,13 @@ TEST(SleepWindow, SavesWhatTheCommandWritesAndShowsTheGroups) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
     EXPECT_EQ(w->spn_sleepminbout->value(), 5); // flies
     EXPECT_FALSE(w->chk_sleeplight->isChecked());
-    // Four groups by ten phases.
-    ASSERT_EQ(w->grd_sleepgroups->rowCount(), 40);
-    EXPECT_EQ(w->grd_sleepgroups->item(1, 0)->text(), "Period 23.5 h");
-    EXPECT_EQ(w->grd_sleepgroups->item(1, 1)->text(), "dark 1");
-    EXPECT_EQ(w->grd_sleepgroups->item(1, 2)->text(), "2026-03-02 20:00");
-    EXPECT_EQ(w->grd_sleepgroups->item(1, 3)->text(), "23"); // one well empty
+    // Five groups by ten phases: group 0 has no well, the others one empty.
+    ASSERT_EQ(w->grd_sleepgroups->rowCount(), 50);
+    EXPECT_EQ(w->grd_sleepgroups->item(0, 3)->text(), "0");
+    EXPECT_EQ(w->grd_sleepgroups->item(11, 0)->text(), "Period 23.5 h");
+    EXPECT_EQ(w->grd_sleepgroups->item(11, 1)->text(), "dark 1");
+    EXPECT_EQ(w->grd_sleepgroups->item(11, 2)->text(), "2026-03-02 20:00");
+    EXPECT_EQ(w->grd_sleepgroups->item(11, 3)->text(), "23");
 
     w->spn_sleepbin->setValue(2);
     w->spn_sleepthreshold->setValue(1);

@@ -55,13 +55,15 @@ Runner setUp(CLI::App& cmd) {
         if (!o->foldersReady(c, rq.outputFolder)) return kExitFailure;
         AnsweringPrompter prompter(c.err, std::nullopt, std::nullopt);
         TerminalProgress progress(c.name);
-        progress.update(0, 2, "periodograms");
-        RhythmOutcome out = computeRhythm(rq, prompter);
+        RhythmOutcome out =
+            computeRhythm(rq, prompter, [&](double done, double total, const std::string& what) {
+                progress.update(done, total, what);
+            });
         if (out.usage) {
             progress.clear();
             throw UsageError(out.error);
         }
-        progress.update(1, 2, "writing");
+        progress.update(0, 0, "writing");
         SystemLocale locale;
         if (out.result) writeRhythmFiles(rq, locale, out);
         progress.clear();
