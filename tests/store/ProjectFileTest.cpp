@@ -4,6 +4,7 @@
 #include "StoreTestSupport.h"
 #include "store/ChannelTablesFile.h"
 #include "support/Fakes.h"
+#include "support/Sanitizers.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -374,7 +375,7 @@ TEST(ProjectFile, DescribeRecoversOrReportsInTheText) {
 // file: read, described and renamed within a small address space, without
 // reading it.
 TEST(ProjectFile, OverLongSetupIsDamagedAndNeverReadWhole) {
-#ifdef __SANITIZE_ADDRESS__
+#if TRV_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
 #else
     StoreFixture f;
