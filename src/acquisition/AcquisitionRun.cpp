@@ -425,8 +425,11 @@ void AcquisitionRun::warmUp() {
     for (int s : kGroupStarts) {
         CommFlush(port());
         CommWrite(port(), DeviceFrame(op::BeamSample, s, 0));
-        CommRead(port(), discard, kGroupBeams);
-        CommRead(port(), discard, kGroupBeams);
+        if (CommRead(port(), discard, kGroupBeams) < kGroupBeams ||
+            CommRead(port(), discard, kGroupBeams) < kGroupBeams) {
+            portGaveUp_ = true;
+            break;
+        }
     }
     ports_.clock.sleepMs(50);
 }
@@ -490,7 +493,11 @@ AcquisitionRun::TickSample AcquisitionRun::sampleGroups() {
     int replyBytes = 0;
     for (int i = 0; i < count; ++i) {
         const int s = groups[static_cast<size_t>(i)];
-        const BeamGroupSample g = RequestBeamSample(port(), s, SampleReads::TwoHalves);
+        // Once a read of this tick has waited out the port's time-out, the
+        // groups after it hold without asking.
+        const BeamGroupSample g = portGaveUp_ ? BeamGroupSample{}
+                                              : RequestBeamSample(port(), s, SampleReads::TwoHalves);
+        if (g.replyBytes < kBeamSampleBytes) portGaveUp_ = true;
         lastValid = g.valid;
         replyBytes += g.replyBytes;
         if (g.valid) {
@@ -560,7 +567,9 @@ void AcquisitionRun::watchLink(bool silent) {
                      std::to_string(static_cast<int>(reopenSeconds_)) + " s");
         sayUnattended(PortName(port()) + ": the instrument does not answer; reopening the port");
     }
-    if (now < nextReopen_) return;
+    // The tick has already waited out the port's time-out: the reopening
+    // (whose probe may wait out another) is left to the next tick.
+    if (now < nextReopen_ || portGaveUp_) return;
     nextReopen_ = now + reopenSeconds_ / 86400;
     if (reopenLink()) linkAnswers("answers again after reopening the port");
 }
@@ -643,6 +652,7 @@ void AcquisitionRun::AcquisitionTick() {
     SharedState& st = state_;
     try {
         if (st.Acq_State == 1) {
+            portGaveUp_ = false;
             // While the link is down the tick asks nothing (an instrument
             // that went silent would make every exchange wait for its
             // time-outs): it is a bad tick whose groups hold, and the port is
@@ -781,7 +791,10 @@ void AcquisitionRun::blockEnd() {
         const double now = ports_.clock.nowDays();
         secondsPerSample_ = roundDecimals((now - blockStart_) * 86400 / rt, 3);
 
-        const double t = panels_.ReadTemperature();
+        // An instrument that has just not answered is not asked again: its
+        // reading would only wait out the port's time-out once more.
+        const double t = portGaveUp_ || linkDown_ ? panels_.TemperatureNotAsked()
+                                                  : panels_.ReadTemperature();
         ports_.status.setText(status::Temperature, temperatureCaption(panels_.temperatureText));
         panels_.RegulateTemperature(t);
         panels_.ApplyLightSchedule();

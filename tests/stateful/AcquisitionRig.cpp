@@ -27,13 +27,9 @@ namespace {
 // The port's read time-outs, shortened so that a search can meet thousands
 // of dropped replies: a read gives up after 25 ms (10 ms between bytes).
 const CommTimeouts kShortTimeouts{10, 0, 25, 1000, 0};
-// A tick waits at most for the time-outs of its own exchanges (warm-up and
-// four groups of two half replies, five tries each): 2 x 4 x 2 x 5 x 30 ms,
-// with room for a busy machine.
-constexpr double kTickLimitMs = 3000;
-// Once the link counts as down a tick waits on nothing but, now and then,
-// one identification probe.
-constexpr double kLinkDownTickLimitMs = 600;
+// A tick waits out one read's time-out at most (five tries of 25 ms, 5 ms
+// apart: 150 ms), with room for a busy machine but not for a second one.
+constexpr double kTickLimitMs = 300;
 constexpr int kGroups[] = {0, 32, 64, 96};
 
 sim::SimOptions instrumentOptions(int seed) {
@@ -190,11 +186,8 @@ void AcquisitionRig::checkTick(double wallMs, bool linkDownBefore, int stateBefo
                                bool recordingBefore, int32_t endedBefore,
                                int32_t accountedBefore) {
     if (wallMs > kTickLimitMs && !SearchStats::skipped("portwait"))
-        broken("a tick waited " + std::to_string(static_cast<int>(wallMs)) + " ms on the port");
-    if (linkDownBefore && run->linkDown() && wallMs > kLinkDownTickLimitMs &&
-        !SearchStats::skipped("portwait"))
-        broken("a tick with the link down waited " + std::to_string(static_cast<int>(wallMs)) +
-               " ms on the port");
+        broken(std::string("a tick") + (linkDownBefore ? " with the link down" : "") + " waited " +
+               std::to_string(static_cast<int>(wallMs)) + " ms on the port");
 
     // Every block that ended while recording is stored, dropped or lost.
     const int32_t ended = run->blocksEnded() - endedBefore;
