@@ -451,7 +451,7 @@ int AcquisitionRun::tickGroups(std::array<int, 4>& groups) const {
 void AcquisitionRun::holdGroup(int groupStart) {
     SignalBlock& raw = realtime_.rawBlock;
     if (sampleIndex_ == 0) {
-        awaitingReading_[static_cast<size_t>(groupStart / kGroupBeams)] = true;
+        awaitingReading_[groupSlot(groupStart)] = true;
         return;
     }
     for (int k = 0; k < kGroupBeams; ++k) {
@@ -462,7 +462,7 @@ void AcquisitionRun::holdGroup(int groupStart) {
 
 void AcquisitionRun::storeGroup(int groupStart, const BeamGroupSample& g) {
     SignalBlock& raw = realtime_.rawBlock;
-    bool& awaiting = awaitingReading_[static_cast<size_t>(groupStart / kGroupBeams)];
+    bool& awaiting = awaitingReading_[groupSlot(groupStart)];
     for (int k = 0; k < kGroupBeams; ++k) {
         const int b = BeamOfValue(groupStart, k);
         const int16_t v = g.values[static_cast<size_t>(k)];

@@ -443,8 +443,9 @@ class AcquisitionRun : private CalibrationContext {
         FactoryCalibration factory;
     } runInstrument_;
     // Groups whose first reading of the block is still to come (held at the
-    // block's first sample).
-    std::array<bool, 4> awaitingReading_{};
+    // block's first sample), by group start / 32.
+    std::array<bool, kGroupStarts.size()> awaitingReading_{};
+    static size_t groupSlot(int groupStart) { return static_cast<size_t>(groupStart / 32); }
     std::array<int16_t, kGroupBeams * 4> groupBuffer_{};
 };
 

@@ -246,6 +246,26 @@ TEST(RunFaults, ASilentLinkAfterPlayIsWaitedOnOnceATick) {
     EXPECT_EQ(f.run->blocksRecorded(), 1);
 }
 
+// The first tick after Play gets no reply to its warm-up and holds every
+// group: the next tick's readings fill the first sample of every group, not
+// only of the first and the last (the others kept what the block array held).
+TEST(RunFaults, GroupsWithoutReplyAtTheFirstSampleTakeTheBlocksFirstReading) {
+    ShortTimeouts shortened;
+    FaultRun f(30000);
+    int differing = -1;
+    f.run->setOnSampleStored([&](int i, SignalBlock& raw) {
+        if (i != 1) return;
+        differing = 0;
+        for (int b = 0; b < kChannels; ++b)
+            differing += raw.at(b, 0) != raw.at(b, 1);
+    });
+    ASSERT_TRUE(f.play());
+    f.sim->updateFaults([](sim::SimFaults& x) { x.dropNext = 1; });
+    f.tick();
+    f.tick();
+    EXPECT_EQ(differing, 0);
+}
+
 // After a link loss the run records only from the instrument it started
 // with: another identification value, or the same one with other factory
 // data, keeps the link down and is said; the first instrument back records.
