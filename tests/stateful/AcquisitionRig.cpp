@@ -228,18 +228,23 @@ void AcquisitionRig::checkTick(double wallMs, bool linkDownBefore, int stateBefo
         broken("a blank has been taken for " + std::to_string(blankTicks_) +
                " ticks and does not end: nothing is recorded");
 
-    if (run->acquisitionPath() != folder_) {
-        folder_ = run->acquisitionPath();
-        recordedAtFolderStart_ = run->blocksRecorded();
-    }
+    followFolder();
+}
+
+// The folder the run records in, and how many blocks the run had recorded
+// (and the folder held) when it started there: a new folder, or a new run
+// (its count starts again) in the folder an idle blank made.
+void AcquisitionRig::followFolder() {
+    if (run->acquisitionPath() == folder_ && run->blocksRecorded() >= recordedAtFolderStart_)
+        return;
+    folder_ = run->acquisitionPath();
+    recordedAtFolderStart_ = run->blocksRecorded();
+    recordsAtFolderStart_ = folder_.empty() ? 0 : countsRecordCount(countsFilePath(folder_));
 }
 
 void AcquisitionRig::check() {
     pullLedger();
-    if (run->acquisitionPath() != folder_) {
-        folder_ = run->acquisitionPath();
-        recordedAtFolderStart_ = run->blocksRecorded();
-    }
+    followFolder();
     if (playEnabled != (s.Acq_State == 0))
         broken(std::string("Play is ") + (playEnabled ? "enabled" : "disabled") +
                " with Acq_State " + std::to_string(s.Acq_State));
@@ -256,7 +261,8 @@ void AcquisitionRig::check() {
         checkFolder(folder, f);
     if (!folder_.empty()) {
         const long long records = countsRecordCount(countsFilePath(folder_));
-        const long long expected = run->blocksRecorded() - recordedAtFolderStart_;
+        const long long expected =
+            recordsAtFolderStart_ + run->blocksRecorded() - recordedAtFolderStart_;
         if (records != expected)
             broken("counts.bin holds " + std::to_string(records) + " records, the run recorded " +
                    std::to_string(expected) + " blocks in " + folder_);

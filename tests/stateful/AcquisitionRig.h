@@ -79,6 +79,8 @@ struct AcquisitionRig {
     std::map<std::string, FolderState> folders_;
     std::string folder_;
     int32_t recordedAtFolderStart_ = 0;
+    long long recordsAtFolderStart_ = 0;
+    void followFolder();
 
     // Lapse watch.
     int ticksPastLapse_ = 0;
