@@ -30,6 +30,9 @@ const CommTimeouts kShortTimeouts{10, 0, 25, 1000, 0};
 // A tick waits out one read's time-out at most (five tries of 25 ms, 5 ms
 // apart: 150 ms), with room for a busy machine but not for a second one.
 constexpr double kTickLimitMs = 300;
+// With the link down a tick asks nothing, except for the reopening's probe:
+// well under one read's time-out.
+constexpr double kLinkDownTickLimitMs = 100;
 constexpr int kGroups[] = {0, 32, 64, 96};
 
 sim::SimOptions instrumentOptions(int seed) {
@@ -174,6 +177,7 @@ void AcquisitionRig::tick() {
     const int32_t endedBefore = run->blocksEnded();
     const int32_t accountedBefore =
         run->blocksRecorded() + run->blocksDropped() + run->blocksLost();
+    reopensBefore_ = run->reopenAttempts();
     const auto t0 = std::chrono::steady_clock::now();
     run->AcquisitionTick();
     const double wallMs =
@@ -188,6 +192,10 @@ void AcquisitionRig::checkTick(double wallMs, bool linkDownBefore, int stateBefo
     if (wallMs > kTickLimitMs && !SearchStats::skipped("portwait"))
         broken(std::string("a tick") + (linkDownBefore ? " with the link down" : "") + " waited " +
                std::to_string(static_cast<int>(wallMs)) + " ms on the port");
+    if (linkDownBefore && run->linkDown() && run->reopenAttempts() == reopensBefore_ &&
+        wallMs > kLinkDownTickLimitMs && !SearchStats::skipped("portwait"))
+        broken("a tick with the link down and no reopening waited " +
+               std::to_string(static_cast<int>(wallMs)) + " ms");
 
     // Every block that ended while recording is stored, dropped or lost.
     const int32_t ended = run->blocksEnded() - endedBefore;

@@ -84,6 +84,7 @@ struct AcquisitionRig {
 
     // Lapse watch.
     int ticksPastLapse_ = 0;
+    int32_t reopensBefore_ = 0;
     int blankTicks_ = 0;
 
     void wireFiles();
