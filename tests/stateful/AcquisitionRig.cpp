@@ -16,7 +16,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <set>
 #include <thread>
 
@@ -28,8 +30,8 @@ namespace {
 // of dropped replies: a read gives up after 25 ms (10 ms between bytes).
 const CommTimeouts kShortTimeouts{10, 0, 25, 1000, 0};
 // A tick waits out one read's time-out at most (five tries of 25 ms, 5 ms
-// apart: 150 ms), with room for a busy machine but not for a second one.
-constexpr double kTickLimitMs = 300;
+// apart: 150 ms), with room for a busy machine (two searches side by side).
+constexpr double kTickLimitMs = 450;
 // With the link down a tick asks nothing, except for the reopening's probe:
 // well under one read's time-out.
 constexpr double kLinkDownTickLimitMs = 100;
@@ -52,6 +54,7 @@ bool partialWrite(const std::string& path) {
 }
 
 [[noreturn]] void broken(const std::string& what) {
+    if (std::getenv("TRELVANE_STATEFUL_TRACE")) std::cerr << "\n  broken: " << what;
     RC_FAIL(what);
     throw std::logic_error(what); // not reached
 }
@@ -189,7 +192,9 @@ void AcquisitionRig::tick() {
 void AcquisitionRig::checkTick(double wallMs, bool linkDownBefore, int stateBefore,
                                bool recordingBefore, int32_t endedBefore,
                                int32_t accountedBefore) {
-    if (wallMs > kTickLimitMs && !SearchStats::skipped("portwait"))
+    // Replies that come late are waited for: a tick asks at most nine times
+    // (warm-up, groups, temperature).
+    if (wallMs > kTickLimitMs + 9 * lateRepliesMs && !SearchStats::skipped("portwait"))
         broken(std::string("a tick") + (linkDownBefore ? " with the link down" : "") + " waited " +
                std::to_string(static_cast<int>(wallMs)) + " ms on the port");
     if (linkDownBefore && run->linkDown() && run->reopenAttempts() == reopensBefore_ &&
@@ -226,15 +231,17 @@ void AcquisitionRig::checkTick(double wallMs, bool linkDownBefore, int stateBefo
     }
 
     // A blank ends once it has taken its ticks (fed once the real-time
-    // window has filled), and recording goes on.
-    if (running && run->calibration().blankInProgress() && s.Acq_State == 1)
-        ++blankTicks_;
+    // window has filled), and recording goes on; taken while idle it ends
+    // too, unless Auto Zero is on (nothing feeds it: only Stop ends it).
+    if (run->calibration().blankInProgress() && s.Acq_State == 1 &&
+        (running || !run->switches().autoZero))
+        ++blankTicks;
     else
-        blankTicks_ = 0;
-    if (blankTicks_ > s.setup.Threshold_Counter + s.setup.DSP_Interval + 3 &&
+        blankTicks = 0;
+    if (blankTicks > s.setup.Threshold_Counter + s.setup.DSP_Interval + 3 &&
         !SearchStats::skipped("blank"))
-        broken("a blank has been taken for " + std::to_string(blankTicks_) +
-               " ticks and does not end: nothing is recorded");
+        broken("a blank has been taken for " + std::to_string(blankTicks) +
+               " ticks and does not end");
 
     followFolder();
 }
@@ -252,6 +259,7 @@ void AcquisitionRig::followFolder() {
 
 void AcquisitionRig::check() {
     pullLedger();
+    if (!run->calibration().blankInProgress()) blankTicks = 0;
     followFolder();
     if (playEnabled != (s.Acq_State == 0))
         broken(std::string("Play is ") + (playEnabled ? "enabled" : "disabled") +
@@ -311,7 +319,7 @@ void AcquisitionRig::checkFolder(const std::string& folder, FolderState& f) {
         const StoredBlock& b = f.blocks[static_cast<size_t>(i)];
         if (!b.withRaw) continue;
         checkRawBlock(folder, f, i, b);
-        if (!b.analysed) continue;
+        if (!b.analysed || SearchStats::skipped("recount")) continue;
         SignalBlock block;
         readRawBlock(joinPath(folder, rawFileName(static_cast<int>(i / kBlocksPerFile))),
                      f.rtBuffer, i % kBlocksPerFile, block);
