@@ -74,6 +74,16 @@ struct Ticks : Action {
     void show(std::ostream& os) const override { os << "Ticks(" << n << ")"; }
 };
 
+// Ticks up to the next block's first sample: whatever the world does next
+// meets the block boundary.
+struct ToBlockStart : Action {
+    void act(AcquisitionRig& r) const override {
+        for (int i = 0; i < r.run->realtime().rtBuffer() && r.run->sampleIndex() != 0; ++i)
+            r.tick();
+    }
+    void show(std::ostream& os) const override { os << "ToBlockStart"; }
+};
+
 struct ConnectCmd : Action {
     void act(AcquisitionRig& r) const override {
         if (r.s.Acq_State != 0) return; // the window's button is disabled
@@ -322,6 +332,7 @@ RC_GTEST_PROP(AcquisitionSearch, EveryActionKeepsTheDataTrue, ()) {
             // A blank takes its window and its threshold count in ticks:
             // whether it ends shows only after many.
             {m.blank ? 24u : on ? 12u : 2u, one(std::type_identity<Ticks>{})},
+            {on ? 3u : 0u, one(std::type_identity<ToBlockStart>{})},
             {on ? 1u : 6u, one(std::type_identity<Play>{})},
             {on ? 2u : 1u, one(std::type_identity<Stop>{})},
             {on ? 2u : 1u, one(std::type_identity<Pause>{})},
