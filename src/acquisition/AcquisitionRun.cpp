@@ -428,8 +428,11 @@ void AcquisitionRun::warmUp() {
     for (int s : kGroupStarts) {
         CommFlush(port());
         CommWrite(port(), DeviceFrame(op::BeamSample, s, 0));
-        CommRead(port(), discard, kGroupBeams);
-        CommRead(port(), discard, kGroupBeams);
+        if (CommRead(port(), discard, kGroupBeams) < kGroupBeams ||
+            CommRead(port(), discard, kGroupBeams) < kGroupBeams) {
+            portGaveUp_ = true;
+            break;
+        }
     }
     ports_.clock.sleepMs(50);
 }
@@ -451,7 +454,7 @@ int AcquisitionRun::tickGroups(std::array<int, 4>& groups) const {
 void AcquisitionRun::holdGroup(int groupStart) {
     SignalBlock& raw = realtime_.rawBlock;
     if (sampleIndex_ == 0) {
-        awaitingReading_[static_cast<size_t>(groupStart / kGroupBeams)] = true;
+        awaitingReading_[groupSlot(groupStart)] = true;
         return;
     }
     for (int k = 0; k < kGroupBeams; ++k) {
@@ -462,7 +465,7 @@ void AcquisitionRun::holdGroup(int groupStart) {
 
 void AcquisitionRun::storeGroup(int groupStart, const BeamGroupSample& g) {
     SignalBlock& raw = realtime_.rawBlock;
-    bool& awaiting = awaitingReading_[static_cast<size_t>(groupStart / kGroupBeams)];
+    bool& awaiting = awaitingReading_[groupSlot(groupStart)];
     for (int k = 0; k < kGroupBeams; ++k) {
         const int b = BeamOfValue(groupStart, k);
         const int16_t v = g.values[static_cast<size_t>(k)];
@@ -493,7 +496,11 @@ AcquisitionRun::TickSample AcquisitionRun::sampleGroups() {
     int replyBytes = 0;
     for (int i = 0; i < count; ++i) {
         const int s = groups[static_cast<size_t>(i)];
-        const BeamGroupSample g = RequestBeamSample(port(), s, SampleReads::TwoHalves);
+        // Once a read of this tick has waited out the port's time-out, the
+        // groups after it hold without asking.
+        const BeamGroupSample g = portGaveUp_ ? BeamGroupSample{}
+                                              : RequestBeamSample(port(), s, SampleReads::TwoHalves);
+        if (g.replyBytes < kBeamSampleBytes) portGaveUp_ = true;
         lastValid = g.valid;
         replyBytes += g.replyBytes;
         if (g.valid) {
@@ -564,7 +571,9 @@ void AcquisitionRun::watchLink(bool silent) {
         sayUnattended(PortName(port()) + ": the instrument does not answer; reopening the port");
         progress();
     }
-    if (now < nextReopen_) return;
+    // The tick has already waited out the port's time-out: the reopening
+    // (whose probe may wait out another) is left to the next tick.
+    if (now < nextReopen_ || portGaveUp_) return;
     nextReopen_ = now + reopenSeconds_ / 86400;
     if (reopenLink()) linkAnswers("answers again after reopening the port");
 }
@@ -648,6 +657,7 @@ void AcquisitionRun::AcquisitionTick() {
     SharedState& st = state_;
     try {
         if (st.Acq_State == 1) {
+            portGaveUp_ = false;
             // While the link is down the tick asks nothing (an instrument
             // that went silent would make every exchange wait for its
             // time-outs): it is a bad tick whose groups hold, and the port is
@@ -786,7 +796,10 @@ void AcquisitionRun::blockEnd() {
         const double now = ports_.clock.nowDays();
         secondsPerSample_ = roundDecimals((now - blockStart_) * 86400 / rt, 3);
 
-        const double t = panels_.ReadTemperature();
+        // An instrument that has just not answered is not asked again: its
+        // reading would only wait out the port's time-out once more.
+        const double t = portGaveUp_ || linkDown_ ? panels_.TemperatureNotAsked()
+                                                  : panels_.ReadTemperature();
         ports_.status.setText(status::Temperature, temperatureCaption(panels_.temperatureText));
         panels_.RegulateTemperature(t);
         panels_.ApplyLightSchedule();

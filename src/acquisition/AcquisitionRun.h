@@ -26,7 +26,10 @@
 //   resume, samples the four beam groups (two in body-bends mode) into the
 //   raw block at sampleIndex, holding a group's previous sample of the block
 //   when its reply is invalid (a group without a reading at the block's
-//   first sample takes its first reading of the block); counts bad ticks
+//   first sample takes its first reading of the block); a read that comes
+//   short ends the tick's asking (the groups after it hold, a block end in
+//   the tick does not read the temperature, a reopening waits for the next
+//   tick), so a tick waits out the port's time-out once at most; counts bad ticks
 //   ("<COM ERROR>" after 20) and reopens a link that stays silent every
 //   reopenSeconds, without asking the port anything in between (those ticks
 //   hold every group); after a reopening it records only from the
@@ -430,6 +433,10 @@ class AcquisitionRun : private CalibrationContext {
     bool timerRunning_ = false;
     bool inTick_ = false;
     int silentTicks_ = 0;
+    // A read of this tick came short (it waited out the port's time-out, or
+    // the port failed): the tick asks the instrument nothing more, so it
+    // never waits on the port for longer than one read's time-out.
+    bool portGaveUp_ = false;
     double linkLostAt_ = 0;   // serial days
     double nextReopen_ = 0;   // serial days
     std::string reopenError_; // the last reopen failure logged
@@ -444,8 +451,9 @@ class AcquisitionRun : private CalibrationContext {
         FactoryCalibration factory;
     } runInstrument_;
     // Groups whose first reading of the block is still to come (held at the
-    // block's first sample).
-    std::array<bool, 4> awaitingReading_{};
+    // block's first sample), by group start / 32.
+    std::array<bool, kGroupStarts.size()> awaitingReading_{};
+    static size_t groupSlot(int groupStart) { return static_cast<size_t>(groupStart / 32); }
     std::array<int16_t, kGroupBeams * 4> groupBuffer_{};
 };
 

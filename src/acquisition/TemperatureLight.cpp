@@ -57,7 +57,14 @@ void TemperatureLight::ApplyOutputs() {
 }
 
 double TemperatureLight::ReadTemperature() {
-    const int raw = DeviceQuery(port(), op::ReadTemperature, 0, 0);
+    return takeReading(DeviceQuery(port(), op::ReadTemperature, 0, 0));
+}
+
+double TemperatureLight::TemperatureNotAsked() {
+    return takeReading(-1);
+}
+
+double TemperatureLight::takeReading(int raw) {
     lastReadingOk = raw >= 0;
     const double t = raw * state_.Temp_Slope + state_.Temp_Offset;
     state_.Temp_Current = t;

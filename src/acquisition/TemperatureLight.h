@@ -82,6 +82,9 @@ class TemperatureLight {
     // missing reply reads as raw -1, which keeps the element off). Sets
     // Temp_Current, temperatureText and lastReadingOk.
     double ReadTemperature();
+    // The same as a reading without reply, without asking the instrument
+    // (it has just not answered).
+    double TemperatureNotAsked();
     // False when the last ReadTemperature got no reply: its value is no
     // measurement and is never stored.
     bool lastReadingOk = false;
@@ -139,6 +142,7 @@ class TemperatureLight {
 
   private:
     void changed();
+    double takeReading(int raw);
     int port() const { return state_.config.Serial_COM; }
 
     SharedState& state_;

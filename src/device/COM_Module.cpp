@@ -114,9 +114,12 @@ BeamGroupSample RequestBeamSample(int port, int groupStart, SampleReads reads, B
         if (reads == SampleReads::Whole) {
             CommRead(port, reply, kBeamSampleBytes);
         } else {
+            // A first half that came short has waited out the port's
+            // time-out: the reply is cut either way, and the second read
+            // would only wait out another one.
             std::string second;
-            CommRead(port, reply, kBeamSampleBytes / 2);
-            CommRead(port, second, kBeamSampleBytes / 2);
+            if (CommRead(port, reply, kBeamSampleBytes / 2) == kBeamSampleBytes / 2)
+                CommRead(port, second, kBeamSampleBytes / 2);
             reply += second;
         }
     }

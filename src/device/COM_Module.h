@@ -90,6 +90,7 @@ constexpr int BeamOfValue(int groupStart, int k) {
 enum class SampleReads { Whole, TwoHalves };
 
 // One beam-sample exchange for group s: purge, FF 00 30 s F0, read, decode.
+// In two halves the second is read only when the first came whole.
 BeamGroupSample RequestBeamSample(int port, int groupStart, SampleReads reads = SampleReads::Whole,
                                   BeamDecode rule = BeamDecode::Strict);
 

@@ -6,10 +6,12 @@
 
 #include "acquisition/DataFiles.h"
 #include "common/RunLog.h"
+#include "device/PortTimeouts.h"
 #include "store/AcquisitionRecord.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 namespace trv::test {
 namespace {
@@ -21,6 +23,13 @@ struct LogFile {
     ~LogFile() { runlog::close(); }
     std::string text() const { return dir.read(runlog::kFileName); }
     bool has(const std::string& s) const { return text().find(s) != std::string::npos; }
+};
+
+// Ports opened meanwhile give a read up after 5 x 60 ms.
+struct ShortTimeouts {
+    CommTimeouts was = CommOpenTimeouts();
+    ShortTimeouts() { SetCommOpenTimeouts({10, 0, 60, 1000, 0}); }
+    ~ShortTimeouts() { SetCommOpenTimeouts(was); }
 };
 
 // An unattended run of 20-sample blocks (1.4 s each) with its printed lines.
@@ -207,6 +216,54 @@ TEST(RunFaults, ASilentInstrumentIsNotWaitedOnAndTheLapseStillEnds) {
     EXPECT_GE(f.sim->framesReceived(), 1); // probed on reopening
     EXPECT_EQ(f.run->blocksRecorded(), 0);
     EXPECT_TRUE(log.has("samples) is not stored"));
+}
+
+// An instrument that falls silent right after Play, its port still open:
+// each tick waits out one read's time-out and asks nothing more (not the
+// warm-up and then every group, each waiting out its own), the third such
+// tick takes the link down, and the block with the silent ticks is not stored.
+TEST(RunFaults, ASilentLinkAfterPlayIsWaitedOnOnceATick) {
+    ShortTimeouts shortened;
+    FaultRun f(30000);
+    ASSERT_TRUE(f.play());
+    const long before = f.sim->framesReceived();
+    f.sim->updateFaults([&](sim::SimFaults& x) { x.silentAfter = before; });
+    for (int i = 1; i <= AcquisitionRun::kSilentTicksForLinkDown; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f.tick();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - t0)
+                            .count();
+        EXPECT_EQ(f.sim->framesReceived() - before, i) << "tick " << i;
+        EXPECT_LT(ms, 600) << "tick " << i;
+    }
+    EXPECT_TRUE(f.run->linkDown());
+    f.sim->updateFaults([](sim::SimFaults& x) { x.silentAfter = -1; });
+    for (int i = 0; i < 3 * 20 && f.run->blocksEnded() < 2; ++i)
+        f.tick();
+    EXPECT_FALSE(f.run->linkDown());
+    EXPECT_EQ(f.run->blocksDropped(), 1);
+    EXPECT_EQ(f.run->blocksRecorded(), 1);
+}
+
+// The first tick after Play gets no reply to its warm-up and holds every
+// group: the next tick's readings fill the first sample of every group, not
+// only of the first and the last (the others kept what the block array held).
+TEST(RunFaults, GroupsWithoutReplyAtTheFirstSampleTakeTheBlocksFirstReading) {
+    ShortTimeouts shortened;
+    FaultRun f(30000);
+    int differing = -1;
+    f.run->setOnSampleStored([&](int i, SignalBlock& raw) {
+        if (i != 1) return;
+        differing = 0;
+        for (int b = 0; b < kChannels; ++b)
+            differing += raw.at(b, 0) != raw.at(b, 1);
+    });
+    ASSERT_TRUE(f.play());
+    f.sim->updateFaults([](sim::SimFaults& x) { x.dropNext = 1; });
+    f.tick();
+    f.tick();
+    EXPECT_EQ(differing, 0);
 }
 
 // After a link loss the run records only from the instrument it started

@@ -16,7 +16,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <set>
 #include <thread>
 
@@ -27,13 +29,12 @@ namespace {
 // The port's read time-outs, shortened so that a search can meet thousands
 // of dropped replies: a read gives up after 25 ms (10 ms between bytes).
 const CommTimeouts kShortTimeouts{10, 0, 25, 1000, 0};
-// A tick waits at most for the time-outs of its own exchanges (warm-up and
-// four groups of two half replies, five tries each): 2 x 4 x 2 x 5 x 30 ms,
-// with room for a busy machine.
-constexpr double kTickLimitMs = 3000;
-// Once the link counts as down a tick waits on nothing but, now and then,
-// one identification probe.
-constexpr double kLinkDownTickLimitMs = 600;
+// A tick waits out one read's time-out at most (five tries of 25 ms, 5 ms
+// apart: 150 ms), with room for a busy machine (two searches side by side).
+constexpr double kTickLimitMs = 450;
+// With the link down a tick asks nothing, except for the reopening's probe:
+// well under one read's time-out.
+constexpr double kLinkDownTickLimitMs = 100;
 constexpr int kGroups[] = {0, 32, 64, 96};
 
 sim::SimOptions instrumentOptions(int seed) {
@@ -53,6 +54,7 @@ bool partialWrite(const std::string& path) {
 }
 
 [[noreturn]] void broken(const std::string& what) {
+    if (std::getenv("TRELVANE_STATEFUL_TRACE")) std::cerr << "\n  broken: " << what;
     RC_FAIL(what);
     throw std::logic_error(what); // not reached
 }
@@ -178,6 +180,7 @@ void AcquisitionRig::tick() {
     const int32_t endedBefore = run->blocksEnded();
     const int32_t accountedBefore =
         run->blocksRecorded() + run->blocksDropped() + run->blocksLost();
+    reopensBefore_ = run->reopenAttempts();
     const auto t0 = std::chrono::steady_clock::now();
     run->AcquisitionTick();
     const double wallMs =
@@ -189,12 +192,15 @@ void AcquisitionRig::tick() {
 void AcquisitionRig::checkTick(double wallMs, bool linkDownBefore, int stateBefore,
                                bool recordingBefore, int32_t endedBefore,
                                int32_t accountedBefore) {
-    if (wallMs > kTickLimitMs && !SearchStats::skipped("portwait"))
-        broken("a tick waited " + std::to_string(static_cast<int>(wallMs)) + " ms on the port");
-    if (linkDownBefore && run->linkDown() && wallMs > kLinkDownTickLimitMs &&
-        !SearchStats::skipped("portwait"))
-        broken("a tick with the link down waited " + std::to_string(static_cast<int>(wallMs)) +
-               " ms on the port");
+    // Replies that come late are waited for: a tick asks at most nine times
+    // (warm-up, groups, temperature).
+    if (wallMs > kTickLimitMs + 9 * lateRepliesMs && !SearchStats::skipped("portwait"))
+        broken(std::string("a tick") + (linkDownBefore ? " with the link down" : "") + " waited " +
+               std::to_string(static_cast<int>(wallMs)) + " ms on the port");
+    if (linkDownBefore && run->linkDown() && run->reopenAttempts() == reopensBefore_ &&
+        wallMs > kLinkDownTickLimitMs && !SearchStats::skipped("portwait"))
+        broken("a tick with the link down and no reopening waited " +
+               std::to_string(static_cast<int>(wallMs)) + " ms");
 
     // Every block that ended while recording is stored, dropped or lost.
     const int32_t ended = run->blocksEnded() - endedBefore;
@@ -225,28 +231,36 @@ void AcquisitionRig::checkTick(double wallMs, bool linkDownBefore, int stateBefo
     }
 
     // A blank ends once it has taken its ticks (fed once the real-time
-    // window has filled), and recording goes on.
-    if (running && run->calibration().blankInProgress() && s.Acq_State == 1)
-        ++blankTicks_;
+    // window has filled), and recording goes on; taken while idle it ends
+    // too, unless Auto Zero is on (nothing feeds it: only Stop ends it).
+    if (run->calibration().blankInProgress() && s.Acq_State == 1 &&
+        (running || !run->switches().autoZero))
+        ++blankTicks;
     else
-        blankTicks_ = 0;
-    if (blankTicks_ > s.setup.Threshold_Counter + s.setup.DSP_Interval + 3 &&
+        blankTicks = 0;
+    if (blankTicks > s.setup.Threshold_Counter + s.setup.DSP_Interval + 3 &&
         !SearchStats::skipped("blank"))
-        broken("a blank has been taken for " + std::to_string(blankTicks_) +
-               " ticks and does not end: nothing is recorded");
+        broken("a blank has been taken for " + std::to_string(blankTicks) +
+               " ticks and does not end");
 
-    if (run->acquisitionPath() != folder_) {
-        folder_ = run->acquisitionPath();
-        recordedAtFolderStart_ = run->blocksRecorded();
-    }
+    followFolder();
+}
+
+// The folder the run records in, and how many blocks the run had recorded
+// (and the folder held) when it started there: a new folder, or a new run
+// (its count starts again) in the folder an idle blank made.
+void AcquisitionRig::followFolder() {
+    if (run->acquisitionPath() == folder_ && run->blocksRecorded() >= recordedAtFolderStart_)
+        return;
+    folder_ = run->acquisitionPath();
+    recordedAtFolderStart_ = run->blocksRecorded();
+    recordsAtFolderStart_ = folder_.empty() ? 0 : countsRecordCount(countsFilePath(folder_));
 }
 
 void AcquisitionRig::check() {
     pullLedger();
-    if (run->acquisitionPath() != folder_) {
-        folder_ = run->acquisitionPath();
-        recordedAtFolderStart_ = run->blocksRecorded();
-    }
+    if (!run->calibration().blankInProgress()) blankTicks = 0;
+    followFolder();
     if (playEnabled != (s.Acq_State == 0))
         broken(std::string("Play is ") + (playEnabled ? "enabled" : "disabled") +
                " with Acq_State " + std::to_string(s.Acq_State));
@@ -263,7 +277,8 @@ void AcquisitionRig::check() {
         checkFolder(folder, f);
     if (!folder_.empty()) {
         const long long records = countsRecordCount(countsFilePath(folder_));
-        const long long expected = run->blocksRecorded() - recordedAtFolderStart_;
+        const long long expected =
+            recordsAtFolderStart_ + run->blocksRecorded() - recordedAtFolderStart_;
         if (records != expected)
             broken("counts.bin holds " + std::to_string(records) + " records, the run recorded " +
                    std::to_string(expected) + " blocks in " + folder_);
@@ -304,7 +319,7 @@ void AcquisitionRig::checkFolder(const std::string& folder, FolderState& f) {
         const StoredBlock& b = f.blocks[static_cast<size_t>(i)];
         if (!b.withRaw) continue;
         checkRawBlock(folder, f, i, b);
-        if (!b.analysed) continue;
+        if (!b.analysed || SearchStats::skipped("recount")) continue;
         SignalBlock block;
         readRawBlock(joinPath(folder, rawFileName(static_cast<int>(i / kBlocksPerFile))),
                      f.rtBuffer, i % kBlocksPerFile, block);

@@ -36,6 +36,10 @@ struct AcquisitionRig {
     bool pauseEnabled = false;
     // The disk refuses every write (leaving a part of the record behind).
     bool diskFull = false;
+    // Ticks of the blank in progress (Read Blank starts it again).
+    int blankTicks = 0;
+    // The instrument's replies come this late (ms).
+    int lateRepliesMs = 0;
 
     // --- World -----------------------------------------------------------
     void killInstrument();
@@ -79,10 +83,12 @@ struct AcquisitionRig {
     std::map<std::string, FolderState> folders_;
     std::string folder_;
     int32_t recordedAtFolderStart_ = 0;
+    long long recordsAtFolderStart_ = 0;
+    void followFolder();
 
     // Lapse watch.
     int ticksPastLapse_ = 0;
-    int blankTicks_ = 0;
+    int32_t reopensBefore_ = 0;
 
     void wireFiles();
     void checkTick(double wallMs, bool linkDownBefore, int stateBefore, bool recordingBefore,

@@ -9,6 +9,7 @@
 
 #include "device/ModCOMM.h"
 
+#include "Pick.h"
 #include "SearchStats.h"
 
 #include <gtest/gtest.h>
@@ -62,16 +63,25 @@ struct Action : rc::state::Command<NoModel, AcquisitionRig> {
     }
 };
 
-template <typename T> T pick(rc::Gen<T> g) {
-    return *g;
-}
-
 // --- The user --------------------------------------------------------------
 
 struct Ticks : Action {
-    int n = pick(rc::gen::oneOf(rc::gen::inRange(1, 5), rc::gen::inRange(5, 30)));
+    // A few ticks, a stretch, or most of a block and more (a blank, the
+    // real-time window and the held-sample share show over many ticks).
+    int n = pick(rc::gen::oneOf(rc::gen::inRange(1, 5), rc::gen::inRange(5, 30),
+                                rc::gen::inRange(30, 120)));
     void act(AcquisitionRig& r) const override { r.ticks(n); }
     void show(std::ostream& os) const override { os << "Ticks(" << n << ")"; }
+};
+
+// Ticks up to the next block's first sample: whatever the world does next
+// meets the block boundary.
+struct ToBlockStart : Action {
+    void act(AcquisitionRig& r) const override {
+        for (int i = 0; i < r.run->realtime().rtBuffer() && r.run->sampleIndex() != 0; ++i)
+            r.tick();
+    }
+    void show(std::ostream& os) const override { os << "ToBlockStart"; }
 };
 
 struct ConnectCmd : Action {
@@ -125,9 +135,13 @@ struct Stop : Action {
 
 struct ReadBlank : Action {
     void act(AcquisitionRig& r) const override {
-        if (r.run->calibration().controls.Cmd_readblank) r.run->calibration().Cmd_readblank_Click();
+        if (!r.run->calibration().controls.Cmd_readblank) return;
+        r.run->calibration().Cmd_readblank_Click();
+        r.blankTicks = 0;
     }
-    void apply(Steer& m) const override { m.blank = m.blank || (m.manual && !m.autoZero); }
+    void apply(Steer& m) const override {
+        m.blank = m.blank || (m.manual && (!m.acquiring || !m.autoZero));
+    }
     void show(std::ostream& os) const override { os << "ReadBlank"; }
 };
 
@@ -259,7 +273,9 @@ struct ReplyFault : Action {
         if (!r.sim) return;
         if (kind == 3) {
             r.sim->updateFaults([&](sim::SimFaults& f) { f.lateMs = lateMs; });
+            r.lateRepliesMs = lateMs;
             r.ticks(n);
+            r.lateRepliesMs = 0;
             if (r.sim) r.sim->updateFaults([](sim::SimFaults& f) { f.lateMs = 0; });
             return;
         }
@@ -294,9 +310,9 @@ RC_GTEST_PROP(AcquisitionSearch, EveryActionKeepsTheDataTrue, ()) {
     AcquisitionRig rig;
     // Where the user starts: the project's block size and lapse, Auto Zero,
     // manual calibration.
-    const int rt = *rc::gen::inRange(8, 21);
-    const bool autoZero = *rc::gen::arbitrary<bool>();
-    const bool manual = *rc::gen::arbitrary<bool>();
+    const int rt = pick(rc::gen::inRange(8, 21));
+    const bool autoZero = pick(rc::gen::weightedElement<bool>({{1, true}, {2, false}}));
+    const bool manual = pick(rc::gen::weightedElement<bool>({{2, true}, {1, false}}));
     rig.s.setup.RT_Buffer = static_cast<int16_t>(rt);
     rig.s.setup.Enab_Zero() = autoZero ? 1 : 0;
     rig.run->FillControls();
@@ -313,13 +329,16 @@ RC_GTEST_PROP(AcquisitionSearch, EveryActionKeepsTheDataTrue, ()) {
         };
         const bool on = m.acquiring;
         return rc::gen::weightedOneOf<Cmd>({
-            {on ? 12u : 2u, one(std::type_identity<Ticks>{})},
+            // A blank takes its window and its threshold count in ticks:
+            // whether it ends shows only after many.
+            {m.blank ? 24u : on ? 12u : 2u, one(std::type_identity<Ticks>{})},
+            {on ? 3u : 0u, one(std::type_identity<ToBlockStart>{})},
             {on ? 1u : 6u, one(std::type_identity<Play>{})},
             {on ? 2u : 1u, one(std::type_identity<Stop>{})},
             {on ? 2u : 1u, one(std::type_identity<Pause>{})},
             {on ? 1u : 2u, one(std::type_identity<ConnectCmd>{})},
             {on ? 1u : 2u, one(std::type_identity<DisconnectCmd>{})},
-            {on && m.manual && !m.autoZero ? 6u : 1u, one(std::type_identity<ReadBlank>{})},
+            {m.manual && (!on || !m.autoZero) ? 10u : 1u, one(std::type_identity<ReadBlank>{})},
             {m.blank ? 10u : 2u, one(std::type_identity<Switch>{})},
             {1, one(std::type_identity<FastButton>{})},
             {1, one(std::type_identity<ReAdjust>{})},

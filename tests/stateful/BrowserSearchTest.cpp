@@ -23,6 +23,7 @@
 #include "support/Fakes.h"
 #include "support/TempDir.h"
 
+#include "Pick.h"
 #include "SearchStats.h"
 
 #include <gtest/gtest.h>
@@ -287,10 +288,6 @@ struct Action : rc::state::Command<NoModel, BrowserRig> {
         r.check(before);
     }
 };
-
-template <typename T> T pick(rc::Gen<T> g) {
-    return *g;
-}
 
 struct Activate : Action {
     int i = pick(rc::gen::inRange(0, 12));
