@@ -7,6 +7,7 @@
 #include "common/Files.h"
 #include "store/AcquisitionRecord.h"
 #include "support/Fakes.h"
+#include "support/ShippedFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +17,7 @@ namespace {
 
 TEST(RhythmDemo, TheSleepAnalysisFindsWhatTheAnimalsWereMadeWith) {
     test::TempDir home;
-    const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
-    for (const std::string& f : listFiles(data))
-        copyFile(data + "/" + f, home / f);
+    test::seedProgramFolder(home);
     const RhythmDemo demo = makeRhythmDemo(home.path());
     ASSERT_EQ(demo.error, "");
     EXPECT_EQ(readAcquisitionName(demo.ldFolder), kRhythmDemoLdName);
@@ -73,9 +72,7 @@ TEST(RhythmDemo, TheSleepAnalysisFindsWhatTheAnimalsWereMadeWith) {
 
 TEST(RhythmDemo, TheRhythmAnalysisFindsEachGroupsPeriod) {
     test::TempDir home;
-    const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
-    for (const std::string& f : listFiles(data))
-        copyFile(data + "/" + f, home / f);
+    test::seedProgramFolder(home);
     const RhythmDemo demo = makeRhythmDemo(home.path());
     ASSERT_EQ(demo.error, "");
     CollectingPrompter prompter;

@@ -7,6 +7,7 @@
 #include "store/ConfigFile.h"
 #include "store/ProjectFile.h"
 #include "support/Fakes.h"
+#include "support/ShippedFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +17,7 @@
 namespace trv {
 namespace {
 
-void seedProgramFolder(const test::TempDir& home) {
-    const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
-    for (const std::string& f : listFiles(data))
-        copyFile(data + "/" + f, home / f);
-}
+using test::seedProgramFolder;
 
 // The current project of a program folder, loaded as the program loads it.
 SharedState loadCurrent(const std::string& home, test::FakePorts& fp) {

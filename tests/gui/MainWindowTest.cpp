@@ -22,6 +22,7 @@
 #include "store/ProjectFile.h"
 #include "support/Fakes.h"
 #include "support/GuiApplication.h"
+#include "support/ShippedFiles.h"
 #include "support/SimPorts.h"
 #include "support/TempDir.h"
 
@@ -57,9 +58,7 @@ struct ProgramFixture : ::testing::Test {
 
     void SetUp() override {
         test::ensureApplication();
-        const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
-        for (const std::string& f : listFiles(data))
-            copyFile(data + "/" + f, home / f);
+        test::seedProgramFolder(home);
         DemoProjectOptions demo;
         demo.lapseMinutes = 3;
         ASSERT_EQ(makeDemoProject(home.path(), demo).project, 1);

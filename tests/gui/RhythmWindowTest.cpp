@@ -10,6 +10,7 @@
 #include "display/SurfaceQt.h"
 #include "support/Fakes.h"
 #include "support/GuiApplication.h"
+#include "support/ShippedFiles.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,9 +28,7 @@ namespace {
 TEST(RhythmWindow, SavesWhatTheCommandWritesAndShowsTheActogram) {
     test::ensureApplication();
     test::TempDir home, io;
-    const std::string data = std::string(TRELVANE_SOURCE_DIR) + "/data";
-    for (const std::string& f : listFiles(data))
-        copyFile(data + "/" + f, home / f);
+    test::seedProgramFolder(home);
     const RhythmDemo demo = makeRhythmDemo(home.path());
     ASSERT_EQ(demo.error, "");
 
