@@ -98,7 +98,14 @@ AcquisitionRig::AcquisitionRig() {
     h.enableCmdPause = [this](bool on) { pauseEnabled = on; };
     run->setHooks(std::move(h));
     run->setOnSampleStored([this](int sample, SignalBlock&) {
-        if (sample == 0) blockBegin_ = tickStart_;
+        if (sample != 0) return;
+        blockBegin_ = tickStart_;
+        analysisInput_.reset();
+    });
+    run->setOnBlockAnalysis([this] {
+        analysisInput_ = std::make_shared<SignalBlock>(run->realtime().rawBlock);
+        analysisSnr_ = run->snr();
+        analysisMethod_ = s.setup.DSP_Method;
     });
     wireFiles();
     run->FillControls();
@@ -115,7 +122,9 @@ void AcquisitionRig::wireFiles() {
         if (diskFull) return partialWrite(joinPath(folder, rawFileName(n)));
         if (!AppendRawBlock(folder, n, block)) return false;
         pullLedger();
-        pending_ = {blockBegin_, ledger_.size()};
+        pending_ = StoredBlock{};
+        pending_.begin = blockBegin_;
+        pending_.end = ledger_.size();
         pendingRaw_ = true;
         return true;
     };
@@ -126,9 +135,9 @@ void AcquisitionRig::wireFiles() {
         if (!AppendCounts(folder, minutes, c)) return false;
         StoredBlock b = withRaw ? pending_ : StoredBlock{};
         b.withRaw = withRaw;
-        b.analysed = run->switches().autoZero;
-        b.snr = run->snr();
-        b.method = s.setup.DSP_Method;
+        b.analysisInput = std::move(analysisInput_);
+        b.snr = analysisSnr_;
+        b.method = analysisMethod_;
         FolderState& f = folders_[folder];
         f.blocks.push_back(b);
         f.rtBuffer = run->realtime().rtBuffer();
@@ -317,25 +326,37 @@ void AcquisitionRig::checkFolder(const std::string& folder, FolderState& f) {
                    std::to_string(f.lastMinutes) + " to " + std::to_string(r.minutes));
         f.lastMinutes = r.minutes;
         const StoredBlock& b = f.blocks[static_cast<size_t>(i)];
-        if (!b.withRaw) continue;
-        checkRawBlock(folder, f, i, b);
-        if (!b.analysed || SearchStats::skipped("recount")) continue;
-        SignalBlock block;
-        readRawBlock(joinPath(folder, rawFileName(static_cast<int>(i / kBlocksPerFile))),
-                     f.rtBuffer, i % kBlocksPerFile, block);
-        std::vector<int> beams;
-        for (int beam = 0; beam < kChannels; ++beam)
-            if (s.plate.Channel_Well[beam] >= 0) beams.push_back(beam);
-        std::vector<int16_t> events(beams.size(), 0);
-        DetectActivityBeams(block, beams.data(), static_cast<int>(beams.size()), b.snr, b.method,
-                            events.data());
-        for (size_t k = 0; k < beams.size(); ++k)
-            if (r.counts[beams[k]] != events[k])
-                broken("record " + std::to_string(i) + " of " + folder + ": beam " +
-                       std::to_string(beams[k]) + " counts " + std::to_string(r.counts[beams[k]]) +
-                       ", its stored raw block detects " + std::to_string(events[k]));
+        if (b.withRaw) checkRawBlock(folder, f, i, b);
+        if (!b.analysisInput || SearchStats::skipped("recount")) continue;
+        recount(folder, i, r, *b.analysisInput, b);
     }
+    for (long long i = f.countsChecked; i < static_cast<long long>(records.size()); ++i)
+        f.blocks[static_cast<size_t>(i)].analysisInput.reset();
     f.countsChecked = static_cast<long long>(records.size());
+}
+
+// The counts of an analysed block are the detection of the block its analysis
+// received, and its stored raw block is that block as the detection leaves it
+// (the analysed beams clipped).
+void AcquisitionRig::recount(const std::string& folder, long long index, const CountsRecord& r,
+                             SignalBlock block, const StoredBlock& b) {
+    std::vector<int> beams;
+    for (int beam = 0; beam < kChannels; ++beam)
+        if (s.plate.Channel_Well[beam] >= 0) beams.push_back(beam);
+    std::vector<int16_t> events(beams.size(), 0);
+    DetectActivityBeams(block, beams.data(), static_cast<int>(beams.size()), b.snr, b.method,
+                        events.data());
+    const std::string record = "record " + std::to_string(index) + " of " + folder;
+    for (size_t k = 0; k < beams.size(); ++k)
+        if (r.counts[beams[k]] != events[k])
+            broken(record + ": beam " + std::to_string(beams[k]) + " counts " +
+                   std::to_string(r.counts[beams[k]]) + ", the detection of its block gives " +
+                   std::to_string(events[k]));
+    if (!b.withRaw) return;
+    SignalBlock stored;
+    readRawBlock(joinPath(folder, rawFileName(static_cast<int>(index / kBlocksPerFile))),
+                 block.sampleCount() - 1, index % kBlocksPerFile, stored);
+    if (!(stored == block)) broken(record + ": its raw block is not the block it counted");
 }
 
 void AcquisitionRig::checkRawBlock(const std::string& folder, FolderState& f, long long index,

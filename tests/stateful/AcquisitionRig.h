@@ -65,11 +65,17 @@ struct AcquisitionRig {
     size_t tickStart_ = 0, blockBegin_ = 0;
     struct StoredBlock {
         size_t begin = 0, end = 0;
-        bool analysed = false; // counts from the block detection (Auto Zero on)
+        // The block as the analysis received it, when the block was analysed
+        // (Auto Zero on); dropped once the record is checked.
+        std::shared_ptr<SignalBlock> analysisInput;
         double snr = 0;
         int method = 0;
         bool withRaw = false;
     };
+    // The block the run's analysis is handed at this block's end.
+    std::shared_ptr<SignalBlock> analysisInput_;
+    double analysisSnr_ = 0;
+    int analysisMethod_ = 0;
     StoredBlock pending_;
     bool pendingRaw_ = false;
 
@@ -96,6 +102,8 @@ struct AcquisitionRig {
     void checkFolder(const std::string& folder, FolderState& f);
     void checkRawBlock(const std::string& folder, FolderState& f, long long index,
                        const StoredBlock& b);
+    void recount(const std::string& folder, long long index, const CountsRecord& r,
+                 SignalBlock block, const StoredBlock& b);
 };
 
 } // namespace trv::test
