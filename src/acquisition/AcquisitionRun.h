@@ -150,7 +150,7 @@ struct RunControls {
 
 inline constexpr const char* kAutorunName = "Autorun project";
 
-class AcquisitionRun : private CalibrationContext {
+class AcquisitionRun final : private CalibrationContext {
   public:
     AcquisitionRun(SharedState& state, Ports& ports);
     AcquisitionRun(const AcquisitionRun&) = delete;
@@ -454,7 +454,6 @@ class AcquisitionRun : private CalibrationContext {
     // block's first sample), by group start / 32.
     std::array<bool, kGroupStarts.size()> awaitingReading_{};
     static size_t groupSlot(int groupStart) { return static_cast<size_t>(groupStart / 32); }
-    std::array<int16_t, kGroupBeams * 4> groupBuffer_{};
 };
 
 } // namespace trv

@@ -76,9 +76,6 @@ inline v4d splat(double v) {
 inline v4d operator+(v4d a, double b) {
     return a + splat(b);
 }
-inline v4d operator+(double a, v4d b) {
-    return splat(a) + b;
-}
 inline v4d operator-(double a, v4d b) {
     return splat(a) - b;
 }
