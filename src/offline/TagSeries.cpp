@@ -84,9 +84,16 @@ int loadTagMembers(const std::string& memberList, const std::string& projectFold
             prompter.show("Activity file not Found into " + folder);
             continue;
         }
+        // A file whose record times are damaged is left out, as the command
+        // line's joint report leaves it out.
+        const std::vector<CountsRecord> records = readCounts(counts);
+        if (auto problem = countsTimesProblem(counts, records)) {
+            prompter.show(*problem);
+            continue;
+        }
         // All of a member's records make its one point. Rounding keeps the
         // order, so the largest rounded mean is the rounded largest mean.
-        largest = std::max(largest, groupActivity(readCounts(counts), channels, false, 1, one));
+        largest = std::max(largest, groupActivity(records, channels, false, 1, one));
         for (int g = 0; g <= kFreeGroup; ++g)
             series.activity[static_cast<size_t>(g) * columns + static_cast<size_t>(j)] =
                 one.at(g, 1);

@@ -54,6 +54,31 @@ TEST(TagSeries, MembersInStartOrderWithGroupMeans) {
                                         "Activity file not Found into " + project + "/b"}));
 }
 
+TEST(TagSeries, AMemberWithDamagedRecordTimesIsLeftOutByName) {
+    BrowserFixture fx;
+    fx.project("p00001", "Kinetics");
+    const std::string project = fx.dir / "p00001";
+    ChannelTables tables;
+    tables.Channel_Group.fill(-1);
+    tables.Channel_Group[0] = 0;
+    for (const char* name : {"20240101_0800", "20240102_0800"})
+        makeFolder(project + "/" + name);
+    const std::vector<int16_t> eight(385, 8);
+    fx.dir.write("p00001/20240101_0800/counts.bin", countsRecordBytes(0, eight));
+    fx.dir.write("p00001/20240102_0800/counts.bin",
+                 countsRecordBytes(0, eight) + countsRecordBytes(-5, eight));
+    TaggedSeries s;
+    EXPECT_EQ(loadTagMembers("20240101_0800 20240102_0800", project, tables, fx.fake.clock,
+                             fx.fake.prompter, s),
+              8);
+    EXPECT_EQ(s.at(0, 1), 8);
+    EXPECT_EQ(s.at(0, 2), 0);
+    const std::string counts = project + "/20240102_0800/counts.bin";
+    EXPECT_EQ(fx.fake.prompter.texts(),
+              (std::vector<std::string>{"record 2 of " + counts +
+                                        " has the time -5 minutes: the file is damaged"}));
+}
+
 TEST(TagSeries, AtMostNinetyNineMembers) {
     BrowserFixture fx;
     ChannelTables tables;
