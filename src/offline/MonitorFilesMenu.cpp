@@ -10,6 +10,8 @@ namespace {
 
 constexpr const char* kTitle = "Export Monitor Files";
 constexpr int kMaxBinMinutes = 32767;
+constexpr const char* kOneMinuteBins =
+    "Records less than a minute apart: summed into 1-minute bins";
 
 } // namespace
 
@@ -46,6 +48,10 @@ bool exportMonitorFilesFromBrowser(const std::string& acquisitionFolder,
         ports.prompter.message("Monitor files not written: " + out.error, Buttons::Ok, kTitle);
         return false;
     }
+    // Monitor files hold one line per minute at most: records closer than
+    // that were summed, which the user should not have to find out.
+    if (bin == 0 && out.binMinutes == 1)
+        ports.prompter.message(kOneMinuteBins, Buttons::Ok, kTitle);
     // Without a file manager the user still learns where the files went.
     if (!ports.desktop.showInFolder(out.files.front()))
         ports.prompter.show(noViewerMessage(out.files.front()));

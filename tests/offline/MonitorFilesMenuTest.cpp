@@ -13,6 +13,8 @@
 namespace trv {
 namespace {
 
+const std::string kOneMinute = "Records less than a minute apart: summed into 1-minute bins";
+
 struct MonitorFilesMenu : ::testing::Test {
     test::AcquisitionFixture fx;
     test::FakePorts fake;
@@ -64,6 +66,18 @@ TEST_F(MonitorFilesMenu, WellsPerBinAreWrittenAndShown) {
     fake.prompter.answer(Answer::Yes);
     ASSERT_TRUE(run());
     EXPECT_TRUE(fake.prompter.saw(noViewerMessage(joinPath(acq, "Monitor1.txt"))));
+    EXPECT_FALSE(fake.prompter.saw(kOneMinute));
+}
+
+TEST_F(MonitorFilesMenu, RecordsWithinAMinuteAreSaidToBeSummed) {
+    acq = fx.acquisition("20240305_0800", "Fast");
+    test::AcquisitionFixture::writeCounts(
+        acq, {0, 0, 1, 1, 2}, [](int ch, int i) { return ch + i; }, [](int) { return 240; });
+    fake.prompter.type("0");
+    fake.prompter.answer(Answer::No);
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(fake.prompter.saw(kOneMinute));
+    EXPECT_EQ(splitLines(readWholeFile(joinPath(acq, "Monitor1.txt")).value_or("")).size(), 3u);
 }
 
 } // namespace
