@@ -5,6 +5,7 @@
 #pragma once
 
 #include "analysis/DoseResponse.h"
+#include "common/Numeric.h"
 #include "display/Surface.h"
 
 #include <string>
@@ -16,11 +17,6 @@ struct DosePlotLabels {
     bool basal = false;      // responses as % of basal
     std::string decimalMark; // for every number shown
 };
-
-// A real with a number of significant digits, the decimal mark given, no
-// exponent for the everyday range (1e-5 and below, or 1e7 and above, keep
-// one).
-std::string significant(double value, int digits, const std::string& decimalMark);
 
 // Draws the plot over the whole surface (cleared first).
 void Dibujar_doseresponse(Surface& s, const CompoundResult& r, const DosePlotLabels& labels);

@@ -172,7 +172,15 @@ void Dibujar_periodogram(Surface& s, const std::vector<PeriodPoint>& points,
         s.text(xOf(h) - s.textWidth(t) / 2, bottom + 6, t);
     }
     s.text((left + right) / 2 - s.textWidth("period (h)") / 2, bottom + 20, "period (h)");
-    s.text(4, top, "Qp");
+    // Qp axis: round values, so a peak's height can be read off.
+    const double step = niceStep(0, yMax * 1.05);
+    for (int k = 1; k * step <= yMax * 1.05; ++k) {
+        const std::string t = significant(k * step, 4, decimalMark);
+        s.line(left - 4, yOf(k * step), left, yOf(k * step), colour::Black);
+        s.text(left - 6 - s.textWidth(t), yOf(k * step) - s.textHeight() / 2, t);
+    }
+    s.text(left - 6 - s.textWidth("0"), bottom - s.textHeight() / 2, "0");
+    s.text(4, top - s.textHeight() - 2, "Qp");
     size_t peak = 0;
     for (size_t i = 0; i < points.size(); ++i) {
         if (points[i].qp - points[i].threshold > points[peak].qp - points[peak].threshold) peak = i;

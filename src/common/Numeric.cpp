@@ -1,5 +1,6 @@
 #include "common/Numeric.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cfenv>
 #include <charconv>
@@ -97,6 +98,37 @@ std::string withDecimalMark(std::string text, std::string_view mark) {
             out += c;
     }
     return out;
+}
+
+std::string significant(double value, int digits, const std::string& decimalMark) {
+    if (!std::isfinite(value)) return "";
+    if (value == 0) return "0";
+    char buf[64];
+    const double magnitude = std::floor(std::log10(std::fabs(value)));
+    std::to_chars_result r;
+    if (magnitude >= -5 && magnitude < 7) {
+        const int decimals = std::max(0, digits - 1 - static_cast<int>(magnitude));
+        r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    } else {
+        r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
+    }
+    std::string s(buf, r.ptr);
+    // Trailing zeros of the decimals say nothing.
+    const size_t e = s.find('e');
+    std::string mantissa = s.substr(0, e), exponent = e == std::string::npos ? "" : s.substr(e);
+    if (mantissa.find('.') != std::string::npos) {
+        mantissa.erase(mantissa.find_last_not_of('0') + 1);
+        if (mantissa.back() == '.') mantissa.pop_back();
+    }
+    return withDecimalMark(mantissa + exponent, decimalMark);
+}
+
+double niceStep(double lo, double hi) {
+    const double raw = (hi - lo) / 5;
+    const double p = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 2.5, 5.0, 10.0})
+        if (m * p >= raw) return m * p;
+    return 10 * p;
 }
 
 int16_t checkedInt16(long long v) {

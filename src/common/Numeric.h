@@ -60,6 +60,15 @@ std::string plainReal(double value);
 // Replaces "." by the given decimal mark (for texts shown to the user).
 std::string withDecimalMark(std::string text, std::string_view mark);
 
+// A real with a number of significant digits, the decimal mark given, no
+// exponent for the everyday range (1e-5 and below, or 1e7 and above, keep
+// one).
+std::string significant(double value, int digits, const std::string& decimalMark);
+
+// A round step (1, 2, 2.5 or 5 times a power of ten) giving up to about six
+// axis ticks over [lo, hi].
+double niceStep(double lo, double hi);
+
 // Raised inside an operation when a 16-bit value overflows; the operation
 // catches it at its boundary and ends with its own message.
 struct Overflow16 : std::runtime_error {

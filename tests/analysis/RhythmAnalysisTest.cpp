@@ -246,6 +246,25 @@ TEST(Rhythm, ActogramRowsHoldTwoDaysUnderTheLightBars) {
         EXPECT_NE(b.colour, colour::White);
 }
 
+TEST(Rhythm, ThePeriodogramsQpAxisHasRoundValues) {
+    struct Case {
+        double qp;
+        const char* mark;
+        std::vector<std::string> shown, notShown;
+    };
+    const Case cases[] = {{1645, ".", {"0", "500", "1000", "1500"}, {"2000", "250"}},
+                          {0.9, ",", {"0,2", "0,8"}, {"0.2", "1"}}};
+    for (const Case& c : cases) {
+        RecordingSurface s(600, 300);
+        Dibujar_periodogram(s, {{16, c.qp / 3, c.qp / 4, 0}, {24, c.qp, c.qp / 4, 0}}, "t",
+                            c.mark);
+        for (const std::string& t : c.shown)
+            EXPECT_TRUE(s.hasText(t)) << c.qp << " " << t;
+        for (const std::string& t : c.notShown)
+            EXPECT_FALSE(s.hasText(t)) << c.qp << " " << t;
+    }
+}
+
 TEST(Rhythm, ADeadWellsSeriesEndsBeforeItsDeath) {
     // Twelve 1-minute bins of activity 1 to 12, minute 4 without records.
     WellSeries m;
