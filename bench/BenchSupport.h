@@ -1,7 +1,9 @@
 // Helpers shared by the benchmarks of long runs over stored acquisitions.
 #pragma once
 
+#include "common/Clock.h"
 #include "common/Files.h"
+#include "common/Prompter.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +13,22 @@
 #include <vector>
 
 namespace trv::bench {
+
+// A prompter without a window: every message is answered Yes, every input
+// with an empty text.
+struct QuietPrompter : Prompter {
+    Answer message(const std::string&, Buttons, const std::string&) override { return Answer::Yes; }
+    InputResult input(const std::string&, const std::string&, const std::string&) override {
+        return {true, ""};
+    }
+};
+
+// A clock that stands still where the benchmark sets it, and never sleeps.
+struct ManualClock : Clock {
+    LocalDateTime t{2024, 3, 15, 9, 30, 0, 0};
+    LocalDateTime now() override { return t; }
+    void sleepMs(int) override {}
+};
 
 // CPU seconds of the whole process (every thread).
 inline double processCpuSeconds() {

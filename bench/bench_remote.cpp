@@ -10,7 +10,9 @@
 //                              every 100 ms on other threads
 #include "remote/HttpProbe.h"
 
+#include "BenchSupport.h"
 #include "acquisition/AcquisitionRun.h"
+#include "common/HeadlessPorts.h"
 #include "common/RunLog.h"
 #include "remote/RemoteServer.h"
 #include "remote/RemoteView.h"
@@ -29,30 +31,8 @@ namespace {
 
 using namespace trv;
 
-struct QuietPrompter : Prompter {
-    Answer message(const std::string&, Buttons, const std::string&) override { return Answer::Yes; }
-    InputResult input(const std::string&, const std::string&, const std::string&) override {
-        return {true, ""};
-    }
-};
-struct ManualClock : Clock {
-    LocalDateTime t{2024, 3, 15, 9, 30, 0, 0};
-    LocalDateTime now() override { return t; }
-    void sleepMs(int) override {}
-};
-struct NoDesktop : Desktop {
-    bool openDocument(const std::string&) override { return false; }
-    bool openFolder(const std::string&) override { return false; }
-    bool showInFolder(const std::string&) override { return false; }
-    bool openUrl(const std::string&) override { return false; }
-    bool startSelf(const std::vector<std::string>&) override { return false; }
-};
-
-std::string tempFolder() {
-    std::string dir = (std::filesystem::temp_directory_path() / "trelvane-remote-XXXXXX").string();
-    if (!::mkdtemp(dir.data())) std::abort();
-    return dir;
-}
+using bench::ManualClock;
+using bench::QuietPrompter;
 
 const std::string kToken = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJK-_0123";
 
@@ -79,7 +59,7 @@ std::shared_ptr<remote::RunSnapshot> daySnapshot() {
 }
 
 struct LogFolder {
-    std::string dir = tempFolder();
+    std::string dir = bench::makeTempFolder();
     LogFolder() {
         std::ofstream log(dir + "/trelvane.log");
         for (int i = 0; i < 5000; ++i)
@@ -127,7 +107,7 @@ struct Run {
     Ports ports{prompter, clock, pump, desktop, locale, status};
     SharedState s;
     AcquisitionRun run{s, ports};
-    std::string folder = tempFolder();
+    std::string folder = bench::makeTempFolder();
     SignalBlock signal;
     bool feeding = true;
     std::unique_ptr<remote::RemoteView> view;

@@ -8,7 +8,9 @@
 //                             of a 115200-baud line, and that over the link limit
 //                             (one sample = 4 x (5 + 192) bytes of 10 bits)
 #include "SimInstrument.h"
+#include "BenchSupport.h"
 #include "acquisition/AcquisitionRun.h"
+#include "common/HeadlessPorts.h"
 #include "common/Files.h"
 #include "device/ModCOMM.h"
 #include "store/PlateFormat.h"
@@ -26,25 +28,10 @@ using namespace trv;
 
 constexpr double kLinkSeconds = 4.0 * (5 + 192) * 10 / 115200.0;
 
-// Ports without windows: messages answer OK, time is set by hand or real.
-struct QuietPrompter : Prompter {
-    Answer message(const std::string&, Buttons, const std::string&) override { return Answer::Yes; }
-    InputResult input(const std::string&, const std::string&, const std::string&) override {
-        return {true, ""};
-    }
-};
-struct ManualClock : Clock {
-    LocalDateTime t{2024, 3, 15, 9, 30, 0, 0};
-    LocalDateTime now() override { return t; }
-    void sleepMs(int) override {}
-};
-struct NoDesktop : Desktop {
-    bool openDocument(const std::string&) override { return false; }
-    bool openFolder(const std::string&) override { return false; }
-    bool showInFolder(const std::string&) override { return false; }
-    bool openUrl(const std::string&) override { return false; }
-    bool startSelf(const std::vector<std::string>&) override { return false; }
-};
+using bench::ManualClock;
+using bench::QuietPrompter;
+
+// Ports without windows: messages answer Yes, time is set by hand or real.
 struct BenchPorts {
     QuietPrompter prompter;
     ManualClock manual;
@@ -58,12 +45,6 @@ struct BenchPorts {
         : ports{prompter, realTime ? static_cast<Clock&>(system) : manual, pump, desktop, locale,
                 status} {}
 };
-
-std::string tempFolder() {
-    std::string dir = (std::filesystem::temp_directory_path() / "trelvane-run-XXXXXX").string();
-    if (!::mkdtemp(dir.data())) return "";
-    return dir;
-}
 
 // A plate of worms: a level near 1700 with noise and a dip now and then.
 void fillSignal(SignalBlock& block, int rt) {
@@ -82,7 +63,7 @@ struct Offline {
     BenchPorts fake{false};
     SharedState s;
     AcquisitionRun run{s, fake.ports};
-    std::string folder = tempFolder();
+    std::string folder = bench::makeTempFolder();
     SignalBlock signal;
     bool feeding = true;
     explicit Offline(bool autoZero) : signal(s.setup.RT_Buffer + 1) {
@@ -149,7 +130,7 @@ void BM_BlockEndTick(benchmark::State& state) {
 BENCHMARK(BM_BlockEndTick)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(40);
 
 void BM_PacedSampling(benchmark::State& state) {
-    const std::string dir = tempFolder();
+    const std::string dir = bench::makeTempFolder();
     sim::SimOptions so;
     so.paced = true;
     so.linkPath = joinPath(dir, "COM1");
